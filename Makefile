@@ -1,0 +1,37 @@
+# Two commands set everything up:
+#   make run    installs what is missing, builds, starts the game
+#   make test   installs what is missing, builds, runs every test
+
+BUILD_DIR ?= build
+JOBS      ?= $(shell nproc)
+
+.PHONY: all deps build run test test-sanitized bench clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD_DIR)/CMakeCache.txt:
+	cmake -S . -B $(BUILD_DIR)
+
+build: deps $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	./$(BUILD_DIR)/quillstep
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitized: deps
+	cmake -S . -B build-asan -DQUILLSTEP_SANITIZE=address,undefined
+	cmake --build build-asan -j $(JOBS)
+	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+bench: build
+	./$(BUILD_DIR)/bench/world_bench
+
+clean:
+	rm -rf $(BUILD_DIR) build-asan build-tsan

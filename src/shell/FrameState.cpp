@@ -1,0 +1,8 @@
+#include "shell/FrameState.h"
+
+float frameTime   = 0.0f;
+float elapsedTime = 0.0f;
+float fps         = 0.0f;
+
+std::uint8_t keys[KEY_COUNT]     = {};
+std::uint8_t prevKeys[KEY_COUNT] = {};

@@ -1,0 +1,35 @@
+#include "shell/Platform.h"
+
+#include <cstdio>
+
+IPlatform::~IPlatform() = default;
+
+MessageAnswer IPlatform::showMessage(const PlatformMessage&) {
+    return MessageAnswer::ok;
+}
+
+MessageAnswer ConsolePlatform::showMessage(const PlatformMessage& message) {
+    // One line per box: a script reading standard error sees each box whole.
+    std::fprintf(stderr, "%s: ", message.title);
+    for (const char* c = message.text; *c != '\0'; ++c) {
+        std::fputc(*c == '\n' ? ' ' : *c, stderr);
+    }
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+    return message.buttons == MessageButtons::yesNo ? MessageAnswer::no : MessageAnswer::ok;
+}
+
+namespace {
+
+ConsolePlatform consolePlatform;
+IPlatform*      installedPlatform = &consolePlatform;
+
+}  // namespace
+
+IPlatform& platform() {
+    return *installedPlatform;
+}
+
+void setPlatform(IPlatform* const newPlatform) {
+    installedPlatform = newPlatform != nullptr ? newPlatform : &consolePlatform;
+}

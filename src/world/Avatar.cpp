@@ -1,0 +1,144 @@
+#include "world/Avatar.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <utility>
+
+#include "shell/FrameState.h"
+#include "world/Bullet.h"
+#include "world/World.h"
+
+std::int32_t headingFor(const int dx, const int dy) {
+    // Kept to these exact constants so every machine turns an avatar the same way.
+    const double turns = (std::atan2(static_cast<double>(dy), static_cast<double>(dx)) +
+                          6.2831854820251465) *
+                             0.15915493866300567 -
+                         0.19634954631328583;
+    return static_cast<std::int32_t>(turns * 8);
+}
+
+bool Avatar::isInDeathCountdown() const {
+    return releaseTimer > 0.0f && hp <= 0;
+}
+
+void Avatar::update() {
+    if (isInDeathCountdown()) {
+        releaseTimer -= frameTime;
+        return;
+    }
+    if (controller) {
+        controller->update();
+    }
+    moveTimer -= frameTime;
+    fireTimer -= frameTime;
+
+    if (fire != 0 && ammo > 0 && fireTimer <= 0.0f) {
+        fireBullet();
+    }
+
+    const int dx = right - left;
+    const int dy = down - up;
+    turnToControls(dx, dy);
+
+    if (moveTimer > 0.0f) {
+        return;
+    }
+    step(dx, dy);
+    moveTimer = 1.0f / speed;
+}
+
+void Avatar::fireBullet() {
+    // The bullet leaves along the heading this avatar had before this frame's turn.
+    auto bullet       = std::make_unique<Bullet>();
+    bullet->pos       = pos;
+    bullet->direction = direction;
+    bullet->owner     = id;
+    CWorld::instance().addObject(std::move(bullet));
+    --ammo;
+    fireTimer = 1.0f / fireRate;
+}
+
+void Avatar::turnToControls(const int dx, const int dy) {
+    if (left != 0 || right != 0 || up != 0 || down != 0) {
+        direction = headingFor(dx, dy);
+    }
+}
+
+void Avatar::step(const int dx, const int dy) {
+    const CWorld& world = CWorld::instance();
+    const Position diagonal{pos.x + dx, pos.y + dy};
+    const Position vertical{pos.x, pos.y + dy};
+    const Position horizontal{pos.x + dx, pos.y};
+    if (!world.isBlocked(diagonal)) {
+        pos = diagonal;
+    } else if (!world.isBlocked(vertical)) {
+        pos = vertical;
+    } else if (!world.isBlocked(horizontal)) {
+        pos = horizontal;
+    }
+}
+
+void Avatar::draw() const {
+    if (controller) {
+        glColor3ub(9, 225, 9);
+    } else {
+        glColor3f(0.8f, 0.1f, 0.0f);
+    }
+    if (hp <= 0) {
+        glColor3ub(120, 16, 73);
+    }
+    glPushMatrix();
+    glTranslatef(pos.x + 0.5f, pos.y + 0.5f, 0.0f);
+    glBegin(GL_QUADS);
+    glVertex2f(-0.5f, -0.5f);
+    glVertex2f(-0.5f, 0.5f);
+    glVertex2f(0.5f, 0.5f);
+    glVertex2f(0.5f, -0.5f);
+    glEnd();
+    glRotatef(direction * 45.0f, 0.0f, 0.0f, 1.0f);
+    glBegin(GL_TRIANGLES);
+    glVertex2f(-0.3f, 1.3f);
+    glVertex2f(0.3f, 1.3f);
+    glVertex2f(0.0f, -0.5f);
+    glEnd();
+    glPopMatrix();
+}
+
+void Avatar::setPosition(const Position newPos) {
+    pos = newPos;
+}
+
+void Avatar::setControls(const std::int32_t newLeft, const std::int32_t newRight,
+                         const std::int32_t newUp, const std::int32_t newDown,
+                         const std::int32_t newFire) {
+    left  = newLeft;
+    right = newRight;
+    up    = newUp;
+    down  = newDown;
+    fire  = newFire;
+}
+
+void Avatar::setLeft(const std::int32_t value) {
+    left = value;
+}
+
+void Avatar::setRight(const std::int32_t value) {
+    right = value;
+}
+
+void Avatar::setUp(const std::int32_t value) {
+    up = value;
+}
+
+void Avatar::setDown(const std::int32_t value) {
+    down = value;
+}
+
+void Avatar::setFire(const std::int32_t value) {
+    fire = value;
+}
+
+void Avatar::setController(std::unique_ptr<Controller> newController) {
+    controller = std::move(newController);
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+class Avatar;
+
+// Steers one avatar on the machine where it runs. The base kind steers nothing.
+class Controller {
+public:
+    virtual void update();
+    virtual ~Controller();
+
+    void setAvatar(Avatar* steered);
+
+protected:
+    Avatar* avatar = nullptr;  // not owned: the avatar owns its controller
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <typeinfo>
+
+#include "world/Position.h"
+
+// Every object takes the counter's value as its id and advances it. The
+// counter is never reset, so ids keep growing across games.
+extern std::int32_t nextObjectId;
+
+// Anything that stands on a cell of the map. The world owns every object.
+class CObject {
+public:
+    CObject();
+    virtual void update() = 0;
+    virtual void draw() const = 0;
+    virtual ~CObject();
+
+    CObject(const CObject&)            = delete;
+    CObject& operator=(const CObject&) = delete;
+
+    Position pos;
+    // Set once the object is out of play; the world deletes it at the end of
+    // its update. Never cleared again.
+    bool removed = false;
+    std::int32_t id;
+};
+
+// The rules tell objects apart by their exact class.
+template <class T>
+bool isExactly(const CObject& object) {
+    return typeid(object) == typeid(T);
+}
+
+// The object as a T when it is exactly a T, else null.
+template <class T>
+T* objectAs(CObject* const object) {
+    return object != nullptr && isExactly<T>(*object) ? static_cast<T*>(object) : nullptr;
+}

@@ -1,0 +1,177 @@
+#include "world/World.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "rules/IArbiter.h"
+#include "shell/GameAssert.h"
+#include "shell/Platform.h"
+#include "world/Avatar.h"
+#include "world/Powerup.h"
+
+namespace {
+
+constexpr std::uint8_t FLOOR = 0;
+
+std::uint8_t cellAt(const MapCells& cells, const int x, const int y) {
+    return cells[static_cast<std::size_t>(y * MAPSIZE + x)];
+}
+
+void refuseMap(const char* const fileName, const char* const reason) {
+    const std::string text = std::string("The map \"") + fileName + "\" cannot be played: " + reason;
+    PlatformMessage message;
+    message.text  = text.c_str();
+    message.title = "Error";
+    message.icon  = MessageIcon::exclamation;
+    platform().showMessage(message);
+}
+
+}  // namespace
+
+bool hasFloor(const MapCells& cells) {
+    return std::find(cells.begin(), cells.end(), FLOOR) != cells.end();
+}
+
+bool hasOpenEdge(const MapCells& cells) {
+    for (int i = 0; i < MAPSIZE; ++i) {
+        const int last = MAPSIZE - 1;
+        if (cellAt(cells, i, 0) == FLOOR || cellAt(cells, i, last) == FLOOR ||
+            cellAt(cells, 0, i) == FLOOR || cellAt(cells, last, i) == FLOOR) {
+            return true;
+        }
+    }
+    return false;
+}
+
+CWorld& CWorld::instance() {
+    static CWorld world;
+    return world;
+}
+
+CWorld::CWorld() = default;
+
+CWorld::~CWorld() {
+    clearObjects();
+}
+
+bool CWorld::loadMap(const char* const fileName) {
+    FILE* const f = std::fopen(fileName, "rb");
+    GAME_ASSERT(f!=NULL, SITE_MAP_FILE_OPEN);
+
+    // A short file replaces only the leading cells; bytes past the map are never read.
+    MapCells loaded = cells;
+    std::fread(loaded.data(), 1, loaded.size(), f);
+    std::fclose(f);
+
+    if (!hasFloor(loaded)) {
+        refuseMap(fileName, "it has no floor.");
+        return false;
+    }
+    if (hasOpenEdge(loaded)) {
+        refuseMap(fileName, "its outer edge must be all wall.");
+        return false;
+    }
+    cells = loaded;
+    return true;
+}
+
+bool CWorld::isBlocked(const Position pos) const {
+    GAME_ASSERT(BETWEEN(pos.x,0,MAPSIZE-1) && BETWEEN(pos.y,0,MAPSIZE-1), SITE_CELL_IN_GRID);
+    return cellAt(cells, pos.x, pos.y) != FLOOR;
+}
+
+CObject* CWorld::findObject(const std::int32_t id) const {
+    for (const auto& object : objects) {
+        if (object->id == id && !object->removed) {
+            return object.get();
+        }
+    }
+    return nullptr;
+}
+
+CObject* CWorld::addObject(std::unique_ptr<CObject> object) {
+    objects.push_back(std::move(object));
+    return objects.back().get();
+}
+
+void CWorld::clearObjects() {
+    // Objects go in list order, like everything else the world does.
+    while (!objects.empty()) {
+        objects.pop_front();
+    }
+}
+
+std::int32_t CWorld::countPowerups() const {
+    return static_cast<std::int32_t>(
+        std::count_if(objects.begin(), objects.end(), [](const std::unique_ptr<CObject>& object) {
+            return !object->removed && isExactly<Powerup>(*object);
+        }));
+}
+
+void CWorld::update() {
+    GAME_ASSERT(objects.size()>0, SITE_WORLD_NOT_EMPTY);
+
+    // Bullets fired during this walk are appended behind it and reached in
+    // the same walk, so a bullet takes its first step in the frame it is fired.
+    for (auto entry = objects.begin(); entry != objects.end(); ++entry) {
+        CObject& object = **entry;
+        if (object.removed) {
+            continue;
+        }
+        object.update();
+        if (Avatar* const avatar = objectAs<Avatar>(&object);
+            avatar != nullptr && avatar->hp == 0 && !(avatar->releaseTimer > 0.0f)) {
+            currentArbiter().respawnAvatar(*avatar);
+        }
+        offerPairs(entry);
+    }
+
+    objects.remove_if([](const std::unique_ptr<CObject>& object) { return object->removed; });
+}
+
+void CWorld::offerPairs(const ObjectList::iterator first) {
+    // Only objects from `first` on: each pair is offered once per frame, the
+    // earlier-listed object first. An object taken out of play by one pair
+    // takes part in no further pair.
+    CObject& a = **first;
+    for (auto entry = first; entry != objects.end() && !a.removed; ++entry) {
+        CObject& b = **entry;
+        if (b.id != a.id && !b.removed && b.pos == a.pos) {
+            currentArbiter().collide(a, b);
+        }
+    }
+}
+
+void CWorld::draw() const {
+    drawCells();
+
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glBegin(GL_LINE_LOOP);
+    glVertex2i(0, 0);
+    glVertex2i(0, MAPSIZE);
+    glVertex2i(MAPSIZE, MAPSIZE);
+    glVertex2i(MAPSIZE, 0);
+    glEnd();
+
+    for (const auto& object : objects) {
+        object->draw();
+    }
+}
+
+void CWorld::drawCells() const {
+    glBegin(GL_QUADS);
+    for (int y = 0; y < MAPSIZE; ++y) {
+        for (int x = 0; x < MAPSIZE; ++x) {
+            const float grey = cellAt(cells, x, y) != FLOOR ? 1.0f : 0.2f;
+            glColor3f(grey, grey, grey);
+            glVertex2i(x, y);
+            glVertex2i(x, y + 1);
+            glVertex2i(x + 1, y + 1);
+            glVertex2i(x + 1, y);
+        }
+    }
+    glEnd();
+}

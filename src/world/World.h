@@ -1,0 +1,70 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <list>
+#include <memory>
+
+#include "world/Object.h"
+#include "world/Position.h"
+
+using MapCells = std::array<std::uint8_t, MAPSIZE * MAPSIZE>;
+
+// A map can be played when it has floor and every floor cell is enclosed by
+// walls: movers only ever ask about cells next to the one they stand on.
+bool hasFloor(const MapCells& cells);
+bool hasOpenEdge(const MapCells& cells);
+
+// The one world of a process: the cell map and every object in play, in the
+// order they were made.
+class CWorld {
+public:
+    static CWorld& instance();
+
+    CWorld();
+    virtual ~CWorld();
+    CWorld(const CWorld&)            = delete;
+    CWorld& operator=(const CWorld&) = delete;
+
+    // Reads up to MAPSIZE x MAPSIZE cell bytes; a shorter file replaces only
+    // the leading cells. A file that cannot be opened ends the process. A map
+    // that could not be played (an open edge, no floor) is refused with a
+    // message and leaves the cells as they were; the caller must not start a
+    // game on it.
+    bool loadMap(const char* fileName);
+
+    // Whether the cell is a wall; objects never block. Asking about a cell
+    // outside the map is a broken precondition.
+    bool isBlocked(Position pos) const;
+
+    // The first object in play with the id, or null.
+    CObject* findObject(std::int32_t id) const;
+
+    // Appends the object; the world owns it from now on.
+    CObject* addObject(std::unique_ptr<CObject> object);
+
+    void clearObjects();
+
+    std::int32_t countPowerups() const;
+
+    // One frame: advances every object in play, asks the arbiter to bring
+    // back avatars whose countdown ran out, offers each pair sharing a cell to
+    // the arbiter, then deletes what left play.
+    void update();
+
+    // Draws in world units, one cell per unit; the caller sets the view.
+    void draw() const;
+
+    using ObjectList = std::list<std::unique_ptr<CObject>>;
+    const ObjectList& getObjects() const { return objects; }
+
+    // How many powerups the host keeps on the map.
+    const std::int32_t maxPowerups = 10;
+
+private:
+    void offerPairs(ObjectList::iterator first);
+    void drawCells() const;
+
+    MapCells   cells{};
+    ObjectList objects;
+};

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "rules/IArbiter.h"
+#include "shell/Platform.h"
+#include "world/Avatar.h"
+#include "world/Bullet.h"
+#include "world/Powerup.h"
+#include "world/World.h"
+
+// Remembers every message box instead of showing it.
+class RecordingPlatform : public IPlatform {
+public:
+    RecordingPlatform() { setPlatform(this); }
+    ~RecordingPlatform() override { setPlatform(nullptr); }
+
+    MessageAnswer showMessage(const PlatformMessage& message) override;
+
+    struct Shown {
+        std::string    text;
+        std::string    title;
+        MessageIcon    icon;
+        MessageButtons buttons;
+    };
+    std::vector<Shown> shown;
+};
+
+// Writes down what the world and the controllers ask of the rules, as short
+// lines such as "pick 7 3" (avatar 7 takes powerup 3).
+class RecordingArbiter : public IArbiter {
+public:
+    void respawnAvatar(Avatar& avatar) override;
+    void avatarInputChanged(Avatar& avatar) override;
+    void pickPowerup(Avatar& avatar, Powerup& powerup) override;
+    void hitAvatar(Avatar& avatar, Bullet& bullet) override;
+
+    // Whether a pick-up takes the powerup out of play, as the real rules do.
+    bool takePowerups = false;
+    std::vector<std::string> calls;
+};
+
+// A map with walls all around and the given interior wall cells.
+MapCells enclosedMap(const std::vector<Position>& walls = {});
+
+// Writes the bytes to a fresh file under the test's temporary folder.
+std::string writeTempFile(const std::string& name, const std::string& bytes);
+std::string writeMapFile(const MapCells& cells);
+
+// The process's world on an enclosed map with no objects, a recording
+// arbiter in use, no keys down and frames of 0.2 s.
+class WorldTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Replaces the map with an enclosed one with the given interior walls.
+    void useMap(const std::vector<Position>& walls);
+
+    Avatar&  addAvatar(int x, int y);
+    Bullet&  addBullet(int x, int y, int direction, int owner = -1);
+    Powerup& addPowerup(int x, int y, PowerupType type = powerup_ammo);
+
+    CWorld& world() { return CWorld::instance(); }
+
+    RecordingArbiter* arbiter = nullptr;
+};

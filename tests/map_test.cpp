@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "MapSource.h"
+#include "TestSupport.h"
+
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+MapCells shippedSource() {
+    MapCells cells{};
+    std::string error;
+    EXPECT_TRUE(parseMapText(readFile(QUILLSTEP_SOURCE_DIR "/Levels/map2.txt"), cells, error)) << error;
+    return cells;
+}
+
+TEST(ShippedMap, RawFileIsTheTextSource) {
+    const MapCells source = shippedSource();
+    const std::string raw = readFile(QUILLSTEP_SOURCE_DIR "/Levels/map2.raw");
+    ASSERT_EQ(raw.size(), 4096u);
+    EXPECT_EQ(raw, std::string(source.begin(), source.end()))
+        << "rebuild it: cmake --build build --target map";
+}
+
+TEST(ShippedMap, IsEnclosedConnectedAndMostlyFloor) {
+    const MapCells cells = shippedSource();
+    EXPECT_FALSE(hasOpenEdge(cells));
+    EXPECT_TRUE(isFloorConnected(cells));
+    EXPECT_GT(floorShare(cells), 0.6);
+    EXPECT_LT(floorShare(cells), 0.95) << "walls give cover";
+
+    CWorld world;
+    EXPECT_TRUE(world.loadMap(QUILLSTEP_SOURCE_DIR "/Levels/map2.raw"));
+}
+
+TEST(MapText, MalformedSourcesAreRefusedWithTheReason) {
+    const std::string row(MAPSIZE, '#');
+    std::string rows;
+    for (int i = 0; i < MAPSIZE; ++i) {
+        rows += row + "\n";
+    }
+    MapCells cells{};
+    std::string error;
+    EXPECT_TRUE(parseMapText(rows, cells, error));
+
+    EXPECT_FALSE(parseMapText(rows.substr(0, rows.size() - row.size() - 1), cells, error));
+    EXPECT_EQ(error, "only 63 lines, not 64");
+    EXPECT_FALSE(parseMapText(rows + row + "\n", cells, error));
+    EXPECT_FALSE(parseMapText("#" + rows, cells, error));
+    EXPECT_EQ(error, "line 1 has 65 characters, not 64");
+    std::string withX = rows;
+    withX[70] = 'x';
+    EXPECT_FALSE(parseMapText(withX, cells, error));
+    EXPECT_EQ(error, "line 2 has 'x'; only '#' and '.' are allowed");
+}
+
+TEST(MapText, IslandsOfFloorAreNotConnected) {
+    MapCells cells = enclosedMap();
+    EXPECT_TRUE(isFloorConnected(cells));
+    for (int y = 1; y < MAPSIZE - 1; ++y) {
+        cells[static_cast<std::size_t>(y * MAPSIZE + 30)] = 1;
+    }
+    EXPECT_FALSE(isFloorConnected(cells));
+}
+
+TEST(MapCompiler, BuildsTheShippedMapAndRefusesAnOpenOne) {
+    const std::string out = ::testing::TempDir() + "quillstep_mapc_out.raw";
+    const std::string ok = std::string(MAPC_PATH) + " " + QUILLSTEP_SOURCE_DIR "/Levels/map2.txt " + out;
+    ASSERT_EQ(std::system(ok.c_str()), 0);
+    EXPECT_EQ(readFile(out), readFile(QUILLSTEP_SOURCE_DIR "/Levels/map2.raw"));
+
+    std::string open = readFile(QUILLSTEP_SOURCE_DIR "/Levels/map2.txt");
+    open[MAPSIZE + 1] = '.';  // the first cell of row 1 is on the edge
+    const std::string openPath = writeTempFile("open.txt", open);
+    const std::string refused = std::string(MAPC_PATH) + " " + openPath + " " + out + ".open 2>/dev/null";
+    EXPECT_NE(std::system(refused.c_str()), 0);
+    EXPECT_FALSE(std::ifstream(out + ".open").good()) << "nothing is written for a refused map";
+}
+
+}  // namespace
