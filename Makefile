@@ -5,7 +5,7 @@
 BUILD_DIR ?= build
 JOBS      ?= $(shell nproc)
 
-.PHONY: all deps build run test test-sanitized bench clean
+.PHONY: all deps build run test test-sanitized test-threads bench clean
 
 all: build
 
@@ -30,8 +30,15 @@ test-sanitized: deps
 	cmake --build build-asan -j $(JOBS)
 	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
+# The tests that run threads of their own, under ThreadSanitizer.
+test-threads: deps
+	cmake -S . -B build-tsan -DQUILLSTEP_SANITIZE=thread
+	cmake --build build-tsan -j $(JOBS) --target quillstep_threaded_tests
+	ctest --test-dir build-tsan --output-on-failure -L threaded
+
 bench: build
 	./$(BUILD_DIR)/bench/world_bench
+	./$(BUILD_DIR)/bench/net_bench
 
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-tsan

@@ -1,0 +1,155 @@
+#include "net/Client.h"
+
+#include <arpa/inet.h>
+
+#include "net/ComError.h"
+#include "net/WireProtocol.h"
+
+namespace {
+
+// Every player introduces itself by this name; the host does not use it.
+constexpr const char* PLAYER_NAME = "test player";
+
+// How long a closing client waits for the host to acknowledge it leaving.
+constexpr enet_uint32 LEAVE_TIMEOUT_MS = 250;
+
+}  // namespace
+
+Client::Client(const Guid& guid) : applicationGuid(guid) {
+    if (!net.create(nullptr, 1)) {
+        reportComError(E_FAIL, "DPlayClient");
+    }
+}
+
+Client::~Client() {
+    close();
+}
+
+std::int32_t Client::connect(const char* const hostName) {
+    if (net.get() == nullptr || closed) {
+        return -1;
+    }
+    if (attemptStarted) {
+        reportConnectError(DPNERR_ALREADYCONNECTED);
+        return -1;
+    }
+    in_addr parsed{};
+    if (hostName == nullptr || inet_pton(AF_INET, hostName, &parsed) != 1) {
+        reportConnectError(DPNERR_INVALIDHOSTADDRESS);
+        return -1;
+    }
+    ENetAddress address{};
+    address.host = parsed.s_addr;
+    address.port = GAME_PORT;
+    {
+        const std::lock_guard<std::mutex> guard(net.lock);
+        server = enet_host_connect(net.get(), &address, 1, 0);
+        if (server == nullptr) {
+            reportConnectError(DPNERR_NOCONNECTION);
+            return -1;
+        }
+        enet_host_flush(net.get());
+    }
+    attemptStarted = true;
+    net.start([this](ENetHost* host) { serviceLocked(host); }, [this] { handOver(); });
+    return 0;
+}
+
+void Client::serviceLocked(ENetHost* const host) {
+    ENetEvent event;
+    while (enet_host_service(host, &event, 0) > 0) {
+        switch (event.type) {
+            case ENET_EVENT_TYPE_CONNECT:
+                net.sendNow(event.peer, makeHello(applicationGuid, PLAYER_NAME));
+                break;
+            case ENET_EVENT_TYPE_RECEIVE:
+                onReceive(*event.packet);
+                enet_packet_destroy(event.packet);
+                break;
+            case ENET_EVENT_TYPE_DISCONNECT:
+                if (event.data == DISCONNECT_FOREIGN_APPLICATION) {
+                    refused = true;
+                }
+                if (welcomed) {
+                    arrivals.push_back({Arrival::What::sessionEnded, 0, {}});
+                    welcomed = false;
+                }
+                server = nullptr;
+                break;
+            case ENET_EVENT_TYPE_NONE:
+                break;
+        }
+    }
+}
+
+void Client::onReceive(const ENetPacket& packet) {
+    if (packet.dataLength < 1) {
+        return;
+    }
+    const std::uint8_t* const payload = packet.data + 1;
+    const std::size_t         size    = packet.dataLength - 1;
+    switch (static_cast<PacketKind>(packet.data[0])) {
+        case PacketKind::welcome: {
+            std::uint32_t id = 0;
+            if (!welcomed && readWelcomeId(payload, size, id)) {
+                welcomed = true;
+                arrivals.push_back({Arrival::What::welcome, id, {}});
+            }
+            break;
+        }
+        case PacketKind::game:
+            if (welcomed && size > 0 && size <= MAX_MESSAGE_SIZE) {
+                arrivals.push_back({Arrival::What::message, 0, MessageBuffer(payload, payload + size)});
+            }
+            break;
+        default:
+            break;  // nothing else is meant for a player
+    }
+}
+
+void Client::handOver() {
+    for (Arrival& arrival : arrivals) {
+        switch (arrival.what) {
+            case Arrival::What::welcome:
+                playerId  = arrival.playerId;
+                connected = true;
+                break;
+            case Arrival::What::message:
+                incoming.push(std::move(arrival.bytes));
+                break;
+            case Arrival::What::sessionEnded:
+                incoming.push(noticeBuffer(NET_SESSION_TERMINATED));
+                connected = false;
+                break;
+        }
+    }
+    arrivals.clear();
+}
+
+std::int32_t Client::send(const std::uint32_t size, const void* const data, const std::uint32_t flags) {
+    if (!connected) {
+        return -1;
+    }
+    const std::lock_guard<std::mutex> guard(net.lock);
+    if (server == nullptr) {
+        return -1;
+    }
+    // Every send is flushed to the socket before it returns, which is all a
+    // synchronous send asks for.
+    return net.sendNow(server, makePacket(PacketKind::game, data, size, flags)) ? 0 : -1;
+}
+
+void Client::close() {
+    if (closed) {
+        return;
+    }
+    closed = true;
+    net.stop();
+    net.disconnectAll(0, LEAVE_TIMEOUT_MS);
+    connected = false;
+    arrivals.clear();
+}
+
+std::uint32_t Client::localPlayerId() const {
+    return playerId;
+}

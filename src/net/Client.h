@@ -1,0 +1,47 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "net/IClient.h"
+#include "net/NetHost.h"
+
+// The client over ENet, serviced on a thread of its own.
+class Client : public IClient {
+public:
+    explicit Client(const Guid& applicationGuid = APPLICATION_GUID);
+    ~Client() override;
+
+    std::int32_t connect(const char* hostName) override;
+    std::int32_t send(std::uint32_t size, const void* data, std::uint32_t flags) override;
+    // Ends the session, or the attempt still under way; no handler runs after it.
+    void close() override;
+    std::uint32_t localPlayerId() const override;
+
+    // The host turned this client away: it speaks another application.
+    bool wasRefused() const { return refused; }
+
+private:
+    struct Arrival {
+        enum class What { welcome, message, sessionEnded } what;
+        std::uint32_t playerId = 0;
+        MessageBuffer bytes;
+    };
+
+    void serviceLocked(ENetHost* host);
+    void onReceive(const ENetPacket& packet);
+    void handOver();
+
+    const Guid applicationGuid;
+    NetHost    net;
+    ENetPeer*  server         = nullptr;  // under net.lock
+    bool       attemptStarted = false;    // game thread only
+    bool       closed         = false;    // game thread only
+    std::atomic<std::uint32_t> playerId{0};
+    std::atomic<bool>          refused{false};
+
+    // Gathered by the service thread under the lock, handed over without it.
+    std::vector<Arrival> arrivals;
+    bool                 welcomed = false;  // service thread only
+};

@@ -1,0 +1,17 @@
+#include "net/IClient.h"
+
+std::int32_t IClient::connect(const char*) {
+    return 0;
+}
+
+std::int32_t IClient::send(std::uint32_t, const void*, std::uint32_t) {
+    return 0;
+}
+
+void IClient::close() {}
+
+IClient::~IClient() = default;
+
+std::uint32_t IClient::localPlayerId() const {
+    return 0;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "net/NetTypes.h"
+#include "net/SynchronizedQueue.h"
+
+// A player's end of the network: connects to a host, sends this player's
+// messages and queues what the host sends. Every operation of the base
+// class does nothing.
+class IClient {
+public:
+    // Starts an attempt to join the host at a dotted IPv4 address; the
+    // outcome shows in `connected`. 0 once the attempt is under way.
+    virtual std::int32_t connect(const char* hostName);
+    virtual std::int32_t send(std::uint32_t size, const void* data, std::uint32_t flags);
+    virtual void close();
+    virtual ~IClient();
+
+    // The id the host knows this player by, 0 until the connection completed.
+    virtual std::uint32_t localPlayerId() const;
+
+    // True from a completed connection until the session ends or is closed.
+    std::atomic<bool> connected{false};
+    SynchronizedQueue<MessageBuffer> incoming;
+};

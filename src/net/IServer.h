@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "net/NetTypes.h"
+#include "net/SynchronizedQueue.h"
+
+// One player connected to the hosted session.
+struct ClientRecord {
+    std::uint32_t id = 0;
+    // Average round-trip time to the player in milliseconds; -1 until measured.
+    float avgRtt = -1.0f;
+};
+
+// The host's end of the network: hosts the session, keeps the players in the
+// order they joined, queues what they send and sends to single players.
+// Every operation of the base class does nothing, except reading the list.
+class IServer {
+public:
+    // Records are copies: the list changes on the network thread at any time.
+    virtual std::optional<ClientRecord> findClient(std::uint32_t playerId) const;
+    virtual std::optional<ClientRecord> getClient(std::int32_t index) const;
+    virtual void close();
+    virtual std::int32_t sendTo(std::uint32_t playerId, std::uint32_t size, const void* data,
+                                std::uint32_t flags);
+    // 0 when the session is up; -1 (after telling the player why) when not.
+    virtual std::int32_t host(const char* sessionName);
+    virtual ~IServer();
+
+    std::int32_t clientCount() const;
+    // The whole list at one moment, for walking it while players come and go.
+    std::vector<ClientRecord> clientList() const;
+
+    SynchronizedQueue<ServerMessage> incoming;
+
+protected:
+    void addClient(const ClientRecord& record);
+    void removeClient(std::uint32_t playerId);
+    void setRoundTripTime(std::uint32_t playerId, float milliseconds);
+
+    std::string sessionName;
+
+private:
+    std::vector<ClientRecord> clients;
+    mutable std::mutex        clientsLock;
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <enet/enet.h>
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+// One ENet host and the thread that services it. ENet is not thread-safe, so
+// every use of the host is under `lock`; the service thread waits on the
+// socket without it, so the game thread's sends are never held up by a wait.
+class NetHost {
+public:
+    NetHost() = default;
+    ~NetHost();
+    NetHost(const NetHost&)            = delete;
+    NetHost& operator=(const NetHost&) = delete;
+
+    // A host bound to the address (null: any free port). False with errno set
+    // when the socket cannot be made.
+    bool create(const ENetAddress* address, std::size_t peerCount);
+    ENetHost* get() const { return host; }
+
+    // Starts the service thread. Each pass, `serviceLocked` runs with the lock
+    // held and drains the host's events; `handOver` then runs without any
+    // lock to pass on what was gathered.
+    void start(std::function<void(ENetHost*)> serviceLocked, std::function<void()> handOver);
+
+    // Ends the service thread and waits for it, so neither callback runs
+    // afterwards. Must not be called from the service thread.
+    void stop();
+
+    // Waits up to `timeoutMs` for the peers to acknowledge their disconnection;
+    // only with the thread stopped.
+    void disconnectAll(enet_uint32 reason, enet_uint32 timeoutMs);
+
+    // Queues a packet (taking it over) and puts it on the wire at once. The
+    // caller holds the lock.
+    bool sendNow(ENetPeer* peer, ENetPacket* packet);
+
+    std::mutex lock;
+
+private:
+    void serviceLoop();
+
+    ENetHost*                        host = nullptr;
+    std::thread                      thread;
+    std::atomic<bool>                stopping{false};
+    std::function<void(ENetHost*)>   serviceLocked;
+    std::function<void()>            handOver;
+};

@@ -1,0 +1,194 @@
+#include "net/Server.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "net/WireProtocol.h"
+#include "shell/Platform.h"
+
+namespace {
+
+// Enough for any LAN party; every world set-up for this many players stays
+// far below the largest message a player accepts.
+constexpr std::size_t MAX_PLAYERS = 255;
+
+constexpr enet_uint32 ROUND_TRIP_PERIOD_MS = 250;
+constexpr enet_uint32 CLOSE_TIMEOUT_MS     = 250;
+
+// A player's id lives in its peer's user data; 0 means not (yet) a player.
+std::uint32_t playerIdOf(const ENetPeer& peer) {
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(peer.data));
+}
+
+void setPlayerId(ENetPeer& peer, const std::uint32_t playerId) {
+    peer.data = reinterpret_cast<void*>(static_cast<std::uintptr_t>(playerId));
+}
+
+void reportHostFailure(const int error) {
+    char text[256];
+    if (error == EADDRINUSE) {
+        std::snprintf(text, sizeof text,
+                      "The game could not be hosted: port %u is already in use. Is another game "
+                      "hosted on this machine?",
+                      GAME_PORT);
+    } else {
+        std::snprintf(text, sizeof text, "The game could not be hosted on port %u: %s.", GAME_PORT,
+                      std::strerror(error));
+    }
+    PlatformMessage message;
+    message.text  = text;
+    message.title = "Error";
+    message.icon  = MessageIcon::exclamation;
+    platform().showMessage(message);
+}
+
+}  // namespace
+
+Server::Server(const Guid& guid) : applicationGuid(guid) {}
+
+Server::~Server() {
+    close();
+}
+
+std::int32_t Server::host(const char* const newSessionName) {
+    if (net.get() != nullptr) {
+        return -1;  // a server hosts once
+    }
+    ENetAddress address{};
+    address.host = ENET_HOST_ANY;
+    address.port = GAME_PORT;
+    errno        = 0;
+    if (!net.create(&address, MAX_PLAYERS)) {
+        reportHostFailure(errno != 0 ? errno : EADDRNOTAVAIL);
+        return -1;
+    }
+    sessionName = newSessionName != nullptr ? newSessionName : "";
+    net.start([this](ENetHost* host) { serviceLocked(host); }, [this] { handOver(); });
+    return 0;
+}
+
+void Server::serviceLocked(ENetHost* const host) {
+    ENetEvent event;
+    while (enet_host_service(host, &event, 0) > 0) {
+        switch (event.type) {
+            case ENET_EVENT_TYPE_CONNECT:
+                setPlayerId(*event.peer, 0);  // a player only once it has said hello
+                break;
+            case ENET_EVENT_TYPE_RECEIVE:
+                onReceive(*event.peer, *event.packet);
+                enet_packet_destroy(event.packet);
+                break;
+            case ENET_EVENT_TYPE_DISCONNECT:
+                if (const std::uint32_t id = playerIdOf(*event.peer); id != 0) {
+                    arrivals.push_back({Arrival::What::left, id, {}, 0.0f});
+                }
+                setPlayerId(*event.peer, 0);
+                break;
+            case ENET_EVENT_TYPE_NONE:
+                break;
+        }
+    }
+    measureRoundTrips(host);
+}
+
+void Server::onReceive(ENetPeer& peer, const ENetPacket& packet) {
+    if (packet.dataLength < 1) {
+        return;
+    }
+    const std::uint8_t* const payload = packet.data + 1;
+    const std::size_t         size    = packet.dataLength - 1;
+    const std::uint32_t       id      = playerIdOf(peer);
+    switch (static_cast<PacketKind>(packet.data[0])) {
+        case PacketKind::hello: {
+            Guid guid{};
+            if (id != 0) {
+                break;  // said twice
+            }
+            if (!readHelloGuid(payload, size, guid) || !(guid == applicationGuid)) {
+                enet_peer_disconnect(&peer, DISCONNECT_FOREIGN_APPLICATION);
+                break;
+            }
+            welcome(peer);
+            break;
+        }
+        case PacketKind::game:
+            if (id != 0 && size > 0 && size <= MAX_MESSAGE_SIZE) {
+                arrivals.push_back({Arrival::What::message, id, MessageBuffer(payload, payload + size), 0.0f});
+            }
+            break;
+        default:
+            break;  // nothing else is meant for the host
+    }
+}
+
+void Server::welcome(ENetPeer& peer) {
+    const std::uint32_t id = nextPlayerId++;
+    setPlayerId(peer, id);
+    net.sendNow(&peer, makeWelcome(id, sessionName.c_str()));
+    arrivals.push_back({Arrival::What::joined, id, {}, 0.0f});
+}
+
+void Server::measureRoundTrips(ENetHost* const host) {
+    const enet_uint32 now = enet_time_get();
+    if (now - lastMeasure < ROUND_TRIP_PERIOD_MS) {
+        return;
+    }
+    lastMeasure = now;
+    for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
+        if (const std::uint32_t id = playerIdOf(*peer); id != 0 && peer->state == ENET_PEER_STATE_CONNECTED) {
+            arrivals.push_back({Arrival::What::roundTrip, id, {}, static_cast<float>(peer->roundTripTime)});
+        }
+    }
+}
+
+void Server::handOver() {
+    for (Arrival& arrival : arrivals) {
+        switch (arrival.what) {
+            case Arrival::What::joined:
+                incoming.push({arrival.playerId, noticeBuffer(NET_PLAYER_CREATED)});
+                addClient({arrival.playerId, -1.0f});
+                break;
+            case Arrival::What::left:
+                incoming.push({arrival.playerId, noticeBuffer(NET_PLAYER_DESTROYED)});
+                removeClient(arrival.playerId);
+                break;
+            case Arrival::What::message:
+                incoming.push({arrival.playerId, std::move(arrival.bytes)});
+                break;
+            case Arrival::What::roundTrip:
+                setRoundTripTime(arrival.playerId, arrival.roundTripMs);
+                break;
+        }
+    }
+    arrivals.clear();
+}
+
+ENetPeer* Server::peerOf(const std::uint32_t playerId) const {
+    ENetHost* const host = net.get();
+    for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
+        if (playerIdOf(*peer) == playerId && peer->state == ENET_PEER_STATE_CONNECTED) {
+            return peer;
+        }
+    }
+    return nullptr;
+}
+
+std::int32_t Server::sendTo(const std::uint32_t playerId, const std::uint32_t size, const void* const data,
+                            const std::uint32_t flags) {
+    if (net.get() == nullptr || playerId == 0) {
+        return -1;
+    }
+    const std::lock_guard<std::mutex> guard(net.lock);
+    ENetPeer* const peer = peerOf(playerId);
+    if (peer == nullptr) {
+        return -1;
+    }
+    return net.sendNow(peer, makePacket(PacketKind::game, data, size, flags)) ? 0 : -1;
+}
+
+void Server::close() {
+    net.stop();
+    net.disconnectAll(0, CLOSE_TIMEOUT_MS);
+    arrivals.clear();
+}

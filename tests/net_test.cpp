@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "NetSupport.h"
+#include "TestSupport.h"
+#include "net/Client.h"
+#include "net/ComError.h"
+#include "net/Server.h"
+
+namespace {
+
+constexpr std::uint32_t GUARANTEED_SYNC = DPNSEND_SYNC | DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED;
+
+MessageBuffer pattern(const std::size_t size, const std::uint8_t seed) {
+    MessageBuffer bytes(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(seed + i * 7);
+    }
+    return bytes;
+}
+
+std::int32_t kindOf(const MessageBuffer& bytes) {
+    return bytes.size() < 4 ? -1 : static_cast<std::int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | bytes[3] << 24);
+}
+
+// A hosted session on the game port, with players joining it.
+class NetSession : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(server.host("bogus game"), 0); }
+
+    Client& join() {
+        players.push_back(std::make_unique<Client>());
+        Client& player = *players.back();
+        EXPECT_EQ(player.connect("127.0.0.1"), 0);
+        EXPECT_TRUE(waitUntil([&] { return player.connected.load(); }));
+        const std::uint32_t id = player.localPlayerId();
+        EXPECT_TRUE(waitUntil([&] { return server.findClient(id).has_value(); }));
+        return player;
+    }
+
+    RecordingPlatform platform;
+    Server server;
+    std::vector<std::unique_ptr<Client>> players;
+};
+
+TEST_F(NetSession, PlayersAreListedInJoinOrderAndLeaveWithANotice) {
+    const std::uint32_t a = join().localPlayerId();
+    Client& second        = join();
+    const std::uint32_t b = second.localPlayerId();
+    const std::uint32_t c = join().localPlayerId();
+    ASSERT_NE(a, 0u);
+    EXPECT_NE(a, b);
+    EXPECT_NE(b, c);
+    EXPECT_NE(a, c);
+
+    const auto ids = [this] {
+        std::vector<std::uint32_t> list;
+        for (const ClientRecord& record : server.clientList()) {
+            list.push_back(record.id);
+        }
+        return list;
+    };
+    EXPECT_EQ(ids(), (std::vector<std::uint32_t>{a, b, c}));
+
+    second.close();
+    ASSERT_TRUE(waitUntil([&] { return server.clientCount() == 2; }));
+    EXPECT_EQ(ids(), (std::vector<std::uint32_t>{a, c}));
+    EXPECT_EQ(server.getClient(1)->id, c) << "later players move down one place";
+    EXPECT_FALSE(server.getClient(-1).has_value());
+    EXPECT_FALSE(server.getClient(2).has_value());
+    EXPECT_FALSE(server.findClient(b).has_value());
+
+    std::vector<std::pair<std::uint32_t, std::int32_t>> notices;
+    for (const ServerMessage& message : drain(server.incoming)) {
+        notices.emplace_back(message.playerId, kindOf(message.data));
+        EXPECT_EQ(message.data.size(), 4u);
+    }
+    EXPECT_EQ(notices, (std::vector<std::pair<std::uint32_t, std::int32_t>>{
+                           {a, NET_PLAYER_CREATED}, {b, NET_PLAYER_CREATED}, {c, NET_PLAYER_CREATED},
+                           {b, NET_PLAYER_DESTROYED}}));
+    EXPECT_TRUE(platform.shown.empty());
+}
+
+TEST_F(NetSession, MessagesArriveWholeWithTheirSender) {
+    Client& first  = join();
+    Client& second = join();
+    drain(server.incoming);
+
+    const std::size_t sizes[] = {1, 8, 36, 260, 1500, 20000, MAX_MESSAGE_SIZE};
+    for (const std::size_t size : sizes) {
+        const MessageBuffer one = pattern(size, 1);
+        const MessageBuffer two = pattern(size, 2);
+        EXPECT_EQ(first.send(static_cast<std::uint32_t>(size), one.data(), GUARANTEED_SYNC), 0);
+        EXPECT_EQ(second.send(static_cast<std::uint32_t>(size), two.data(), DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED), 0);
+        EXPECT_EQ(server.sendTo(first.localPlayerId(), static_cast<std::uint32_t>(size), two.data(), GUARANTEED_SYNC), 0);
+    }
+
+    std::vector<ServerMessage> received;
+    ASSERT_TRUE(waitUntil([&] {
+        for (ServerMessage& message : drain(server.incoming)) {
+            received.push_back(std::move(message));
+        }
+        return received.size() == 2 * std::size(sizes);
+    }));
+    std::vector<std::size_t> nextSizeOf(2, 0);
+    for (const ServerMessage& message : received) {
+        const int sender = message.playerId == first.localPlayerId() ? 0 : 1;
+        ASSERT_EQ(message.playerId, sender == 0 ? first.localPlayerId() : second.localPlayerId());
+        const std::size_t size = sizes[nextSizeOf[static_cast<std::size_t>(sender)]++];
+        EXPECT_EQ(message.data, pattern(size, static_cast<std::uint8_t>(sender + 1))) << "size " << size;
+    }
+
+    std::vector<MessageBuffer> toFirst;
+    ASSERT_TRUE(waitUntil([&] {
+        for (MessageBuffer& bytes : drain(first.incoming)) {
+            toFirst.push_back(std::move(bytes));
+        }
+        return toFirst.size() == std::size(sizes);
+    }));
+    for (std::size_t i = 0; i < std::size(sizes); ++i) {
+        EXPECT_EQ(toFirst[i], pattern(sizes[i], 2));
+    }
+    EXPECT_EQ(second.incoming.size(), 0) << "a send reaches its one addressee";
+}
+
+TEST_F(NetSession, MixedGuaranteedAndUnguaranteedSendsKeepTheirOrder) {
+    Client& player = join();
+    drain(server.incoming);
+    constexpr std::uint32_t COUNT = 400;
+    for (std::uint32_t seq = 0; seq < COUNT; ++seq) {
+        const bool guaranteed     = seq % 3 == 0 || seq == COUNT - 1;
+        const std::uint32_t flags = guaranteed ? DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED : DPNSEND_PRIORITY_LOW;
+        const std::uint8_t bytes[36] = {static_cast<std::uint8_t>(seq), static_cast<std::uint8_t>(seq >> 8),
+                                        static_cast<std::uint8_t>(guaranteed)};
+        ASSERT_EQ(player.send(sizeof bytes, bytes, flags), 0);
+    }
+
+    std::vector<std::uint32_t> sequence;
+    std::vector<bool> guaranteed;
+    ASSERT_TRUE(waitUntil([&] {
+        for (const ServerMessage& message : drain(server.incoming)) {
+            sequence.push_back(message.data[0] | message.data[1] << 8);
+            guaranteed.push_back(message.data[2] != 0);
+        }
+        return !sequence.empty() && sequence.back() == COUNT - 1;
+    }));
+    for (std::size_t i = 1; i < sequence.size(); ++i) {
+        ASSERT_LT(sequence[i - 1], sequence[i]) << "never out of order";
+    }
+    EXPECT_EQ(std::count(guaranteed.begin(), guaranteed.end(), true), COUNT / 3 + 1)
+        << "every guaranteed message arrives";
+}
+
+TEST_F(NetSession, AMessageLargerThanAnyGameMessageIsDropped) {
+    Client& player = join();
+    drain(server.incoming);
+    const MessageBuffer huge  = pattern(MAX_MESSAGE_SIZE + 1, 3);
+    const MessageBuffer small = pattern(8, 4);
+    player.send(static_cast<std::uint32_t>(huge.size()), huge.data(), GUARANTEED_SYNC);
+    ASSERT_EQ(player.send(static_cast<std::uint32_t>(small.size()), small.data(), GUARANTEED_SYNC), 0);
+
+    ASSERT_TRUE(waitUntil([&] { return server.incoming.size() > 0; }));
+    EXPECT_EQ(server.incoming.pop()->data, small);
+}
+
+TEST_F(NetSession, APlayerSeesTheHostEndTheSessionOnce) {
+    Client& player = join();
+    server.close();
+    ASSERT_TRUE(waitUntil([&] { return !player.connected.load(); }));
+    const std::vector<MessageBuffer> notices = drain(player.incoming);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].size(), 4u);
+    EXPECT_EQ(kindOf(notices[0]), NET_SESSION_TERMINATED);
+    EXPECT_EQ(player.send(4, notices[0].data(), GUARANTEED_SYNC), -1);
+    server.close();
+}
+
+TEST_F(NetSession, RoundTripTimeIsMeasured) {
+    Client& player = join();
+    const std::uint8_t ping[4] = {};
+    ASSERT_TRUE(waitUntil([&] {
+        player.send(sizeof ping, ping, DPNSEND_GUARANTEED);
+        const float rtt = server.getClient(0)->avgRtt;
+        return rtt >= 0.0f && rtt < 100.0f;
+    })) << "last measured " << server.getClient(0)->avgRtt;
+}
+
+TEST_F(NetSession, APlayerOfAnotherApplicationIsTurnedAway) {
+    Client foreign(Guid{0x12345678, 0x1, 0x2, {3, 4, 5, 6, 7, 8, 9, 10}});
+    ASSERT_EQ(foreign.connect("127.0.0.1"), 0);
+    ASSERT_TRUE(waitUntil([&] { return foreign.wasRefused(); }));
+    EXPECT_FALSE(foreign.connected);
+    EXPECT_EQ(server.clientCount(), 0);
+    EXPECT_EQ(server.incoming.size(), 0);
+}
+
+TEST_F(NetSession, ASecondHostOnTheSamePortFailsAndSaysWhy) {
+    Server second;
+    EXPECT_EQ(second.host("bogus game"), -1);
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].title, "Error");
+    EXPECT_NE(platform.shown[0].text.find("port 9998 is already in use"), std::string::npos);
+    second.close();
+}
+
+TEST(NetClient, ClosingIsSafeInEveryState) {
+    {
+        Client never;
+        never.close();
+        never.close();
+    }
+    {
+        // Nobody hosts: the attempt is still pending when the client goes.
+        auto pending = std::make_unique<Client>();
+        ASSERT_EQ(pending->connect("127.0.0.1"), 0);
+        pending.reset();
+    }
+    Server server;
+    server.close();
+    ASSERT_EQ(server.host("bogus game"), 0);
+    Client player;
+    player.connect("127.0.0.1");
+    ASSERT_TRUE(waitUntil([&] { return player.connected.load(); }));
+    player.close();
+    EXPECT_FALSE(player.connected);
+    player.close();
+    ASSERT_TRUE(waitUntil([&] { return server.clientCount() == 0; }));
+    server.close();
+    server.close();
+}
+
+TEST(NetClient, ConnectReportsBadAddressesAndRepeatedAttempts) {
+    RecordingPlatform platform;
+    Client byName;
+    EXPECT_EQ(byName.connect("localhost"), -1);
+    Client fresh;
+    EXPECT_EQ(fresh.connect("127.0.0.1"), 0);
+    EXPECT_EQ(fresh.connect("127.0.0.1"), -1);
+
+    ASSERT_EQ(platform.shown.size(), 2u);
+    EXPECT_EQ(platform.shown[0].title, "Client Connect Error");
+    EXPECT_EQ(platform.shown[0].text, "Connect returned DPNERR_INVALIDHOSTADDRESS");
+    EXPECT_EQ(platform.shown[1].text, "Connect returned DPNERR_ALREADYCONNECTED");
+    EXPECT_FALSE(byName.connected);
+}
+
+TEST(NetErrors, ComErrorsNameTheObjectAndTheCode) {
+    RecordingPlatform platform;
+    reportComError(E_FAIL, "DPlayServer");
+    reportComError(0x1, "DPlayClient");
+    reportComError(CO_E_NOTINITIALIZED, "AddrLocal");
+    ASSERT_EQ(platform.shown.size(), 3u);
+    EXPECT_EQ(platform.shown[0].title, "Error on CoCreateInstance(DPlayServer)");
+    EXPECT_EQ(platform.shown[0].text, "Unknown error code:80004005");
+    EXPECT_EQ(platform.shown[1].text, "Unknown error code:1");
+    EXPECT_EQ(platform.shown[2].text, "COM not initialized... call CoInitialize");
+}
+
+}  // namespace
