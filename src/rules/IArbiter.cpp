@@ -9,7 +9,9 @@ void IArbiter::respawnAvatar(Avatar&) {}
 void IArbiter::leaveGame() {}
 void IArbiter::avatarInputChanged(Avatar&) {}
 void IArbiter::update() {}
-void IArbiter::newGame() {}
+bool IArbiter::newGame() {
+    return true;
+}
 IArbiter::~IArbiter() = default;
 void IArbiter::pickPowerup(Avatar&, Powerup&) {}
 void IArbiter::hitAvatar(Avatar&, Bullet&) {}

@@ -17,7 +17,9 @@ public:
     virtual void leaveGame();
     virtual void avatarInputChanged(Avatar& avatar);
     virtual void update();
-    virtual void newGame();
+    // Sets up a new game; false when none could be set up (the player has
+    // been told why).
+    virtual bool newGame();
     virtual ~IArbiter();
     virtual void pickPowerup(Avatar& avatar, Powerup& powerup);
     virtual void hitAvatar(Avatar& avatar, Bullet& bullet);

@@ -13,7 +13,6 @@ struct AssertSite {
     int         line;
 };
 
-inline constexpr AssertSite SITE_KILLER_IN_PLAY{"Arbiter", 106};
 inline constexpr AssertSite SITE_PICKUP_AVATAR{"Executor", 38};
 inline constexpr AssertSite SITE_PICKUP_POWERUP{"Executor", 40};
 inline constexpr AssertSite SITE_HP_AVATAR{"Executor", 49};

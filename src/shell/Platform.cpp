@@ -8,6 +8,12 @@ MessageAnswer IPlatform::showMessage(const PlatformMessage&) {
     return MessageAnswer::ok;
 }
 
+DialogResult IPlatform::runConnectDialog(ConnectDialogValues&) {
+    return DialogResult::cancel;
+}
+
+void IPlatform::drawFrame() {}
+
 MessageAnswer ConsolePlatform::showMessage(const PlatformMessage& message) {
     // One line per box: a script reading standard error sees each box whole.
     std::fprintf(stderr, "%s: ", message.title);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 // The few things the game needs from the desktop it runs on. The window
 // program installs an SDL implementation; tests and the headless player
 // install their own, so the game itself never touches SDL.
@@ -17,6 +20,15 @@ struct PlatformMessage {
     bool           ownedByGameWindow = false;
 };
 
+// What the "Connect to Server" dialog shows and, on OK, what the player chose.
+struct ConnectDialogValues {
+    std::string   serverAddress = "127.0.0.1";
+    std::uint32_t port          = 9998;
+    std::string   playerName    = "Guest";
+};
+
+enum class DialogResult { closed = 0, ok = 1, cancel = 2 };
+
 // Every operation of the base class does nothing.
 class IPlatform {
 public:
@@ -24,6 +36,14 @@ public:
 
     // Blocks until the player has answered.
     virtual MessageAnswer showMessage(const PlatformMessage& message);
+
+    // Runs the modal "Connect to Server" dialog; on OK the values hold the
+    // player's choice. The base class answers Cancel.
+    virtual DialogResult runConnectDialog(ConnectDialogValues& values);
+
+    // Draws one whole frame at once, for a screen that must be seen before a
+    // long blocking step.
+    virtual void drawFrame();
 };
 
 // Writes each message box as one line "title: text" on standard error and

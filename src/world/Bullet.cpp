@@ -12,6 +12,8 @@ Position bulletStep(const std::int32_t direction) {
     return STEPS[direction];
 }
 
+Bullet::Bullet() : CObject(nextBulletId--) {}
+
 void Bullet::update() {
     moveTimer -= frameTime;
     direction = (direction + 8) % 8;

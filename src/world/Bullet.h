@@ -8,6 +8,7 @@
 // travel over the network; one flies until it enters a wall or a rule removes it.
 class Bullet : public CObject {
 public:
+    Bullet();
     void update() override;
     void draw() const override;
 

@@ -5,14 +5,20 @@
 
 #include "world/Position.h"
 
-// Every object takes the counter's value as its id and advances it. The
-// counter is never reset, so ids keep growing across games.
+// Avatars and powerups take the counter's value as their id and advance it.
+// The counter is never reset, so ids keep growing across games.
 extern std::int32_t nextObjectId;
+
+// Bullets never travel over the network; each machine numbers its own,
+// downwards from -1, so a local bullet never shares an id with an avatar or
+// powerup that the host numbered.
+extern std::int32_t nextBulletId;
 
 // Anything that stands on a cell of the map. The world owns every object.
 class CObject {
 public:
     CObject();
+    explicit CObject(std::int32_t givenId);
     virtual void update() = 0;
     virtual void draw() const = 0;
     virtual ~CObject();

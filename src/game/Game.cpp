@@ -1,0 +1,205 @@
+#include "game/Game.h"
+
+#include "net/Client.h"
+#include "net/Server.h"
+#include "rules/Arbiter.h"
+#include "rules/Executor.h"
+#include "rules/LocalArbiter.h"
+#include "shell/FrameState.h"
+#include "shell/GameAssert.h"
+#include "shell/Platform.h"
+#include "world/World.h"
+
+namespace {
+
+constexpr const char* SESSION_NAME       = "bogus game";
+constexpr const char* LOOPBACK_ADDRESS   = "127.0.0.1";
+constexpr float       CONNECT_TIME_LIMIT = 20.0f;
+
+void showError(const char* const text, const bool ownedByGameWindow) {
+    PlatformMessage message;
+    message.text              = text;
+    message.title             = "Error";
+    message.ownedByGameWindow = ownedByGameWindow;
+    platform().showMessage(message);
+}
+
+}  // namespace
+
+CGame& CGame::instance() {
+    static CGame game;
+    return game;
+}
+
+CGame::CGame()
+    : makeServer([] { return std::make_unique<Server>(); }), makeClient([] { return std::make_unique<Client>(); }) {
+    // Made first, the world and the executor are destroyed after the game,
+    // whose destructor still ends the session in them.
+    CWorld::instance();
+    Executor::instance();
+}
+
+CGame::~CGame() {
+    closeSession();
+}
+
+void CGame::closeSession() {
+    CWorld::instance().clearObjects();
+    if (server) {
+        server->close();
+        server.reset();
+    }
+    client.reset();
+    localAvatar = nullptr;
+}
+
+void CGame::setConnectParams(const std::string& address, const std::int32_t newPort, const std::string& name) {
+    serverAddress = address;
+    port          = newPort;
+    playerName    = name;
+}
+
+void CGame::handleCommand(const std::int32_t command) {
+    switch (command) {
+        case cmd_new_single_player:
+            startSinglePlayer();
+            break;
+        case cmd_exit_game:
+            exitGame();
+            break;
+        case cmd_host_game:
+            hostGame();
+            break;
+        case cmd_join_game:
+            joinGame();
+            break;
+        case cmd_enter_key:
+            if (state == state_hosting && ownPlayerIsListed()) {
+                startHostedGame();
+            }
+            break;
+        case cmd_client_connected:
+            state = state_connected;
+            createLocalArbiter();
+            break;
+        case cmd_game_started:
+            state = state_running;
+            break;
+        default:
+            break;
+    }
+}
+
+void CGame::startSinglePlayer() {
+    closeSession();
+    GAME_ASSERT(state==state_start, SITE_SINGLE_PLAYER_START);
+    createArbiter();
+    if (!getArbiter()->newGame()) {
+        exitGame();
+        return;
+    }
+    state = state_running;
+}
+
+void CGame::exitGame() {
+    if (client && !server && getArbiter() != nullptr && localAvatar != nullptr) {
+        getArbiter()->leaveGame();  // the host takes this player's avatar out of every world
+    }
+    closeSession();
+    state = state_start;
+    destroyArbiter();
+}
+
+void CGame::hostGame() {
+    state = state_creating;
+    closeSession();
+    platform().drawFrame();  // "Creating server, please wait..." stays up while the server starts
+    server = makeServer();
+    if (server->host(SESSION_NAME) != 0) {
+        exitGame();
+        return;
+    }
+    client = makeClient();
+    client->connect(LOOPBACK_ADDRESS);
+    state = state_hosting;
+}
+
+void CGame::joinGame() {
+    closeSession();
+    ConnectDialogValues values;
+    if (platform().runConnectDialog(values) != DialogResult::ok) {
+        exitGame();  // Cancel and the close box alike
+        return;
+    }
+    setConnectParams(values.serverAddress, static_cast<std::int32_t>(values.port), values.playerName);
+    client = makeClient();
+    client->connect(serverAddress.c_str());
+    connectTimer = 0.0f;
+    state        = state_connecting;
+}
+
+bool CGame::ownPlayerIsListed() const {
+    // Until the host's own player has joined its own session there is no
+    // avatar to give it, so ENTER waits for that (a few milliseconds at most).
+    return client && client->connected && server && server->findClient(client->localPlayerId()).has_value();
+}
+
+void CGame::startHostedGame() {
+    state = state_running;
+    createArbiter();
+    if (!getArbiter()->newGame()) {
+        exitGame();
+    }
+}
+
+void CGame::update() {
+    if (state == state_connecting) {
+        updateConnecting();
+    }
+    if (state == state_running) {
+        updateRunning();
+    }
+    if (state == state_connected) {
+        updateConnected();
+    }
+}
+
+void CGame::updateConnecting() {
+    GAME_ASSERT(client, SITE_CONNECTING_CLIENT);
+    connectTimer += frameTime;
+    if (connectTimer > CONNECT_TIME_LIMIT) {
+        showError("Connection timed out.", false);
+        handleCommand(cmd_exit_game);
+        return;
+    }
+    if (client->connected) {
+        handleCommand(cmd_client_connected);
+    }
+}
+
+void CGame::updateRunning() {
+    currentArbiter().update();
+    Executor::instance().processMessages();
+    if (state != state_running) {
+        return;  // a message ended the game
+    }
+    CWorld& world = CWorld::instance();
+    if (!world.getObjects().empty()) {
+        world.update();
+    }
+    if (client && !client->connected) {
+        showError("Disconnected from server.", true);
+        handleCommand(cmd_exit_game);
+    }
+}
+
+void CGame::updateConnected() {
+    if (!client->connected) {
+        showError("Server disconnected.", false);
+        handleCommand(cmd_exit_game);
+        return;
+    }
+    Executor::instance().processMessages();
+}
+
+void CGame::draw() {}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "net/IClient.h"
+#include "net/IServer.h"
+
+class Avatar;
+
+enum GameState : std::int32_t {
+    state_start      = 0,  // no game
+    state_running    = 1,  // a game runs on this machine
+    state_hosting    = 2,  // the host waits for players; ENTER starts
+    state_connecting = 3,  // a joining player's connection is under way
+    state_connected  = 4,  // joined, waiting for the host to start
+    state_creating   = 5,  // the host's server is being made
+};
+
+enum GameCommand : std::int32_t {
+    cmd_new_single_player = 0,
+    cmd_exit_game         = 1,
+    cmd_host_game         = 2,
+    cmd_join_game         = 3,
+    cmd_enter_key         = 4,
+    cmd_client_connected  = 5,
+    cmd_game_started      = 6,
+};
+
+// The one game of the process: which phase it is in, the network objects of
+// the current game and the avatar this machine steers.
+class CGame {
+public:
+    static CGame& instance();
+    virtual ~CGame();
+    CGame(const CGame&)            = delete;
+    CGame& operator=(const CGame&) = delete;
+
+    void handleCommand(std::int32_t command);
+    // One frame of the game: the rules, the received messages, the world.
+    void update();
+    // Draws the screen of the current state.
+    void draw();
+    // Ends the current game's world and network; keeps state and rules.
+    void closeSession();
+    void setConnectParams(const std::string& address, std::int32_t newPort, const std::string& name);
+
+    std::unique_ptr<IServer> server;  // on the host only
+    std::unique_ptr<IClient> client;  // on every network player, the host included
+    Avatar*       localAvatar  = nullptr;  // owned by the world
+    std::int32_t  state        = state_start;
+    std::string   playerName;
+    std::string   serverAddress;
+    std::int32_t  port         = 0;
+    float         connectTimer = 0.0f;
+
+    // How the network objects are made; tests put their own in.
+    std::function<std::unique_ptr<IServer>()> makeServer;
+    std::function<std::unique_ptr<IClient>()> makeClient;
+
+private:
+    CGame();
+
+    void startSinglePlayer();
+    void exitGame();
+    void hostGame();
+    void joinGame();
+    void startHostedGame();
+    bool ownPlayerIsListed() const;
+    void updateConnecting();
+    void updateRunning();
+    void updateConnected();
+};

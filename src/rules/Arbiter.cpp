@@ -1,0 +1,241 @@
+#include "rules/Arbiter.h"
+
+#include <cstdlib>
+#include <memory>
+
+#include "game/Game.h"
+#include "rules/Executor.h"
+#include "shell/FrameState.h"
+#include "shell/GameAssert.h"
+#include "world/Avatar.h"
+#include "world/Bullet.h"
+#include "world/Powerup.h"
+#include "world/World.h"
+
+namespace {
+
+constexpr const char*  MAP_FILE_NAME = "Levels/map2.raw";
+constexpr float        SPAWN_PERIOD  = 4.0f;
+constexpr std::int32_t BULLET_DAMAGE = 20;
+constexpr std::int32_t KILL_SCORE    = 100;
+
+}  // namespace
+
+void createArbiter() {
+    installArbiter(std::make_unique<Arbiter>());
+}
+
+Position randomFreeCell() {
+    // The order of the draws is part of the rules. Maps are only loaded when
+    // they have floor, so the search ends.
+    Position cell;
+    do {
+        cell.x = std::rand() % MAPSIZE;
+        cell.y = std::rand() % MAPSIZE;
+    } while (CWorld::instance().isBlocked(cell));
+    return cell;
+}
+
+std::uint32_t ownPlayerId() {
+    const CGame& game = CGame::instance();
+    return game.client ? game.client->localPlayerId() : 0;
+}
+
+WorldSetupMessage describeWorld(const char* const mapName) {
+    WorldSetupMessage setup;
+    setup.mapName = mapName;
+    for (const auto& object : CWorld::instance().getObjects()) {
+        if (object->removed) {
+            continue;
+        }
+        if (const auto* const powerup = objectAs<Powerup>(object.get())) {
+            setup.entries.push_back({entry_powerup, powerup->pos, powerup->type, powerup->id});
+        } else if (isExactly<Avatar>(*object)) {
+            setup.entries.push_back({entry_avatar, object->pos, 0, object->id});
+        }
+    }
+    return setup;
+}
+
+bool Arbiter::newGame() {
+    CWorld& world = CWorld::instance();
+    world.clearObjects();
+    spawnTimer = 0.0f;
+    playersInGame.clear();
+    if (!world.loadMap(MAP_FILE_NAME)) {
+        return false;  // the player has been told why
+    }
+    for (std::int32_t i = 0; i < world.maxPowerups; ++i) {
+        auto powerup = std::make_unique<Powerup>();
+        powerup->pos = randomFreeCell();
+        world.addObject(std::move(powerup));
+    }
+
+    const CGame& game = CGame::instance();
+    if (!game.server) {
+        // Alone: one avatar for the local player, steered by the keyboard.
+        placeAvatar(0);
+        Executor::instance().attachKeyboard(static_cast<Avatar&>(*world.getObjects().back()));
+        return true;
+    }
+    for (const ClientRecord& player : game.server->clientList()) {
+        placeAvatar(player.id);
+    }
+    sendNewGame(encodeWorldSetup(describeWorld(MAP_FILE_NAME)));
+    return true;
+}
+
+void Arbiter::placeAvatar(const std::uint32_t playerId) {
+    auto avatar = std::make_unique<Avatar>();
+    avatar->setPosition(randomFreeCell());
+    avatar->playerId = playerId;
+    CWorld::instance().addObject(std::move(avatar));
+    playersInGame.insert(playerId);
+}
+
+void Arbiter::sendNewGame(const MessageBuffer& worldSetup) const {
+    IServer& server = *CGame::instance().server;
+    for (const auto& object : CWorld::instance().getObjects()) {
+        const auto* const avatar = objectAs<Avatar>(object.get());
+        if (avatar == nullptr) {
+            continue;
+        }
+        const MessageBuffer yourAvatar = encodeYourAvatar(avatar->id);
+        server.sendTo(avatar->playerId, static_cast<std::uint32_t>(yourAvatar.size()), yourAvatar.data(), SEND_NEW_GAME);
+        server.sendTo(avatar->playerId, static_cast<std::uint32_t>(worldSetup.size()), worldSetup.data(), SEND_NEW_GAME);
+    }
+}
+
+void Arbiter::broadcast(const MessageBuffer& message, const std::uint32_t flags, const std::uint32_t excluded) const {
+    IServer* const server = CGame::instance().server.get();
+    if (server == nullptr) {
+        return;
+    }
+    const std::uint32_t own = ownPlayerId();
+    for (const ClientRecord& player : server->clientList()) {
+        if (player.id != own && player.id != excluded && playersInGame.count(player.id) != 0) {
+            server->sendTo(player.id, static_cast<std::uint32_t>(message.size()), message.data(), flags);
+        }
+    }
+}
+
+void Arbiter::update() {
+    spawnTimer += frameTime;
+    if (IServer* const server = CGame::instance().server.get()) {
+        while (const std::optional<ServerMessage> entry = server->incoming.pop()) {
+            switch (messageId(entry->data)) {
+                case MSG_AVATAR_STATE:
+                    handleAvatarState(entry->data, entry->playerId);
+                    break;
+                case MSG_AVATAR_REMOVE:
+                    handleAvatarRemove(entry->data, entry->playerId);
+                    break;
+                case NET_PLAYER_DESTROYED:
+                    handlePlayerLeft(entry->playerId);
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+    if (spawnTimer >= SPAWN_PERIOD) {
+        spawnTimer = 0.0f;
+        trySpawnPowerup();
+    }
+}
+
+void Arbiter::avatarInputChanged(Avatar& avatar) {
+    broadcast(encodeAvatarState(stateOf(avatar)), SEND_STATE_TO_PLAYERS, avatar.playerId);
+}
+
+void Arbiter::handleAvatarState(const MessageBuffer& message, const std::uint32_t sender) {
+    // A player steers its own avatar only, and only onto the map's floor.
+    const std::optional<AvatarStateMessage> state = decodeAvatarState(message);
+    if (!state) {
+        return;
+    }
+    const Avatar* const avatar = findAvatar(state->avatarId);
+    if (avatar == nullptr || avatar->playerId != sender || !isPlausibleState(*state)) {
+        return;
+    }
+    Executor::instance().applyAvatarState(*state);
+    broadcast(encodeAvatarState(*state), SEND_STATE_TO_PLAYERS, sender);
+}
+
+void Arbiter::handleAvatarRemove(const MessageBuffer& message, const std::uint32_t sender) {
+    const std::optional<std::int32_t> avatarId = decodeAvatarRemove(message);
+    if (!avatarId) {
+        return;
+    }
+    const Avatar* const avatar = findAvatar(*avatarId);
+    if (avatar == nullptr || avatar->playerId != sender) {
+        return;
+    }
+    removeAvatar(*avatarId, sender);
+}
+
+void Arbiter::handlePlayerLeft(const std::uint32_t playerId) {
+    // A player whose connection ended without saying goodbye leaves no avatar behind.
+    if (playersInGame.count(playerId) == 0) {
+        return;
+    }
+    for (const auto& object : CWorld::instance().getObjects()) {
+        const auto* const avatar = objectAs<Avatar>(object.get());
+        if (avatar != nullptr && !avatar->removed && avatar->playerId == playerId) {
+            removeAvatar(avatar->id, playerId);
+            return;
+        }
+    }
+}
+
+void Arbiter::removeAvatar(const std::int32_t avatarId, const std::uint32_t sender) {
+    Executor::instance().removeObject(avatarId);
+    broadcast(encodeAvatarRemove(avatarId), SEND_AVATAR_REMOVE, sender);
+    playersInGame.erase(sender);
+}
+
+void Arbiter::respawnAvatar(Avatar& avatar) {
+    const Position cell = randomFreeCell();
+    Executor::instance().applyRespawn(avatar.id, cell);
+    broadcast(encodeAvatarRespawn({avatar.id, cell}), SEND_RULE_OUTCOME);
+}
+
+void Arbiter::trySpawnPowerup() {
+    const CWorld& world     = CWorld::instance();
+    const std::int32_t count = world.countPowerups();
+    const std::int32_t max   = world.maxPowerups;
+    if (count >= max) {
+        return;
+    }
+    if (std::rand() % 100 >= (max - count) * 100 / max) {
+        return;
+    }
+    const Position cell     = randomFreeCell();
+    const std::int32_t type = std::rand() % 2 == 0 ? powerup_health : powerup_ammo;
+    const std::int32_t id   = Executor::instance().addPowerup(cell, type);
+    broadcast(encodePowerupSpawn({cell, type, id}), SEND_RULE_OUTCOME);
+}
+
+void Arbiter::pickPowerup(Avatar& avatar, Powerup& powerup) {
+    Executor::instance().applyPowerupTaken(avatar.id, powerup.id);
+    broadcast(encodePowerupTaken({avatar.id, powerup.id}), SEND_RULE_OUTCOME);
+}
+
+void Arbiter::hitAvatar(Avatar& avatar, Bullet& bullet) {
+    if (avatar.hp < 1 || bullet.owner == avatar.id) {
+        return;  // the dead are not hit, nor anyone by their own bullet: it flies on
+    }
+    const std::int32_t newHp = avatar.hp - BULLET_DAMAGE;
+    broadcast(encodeAvatarHp({avatar.id, newHp}), SEND_RULE_OUTCOME);
+    bullet.removed = true;
+    if (newHp <= 0) {
+        // The shooter may have left the game while its bullet flew: the hit
+        // still counts, but nobody scores.
+        if (const Avatar* const killer = findAvatar(bullet.owner)) {
+            const std::int32_t newScore = killer->score + KILL_SCORE;
+            Executor::instance().applyScore(bullet.owner, newScore);
+            broadcast(encodeScore({bullet.owner, newScore}), SEND_RULE_OUTCOME);
+        }
+    }
+    Executor::instance().applyHp(avatar.id, newHp);
+}

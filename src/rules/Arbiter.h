@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <set>
+
+#include "net/NetTypes.h"
+#include "rules/GameMessages.h"
+#include "rules/IArbiter.h"
+
+class IServer;
+
+// The host's rules: the one authority over placement, pick-ups, hits, kills,
+// scores, respawns and new powerups. Each decision is applied to the host's
+// world through the Executor and then sent to the other players.
+class Arbiter : public IArbiter {
+public:
+    void trySpawnPowerup() override;
+    void respawnAvatar(Avatar& avatar) override;
+    void avatarInputChanged(Avatar& avatar) override;
+    void update() override;
+    bool newGame() override;
+    void pickPowerup(Avatar& avatar, Powerup& powerup) override;
+    void hitAvatar(Avatar& avatar, Bullet& bullet) override;
+
+    void handleAvatarState(const MessageBuffer& message, std::uint32_t sender);
+    void handleAvatarRemove(const MessageBuffer& message, std::uint32_t sender);
+
+    float spawnTimer = 0.0f;
+
+private:
+    void placeAvatar(std::uint32_t playerId);
+    void sendNewGame(const MessageBuffer& worldSetup) const;
+    void handlePlayerLeft(std::uint32_t playerId);
+    void removeAvatar(std::int32_t avatarId, std::uint32_t sender);
+    // Sends to every player of this game except the host's own and `excluded`.
+    void broadcast(const MessageBuffer& message, std::uint32_t flags, std::uint32_t excluded = 0) const;
+
+    // The players who were given an avatar when this game began; players who
+    // join later wait for the next game and hear nothing of this one.
+    std::set<std::uint32_t> playersInGame;
+};
+
+// Starts the host's rules.
+void createArbiter();
+
+// The cell the rules put something on: drawn at random until it is floor.
+Position randomFreeCell();
+
+// The id of the host's own player, as its own client learned it.
+std::uint32_t ownPlayerId();
+
+// Builds the world set-up message from the world as it stands.
+WorldSetupMessage describeWorld(const char* mapName);

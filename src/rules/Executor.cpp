@@ -1,0 +1,267 @@
+#include "rules/Executor.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "game/Game.h"
+#include "shell/GameAssert.h"
+#include "shell/Platform.h"
+#include "world/Avatar.h"
+#include "world/HumanController.h"
+#include "world/Powerup.h"
+#include "world/World.h"
+
+namespace {
+
+constexpr float DEATH_COUNTDOWN = 5.0f;
+
+bool isFlag(const std::int32_t value) {
+    return value == 0 || value == 1;
+}
+
+bool isPowerupType(const std::int32_t type) {
+    return type == powerup_ammo || type == powerup_health;
+}
+
+bool isReadable(const std::string& fileName) {
+    FILE* const f = std::fopen(fileName.c_str(), "rb");
+    if (f == nullptr) {
+        return false;
+    }
+    std::fclose(f);
+    return true;
+}
+
+void tellPlayer(const std::string& text) {
+    PlatformMessage message;
+    message.text  = text.c_str();
+    message.title = "Error";
+    message.icon  = MessageIcon::exclamation;
+    platform().showMessage(message);
+}
+
+}  // namespace
+
+Avatar* findAvatar(const std::int32_t id) {
+    return objectAs<Avatar>(CWorld::instance().findObject(id));
+}
+
+Powerup* findPowerup(const std::int32_t id) {
+    return objectAs<Powerup>(CWorld::instance().findObject(id));
+}
+
+bool isStandable(const Position pos) {
+    return BETWEEN(pos.x, 0, MAPSIZE - 1) && BETWEEN(pos.y, 0, MAPSIZE - 1) && !CWorld::instance().isBlocked(pos);
+}
+
+bool isPlausibleState(const AvatarStateMessage& state) {
+    return isFlag(state.left) && isFlag(state.right) && isFlag(state.up) && isFlag(state.down) &&
+           isFlag(state.fire) && isStandable(state.pos);
+}
+
+Executor& Executor::instance() {
+    static Executor executor;
+    return executor;
+}
+
+Executor::~Executor() = default;
+
+void Executor::processMessages() {
+    // The client is looked up afresh for every message: applying one may end
+    // the game and take the client with it.
+    CGame& game = CGame::instance();
+    while (game.client) {
+        const std::optional<MessageBuffer> message = game.client->incoming.pop();
+        if (!message) {
+            break;
+        }
+        apply(*message);
+    }
+}
+
+void Executor::apply(const MessageBuffer& message) {
+    switch (messageId(message)) {
+        case MSG_YOUR_AVATAR:
+            if (const auto avatarId = decodeYourAvatar(message)) {
+                setLocalAvatarId(*avatarId);
+            }
+            break;
+        case MSG_WORLD_SETUP:
+            if (const auto setup = decodeWorldSetup(message)) {
+                setupWorld(*setup);
+            }
+            break;
+        case MSG_AVATAR_STATE:
+            if (const auto state = decodeAvatarState(message); state && findAvatar(state->avatarId) && isPlausibleState(*state)) {
+                applyAvatarState(*state);
+            }
+            break;
+        case MSG_AVATAR_REMOVE:
+            if (const auto id = decodeAvatarRemove(message); id && CWorld::instance().findObject(*id)) {
+                removeObject(*id);
+            }
+            break;
+        case MSG_AVATAR_RESPAWN:
+            if (const auto respawn = decodeAvatarRespawn(message);
+                respawn && findAvatar(respawn->avatarId) && isStandable(respawn->pos)) {
+                applyRespawn(respawn->avatarId, respawn->pos);
+            }
+            break;
+        case MSG_AVATAR_HP:
+            if (const auto hp = decodeAvatarHp(message); hp && findAvatar(hp->avatarId)) {
+                applyHp(hp->avatarId, hp->hp);
+            }
+            break;
+        case MSG_SCORE:
+            if (const auto score = decodeScore(message); score && findAvatar(score->avatarId)) {
+                applyScore(score->avatarId, score->score);
+            }
+            break;
+        case MSG_POWERUP_TAKEN:
+            if (const auto taken = decodePowerupTaken(message);
+                taken && findAvatar(taken->avatarId) && findPowerup(taken->powerupId)) {
+                applyPowerupTaken(taken->avatarId, taken->powerupId);
+            }
+            break;
+        case MSG_POWERUP_SPAWN:
+            if (const auto spawn = decodePowerupSpawn(message);
+                spawn && isPowerupType(spawn->type) && isStandable(spawn->pos)) {
+                addPowerupWithId(spawn->pos, spawn->type, spawn->powerupId);
+            }
+            break;
+        default:
+            break;  // other ids, and the network's own notices
+    }
+}
+
+void Executor::setLocalAvatarId(const std::int32_t avatarId) {
+    localAvatarId = avatarId;
+}
+
+void Executor::setupWorld(const WorldSetupMessage& setup) {
+    CGame& game = CGame::instance();
+    if (game.server) {
+        // The host's world is set up already; only the keyboard is missing.
+        if (Avatar* const avatar = findAvatar(localAvatarId)) {
+            attachKeyboard(*avatar);
+        }
+        return;
+    }
+    if (game.state != state_connected) {
+        return;  // one world per game
+    }
+    if (!buildWorld(setup)) {
+        game.handleCommand(cmd_exit_game);
+        return;
+    }
+    game.handleCommand(cmd_game_started);
+}
+
+bool Executor::buildWorld(const WorldSetupMessage& setup) {
+    CWorld& world = CWorld::instance();
+    if (!isReadable(setup.mapName)) {
+        tellPlayer("The host's map \"" + setup.mapName + "\" is not on this machine.");
+        return false;
+    }
+    if (!world.loadMap(setup.mapName.c_str())) {
+        return false;  // loadMap told the player why
+    }
+    for (const WorldEntry& entry : setup.entries) {
+        if (!isStandable(entry.pos) || (entry.kind == entry_powerup && !isPowerupType(entry.type))) {
+            tellPlayer("The host sent a world this game cannot set up.");
+            return false;
+        }
+    }
+    for (const WorldEntry& entry : setup.entries) {
+        if (entry.kind == entry_powerup) {
+            addPowerupWithId(entry.pos, entry.type, entry.id);
+            continue;
+        }
+        auto avatar = std::make_unique<Avatar>();
+        avatar->pos = entry.pos;
+        avatar->id  = entry.id;
+        Avatar& added = static_cast<Avatar&>(*world.addObject(std::move(avatar)));
+        if (added.id == localAvatarId) {
+            attachKeyboard(added);
+        }
+    }
+    return true;
+}
+
+void Executor::attachKeyboard(Avatar& avatar) {
+    auto keyboard = std::make_unique<HumanController>();
+    keyboard->setAvatar(&avatar);
+    avatar.setController(std::move(keyboard));
+    CGame::instance().localAvatar = &avatar;
+}
+
+void Executor::applyAvatarState(const AvatarStateMessage& state) {
+    Avatar* const a = findAvatar(state.avatarId);
+    GAME_ASSERT(a, SITE_STATE_AVATAR);
+    a->setControls(state.left, state.right, state.up, state.down, state.fire);
+    a->setPosition(state.pos);
+}
+
+void Executor::removeObject(const std::int32_t id) {
+    CObject* const a = CWorld::instance().findObject(id);
+    GAME_ASSERT(a, SITE_REMOVE_OBJECT);
+    a->removed = true;
+    CGame& game = CGame::instance();
+    if (game.localAvatar == a) {
+        game.localAvatar = nullptr;  // the world deletes it at the end of its update
+    }
+}
+
+void Executor::applyRespawn(const std::int32_t avatarId, const Position pos) {
+    Avatar* const avatar = findAvatar(avatarId);
+    if (avatar == nullptr) {
+        return;
+    }
+    avatar->releaseTimer = 0.0f;
+    avatar->direction    = 0;
+    avatar->hp           = 100;
+    avatar->ammo         = 50;
+    avatar->pos          = pos;
+    avatar->setControls(0, 0, 0, 0, 0);
+}
+
+void Executor::applyHp(const std::int32_t avatarId, const std::int32_t hp) {
+    Avatar* const avatar = findAvatar(avatarId);
+    GAME_ASSERT(avatar, SITE_HP_AVATAR);
+    avatar->hp = hp;
+    if (hp <= 0) {
+        avatar->hp           = 0;
+        avatar->releaseTimer = DEATH_COUNTDOWN;
+    }
+}
+
+void Executor::applyScore(const std::int32_t avatarId, const std::int32_t score) {
+    Avatar* const killer = findAvatar(avatarId);
+    GAME_ASSERT(killer, SITE_SCORE_KILLER);
+    killer->score = score;
+}
+
+void Executor::applyPowerupTaken(const std::int32_t avatarId, const std::int32_t powerupId) {
+    Avatar* const avatar = findAvatar(avatarId);
+    GAME_ASSERT(avatar, SITE_PICKUP_AVATAR);
+    Powerup* const powerup = findPowerup(powerupId);
+    GAME_ASSERT(powerup, SITE_PICKUP_POWERUP);
+    powerup->applyTo(*avatar);
+    powerup->removed = true;
+}
+
+std::int32_t Executor::addPowerup(const Position pos, const std::int32_t type) {
+    auto powerup  = std::make_unique<Powerup>();
+    powerup->pos  = pos;
+    powerup->type = type;
+    return CWorld::instance().addObject(std::move(powerup))->id;
+}
+
+void Executor::addPowerupWithId(const Position pos, const std::int32_t type, const std::int32_t id) {
+    auto powerup  = std::make_unique<Powerup>();
+    powerup->pos  = pos;
+    powerup->type = type;
+    powerup->id   = id;
+    CWorld::instance().addObject(std::move(powerup));
+}

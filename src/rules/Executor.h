@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+
+#include "net/NetTypes.h"
+#include "rules/GameMessages.h"
+
+class Avatar;
+class Powerup;
+
+// Writes what game messages say into this machine's world. On every player's
+// machine it applies what the host sends; on the host the rules call the
+// same operations, so a decision has the same effect everywhere.
+//
+// The apply operations are for objects known to be in play: they end the
+// process when one is missing, as a check of the host's own bookkeeping.
+// Messages from the network are checked before they get there, and dropped
+// when they name an object this machine does not have.
+class Executor {
+public:
+    static Executor& instance();
+    virtual ~Executor();
+
+    // Applies every message this machine's client has received.
+    void processMessages();
+
+    // One received message; what processMessages does with each.
+    void apply(const MessageBuffer& message);
+
+    void setLocalAvatarId(std::int32_t avatarId);
+    void setupWorld(const WorldSetupMessage& setup);
+    void applyAvatarState(const AvatarStateMessage& state);
+    void removeObject(std::int32_t id);
+    void applyRespawn(std::int32_t avatarId, Position pos);
+    void applyHp(std::int32_t avatarId, std::int32_t hp);
+    void applyScore(std::int32_t avatarId, std::int32_t score);
+    void applyPowerupTaken(std::int32_t avatarId, std::int32_t powerupId);
+    std::int32_t addPowerup(Position pos, std::int32_t type);
+    void addPowerupWithId(Position pos, std::int32_t type, std::int32_t id);
+
+    // Gives the avatar to this machine's keyboard and makes it the local avatar.
+    void attachKeyboard(Avatar& avatar);
+
+    std::int32_t localAvatarId = 0;
+
+private:
+    Executor() = default;
+
+    bool buildWorld(const WorldSetupMessage& setup);
+};
+
+// The avatar in play with the id, or null (also when the id names another kind).
+Avatar* findAvatar(std::int32_t id);
+Powerup* findPowerup(std::int32_t id);
+
+// Whether an avatar or powerup may stand on the cell: inside the map, on floor.
+bool isStandable(Position pos);
+
+// Whether a reported state could be true: flags 0 or 1, the avatar on floor.
+bool isPlausibleState(const AvatarStateMessage& state);

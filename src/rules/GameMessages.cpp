@@ -1,0 +1,257 @@
+#include "rules/GameMessages.h"
+
+#include <cstring>
+
+#include "world/Avatar.h"
+
+namespace {
+
+constexpr std::size_t POWERUP_ENTRY_SIZE = 20;
+constexpr std::size_t AVATAR_ENTRY_SIZE  = 16;
+
+class MessageWriter {
+public:
+    explicit MessageWriter(const GameMessage id) { put(id); }
+
+    MessageWriter& put(const std::int32_t value) {
+        const auto bits = static_cast<std::uint32_t>(value);
+        for (int shift = 0; shift < 32; shift += 8) {
+            bytes.push_back(static_cast<std::uint8_t>(bits >> shift));
+        }
+        return *this;
+    }
+
+    MessageWriter& put(const Position pos) { return put(pos.x).put(pos.y); }
+
+    MessageWriter& putBytes(const void* const data, const std::size_t size) {
+        const auto* const first = static_cast<const std::uint8_t*>(data);
+        bytes.insert(bytes.end(), first, first + size);
+        return *this;
+    }
+
+    MessageBuffer bytes;
+};
+
+// Reads fields in order and remembers whether any of them lay past the end.
+class MessageReader {
+public:
+    explicit MessageReader(const MessageBuffer& message) : message(message) {}
+
+    std::int32_t get() {
+        if (!has(4)) {
+            offset = message.size() + 1;
+            return 0;
+        }
+        const std::uint8_t* const p = message.data() + offset;
+        offset += 4;
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                                         static_cast<std::uint32_t>(p[2]) << 16 |
+                                         static_cast<std::uint32_t>(p[3]) << 24);
+    }
+
+    Position getPosition() {
+        const std::int32_t x = get();
+        return {x, get()};
+    }
+
+    bool has(const std::size_t size) const { return offset <= message.size() && message.size() - offset >= size; }
+    void skip(const std::size_t size) { offset += size; }
+    const std::uint8_t* here() const { return message.data() + offset; }
+    bool ok() const { return offset <= message.size(); }
+
+private:
+    const MessageBuffer& message;
+    std::size_t          offset = 0;
+};
+
+// A reader positioned after the id, when the message has this id and at least this size.
+std::optional<MessageReader> readerFor(const MessageBuffer& message, const GameMessage id, const std::size_t size) {
+    if (message.size() < size || messageId(message) != id) {
+        return std::nullopt;
+    }
+    MessageReader reader(message);
+    reader.get();
+    return reader;
+}
+
+}  // namespace
+
+AvatarStateMessage stateOf(const Avatar& avatar) {
+    return {avatar.id, avatar.left, avatar.right, avatar.up, avatar.down, avatar.fire, avatar.pos};
+}
+
+std::int32_t messageId(const MessageBuffer& message) {
+    if (message.size() < 4) {
+        return -1;
+    }
+    return MessageReader(message).get();
+}
+
+MessageBuffer encodeYourAvatar(const std::int32_t avatarId) {
+    return MessageWriter(MSG_YOUR_AVATAR).put(avatarId).bytes;
+}
+
+MessageBuffer encodeWorldSetup(const WorldSetupMessage& setup) {
+    const auto nameLength = static_cast<std::int32_t>(setup.mapName.size() + 1);
+    MessageWriter writer(MSG_WORLD_SETUP);
+    writer.put(nameLength).putBytes(setup.mapName.c_str(), static_cast<std::size_t>(nameLength));
+    writer.put(static_cast<std::int32_t>(setup.entries.size()));
+    for (const WorldEntry& entry : setup.entries) {
+        writer.put(entry.kind).put(entry.pos);
+        if (entry.kind == entry_powerup) {
+            writer.put(entry.type);
+        }
+        writer.put(entry.id);
+    }
+    return writer.bytes;
+}
+
+MessageBuffer encodeAvatarState(const AvatarStateMessage& state) {
+    return MessageWriter(MSG_AVATAR_STATE)
+        .put(state.avatarId)
+        .put(state.left)
+        .put(state.right)
+        .put(state.up)
+        .put(state.down)
+        .put(state.fire)
+        .put(state.pos)
+        .bytes;
+}
+
+MessageBuffer encodeAvatarRemove(const std::int32_t avatarId) {
+    return MessageWriter(MSG_AVATAR_REMOVE).put(avatarId).bytes;
+}
+
+MessageBuffer encodeAvatarRespawn(const AvatarRespawnMessage& respawn) {
+    return MessageWriter(MSG_AVATAR_RESPAWN).put(respawn.avatarId).put(respawn.pos).bytes;
+}
+
+MessageBuffer encodeAvatarHp(const AvatarHpMessage& hp) {
+    return MessageWriter(MSG_AVATAR_HP).put(hp.avatarId).put(hp.hp).bytes;
+}
+
+MessageBuffer encodeScore(const ScoreMessage& score) {
+    return MessageWriter(MSG_SCORE).put(score.avatarId).put(score.score).bytes;
+}
+
+MessageBuffer encodePowerupTaken(const PowerupTakenMessage& taken) {
+    return MessageWriter(MSG_POWERUP_TAKEN).put(taken.avatarId).put(taken.powerupId).bytes;
+}
+
+MessageBuffer encodePowerupSpawn(const PowerupSpawnMessage& spawn) {
+    return MessageWriter(MSG_POWERUP_SPAWN).put(spawn.pos).put(spawn.type).put(spawn.powerupId).bytes;
+}
+
+std::optional<std::int32_t> decodeYourAvatar(const MessageBuffer& message) {
+    auto reader = readerFor(message, MSG_YOUR_AVATAR, YOUR_AVATAR_SIZE);
+    if (!reader) {
+        return std::nullopt;
+    }
+    return reader->get();
+}
+
+std::optional<WorldSetupMessage> decodeWorldSetup(const MessageBuffer& message) {
+    auto reader = readerFor(message, MSG_WORLD_SETUP, 12);
+    if (!reader) {
+        return std::nullopt;
+    }
+    const std::int32_t nameLength = reader->get();
+    if (nameLength < 0 || nameLength > MAX_MAP_NAME_LENGTH || !reader->has(static_cast<std::size_t>(nameLength))) {
+        return std::nullopt;
+    }
+    WorldSetupMessage setup;
+    const auto* const name = reinterpret_cast<const char*>(reader->here());
+    setup.mapName.assign(name, strnlen(name, static_cast<std::size_t>(nameLength)));
+    reader->skip(static_cast<std::size_t>(nameLength));
+
+    const std::int32_t count = reader->get();
+    if (!reader->ok() || count < 0) {
+        return std::nullopt;
+    }
+    for (std::int32_t i = 0; i < count; ++i) {
+        WorldEntry entry{};
+        entry.kind = reader->get();
+        if (!reader->has(entry.kind == entry_powerup ? POWERUP_ENTRY_SIZE - 4 : AVATAR_ENTRY_SIZE - 4)) {
+            return std::nullopt;
+        }
+        entry.pos = reader->getPosition();
+        if (entry.kind == entry_powerup) {
+            entry.type = reader->get();
+        }
+        entry.id = reader->get();
+        setup.entries.push_back(entry);
+    }
+    return setup;
+}
+
+std::optional<AvatarStateMessage> decodeAvatarState(const MessageBuffer& message) {
+    auto reader = readerFor(message, MSG_AVATAR_STATE, AVATAR_STATE_SIZE);
+    if (!reader) {
+        return std::nullopt;
+    }
+    AvatarStateMessage state{};
+    state.avatarId = reader->get();
+    state.left     = reader->get();
+    state.right    = reader->get();
+    state.up       = reader->get();
+    state.down     = reader->get();
+    state.fire     = reader->get();
+    state.pos      = reader->getPosition();
+    return state;
+}
+
+std::optional<std::int32_t> decodeAvatarRemove(const MessageBuffer& message) {
+    auto reader = readerFor(message, MSG_AVATAR_REMOVE, AVATAR_REMOVE_SIZE);
+    if (!reader) {
+        return std::nullopt;
+    }
+    return reader->get();
+}
+
+std::optional<AvatarRespawnMessage> decodeAvatarRespawn(const MessageBuffer& message) {
+    auto reader = readerFor(message, MSG_AVATAR_RESPAWN, AVATAR_RESPAWN_SIZE);
+    if (!reader) {
+        return std::nullopt;
+    }
+    const std::int32_t avatarId = reader->get();
+    return AvatarRespawnMessage{avatarId, reader->getPosition()};
+}
+
+std::optional<AvatarHpMessage> decodeAvatarHp(const MessageBuffer& message) {
+    auto reader = readerFor(message, MSG_AVATAR_HP, AVATAR_HP_SIZE);
+    if (!reader) {
+        return std::nullopt;
+    }
+    const std::int32_t avatarId = reader->get();
+    return AvatarHpMessage{avatarId, reader->get()};
+}
+
+std::optional<ScoreMessage> decodeScore(const MessageBuffer& message) {
+    auto reader = readerFor(message, MSG_SCORE, SCORE_SIZE);
+    if (!reader) {
+        return std::nullopt;
+    }
+    const std::int32_t avatarId = reader->get();
+    return ScoreMessage{avatarId, reader->get()};
+}
+
+std::optional<PowerupTakenMessage> decodePowerupTaken(const MessageBuffer& message) {
+    auto reader = readerFor(message, MSG_POWERUP_TAKEN, POWERUP_TAKEN_SIZE);
+    if (!reader) {
+        return std::nullopt;
+    }
+    const std::int32_t avatarId = reader->get();
+    return PowerupTakenMessage{avatarId, reader->get()};
+}
+
+std::optional<PowerupSpawnMessage> decodePowerupSpawn(const MessageBuffer& message) {
+    auto reader = readerFor(message, MSG_POWERUP_SPAWN, POWERUP_SPAWN_SIZE);
+    if (!reader) {
+        return std::nullopt;
+    }
+    PowerupSpawnMessage spawn{};
+    spawn.pos       = reader->getPosition();
+    spawn.type      = reader->get();
+    spawn.powerupId = reader->get();
+    return spawn;
+}

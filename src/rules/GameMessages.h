@@ -1,0 +1,121 @@
+#pragma once
+
+// The one place that knows how game messages are laid out: every field an
+// int32, little-endian, the message id at offset 0. Everything else builds
+// and reads messages through these functions.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "net/NetTypes.h"
+#include "world/Position.h"
+
+enum GameMessage : std::int32_t {
+    MSG_YOUR_AVATAR     = 1100,
+    MSG_WORLD_SETUP     = 1101,
+    MSG_AVATAR_STATE    = 1103,
+    MSG_AVATAR_REMOVE   = 1104,
+    MSG_AVATAR_RESPAWN  = 1105,
+    MSG_AVATAR_HP       = 1106,
+    MSG_SCORE           = 1107,
+    MSG_POWERUP_TAKEN   = 1108,
+    MSG_POWERUP_SPAWN   = 1109,
+};
+
+// Send flags of each message.
+constexpr std::uint32_t SEND_NEW_GAME         = DPNSEND_SYNC | DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED;
+constexpr std::uint32_t SEND_STATE_TO_HOST    = DPNSEND_PRIORITY_HIGH;
+constexpr std::uint32_t SEND_STATE_TO_PLAYERS = DPNSEND_PRIORITY_LOW;
+constexpr std::uint32_t SEND_AVATAR_REMOVE    = DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED;
+constexpr std::uint32_t SEND_RULE_OUTCOME     = DPNSEND_PRIORITY_HIGH;
+
+// Sizes of the fixed-size messages.
+constexpr std::size_t YOUR_AVATAR_SIZE    = 8;
+constexpr std::size_t AVATAR_STATE_SIZE   = 36;
+constexpr std::size_t AVATAR_REMOVE_SIZE  = 8;
+constexpr std::size_t AVATAR_RESPAWN_SIZE = 16;
+constexpr std::size_t AVATAR_HP_SIZE      = 12;
+constexpr std::size_t SCORE_SIZE          = 12;
+constexpr std::size_t POWERUP_TAKEN_SIZE  = 12;
+constexpr std::size_t POWERUP_SPAWN_SIZE  = 20;
+
+// The longest map name a world set-up may carry, its terminating zero included.
+constexpr std::int32_t MAX_MAP_NAME_LENGTH = 256;
+
+struct AvatarStateMessage {
+    std::int32_t avatarId;
+    std::int32_t left, right, up, down, fire;
+    Position     pos;
+};
+
+struct AvatarRespawnMessage {
+    std::int32_t avatarId;
+    Position     pos;
+};
+
+struct AvatarHpMessage {
+    std::int32_t avatarId;
+    std::int32_t hp;
+};
+
+struct ScoreMessage {
+    std::int32_t avatarId;
+    std::int32_t score;
+};
+
+struct PowerupTakenMessage {
+    std::int32_t avatarId;
+    std::int32_t powerupId;
+};
+
+struct PowerupSpawnMessage {
+    Position     pos;
+    std::int32_t type;
+    std::int32_t powerupId;
+};
+
+enum WorldEntryKind : std::int32_t { entry_powerup = 0, entry_avatar = 1 };
+
+struct WorldEntry {
+    std::int32_t kind;  // entry_powerup; anything else is read as an avatar
+    Position     pos;
+    std::int32_t type;  // powerups only
+    std::int32_t id;
+};
+
+struct WorldSetupMessage {
+    std::string             mapName;
+    std::vector<WorldEntry> entries;
+};
+
+class Avatar;
+
+// The avatar's control flags and cell, as a state message reports them.
+AvatarStateMessage stateOf(const Avatar& avatar);
+
+// The id at offset 0, or -1 for a buffer too short to hold one.
+std::int32_t messageId(const MessageBuffer& message);
+
+MessageBuffer encodeYourAvatar(std::int32_t avatarId);
+MessageBuffer encodeWorldSetup(const WorldSetupMessage& setup);
+MessageBuffer encodeAvatarState(const AvatarStateMessage& state);
+MessageBuffer encodeAvatarRemove(std::int32_t avatarId);
+MessageBuffer encodeAvatarRespawn(const AvatarRespawnMessage& respawn);
+MessageBuffer encodeAvatarHp(const AvatarHpMessage& hp);
+MessageBuffer encodeScore(const ScoreMessage& score);
+MessageBuffer encodePowerupTaken(const PowerupTakenMessage& taken);
+MessageBuffer encodePowerupSpawn(const PowerupSpawnMessage& spawn);
+
+// Each reads a message of its id; nothing when the buffer holds another id
+// or is too short for the layout, so nobody reads past what arrived.
+std::optional<std::int32_t>         decodeYourAvatar(const MessageBuffer& message);
+std::optional<WorldSetupMessage>    decodeWorldSetup(const MessageBuffer& message);
+std::optional<AvatarStateMessage>   decodeAvatarState(const MessageBuffer& message);
+std::optional<std::int32_t>         decodeAvatarRemove(const MessageBuffer& message);
+std::optional<AvatarRespawnMessage> decodeAvatarRespawn(const MessageBuffer& message);
+std::optional<AvatarHpMessage>      decodeAvatarHp(const MessageBuffer& message);
+std::optional<ScoreMessage>         decodeScore(const MessageBuffer& message);
+std::optional<PowerupTakenMessage>  decodePowerupTaken(const MessageBuffer& message);
+std::optional<PowerupSpawnMessage>  decodePowerupSpawn(const MessageBuffer& message);

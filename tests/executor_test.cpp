@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include "GameDoubles.h"
+#include "TestSupport.h"
+#include "rules/Executor.h"
+#include "rules/GameMessages.h"
+#include "world/HumanController.h"
+
+namespace {
+
+// A joined player waiting for the host to start, its messages coming in
+// through a recording client.
+class PlayerMessages : public WorldTest {
+protected:
+    void SetUp() override {
+        WorldTest::SetUp();
+        resetGame();
+        client                    = &giveClient(2);
+        CGame::instance().state   = state_connected;
+    }
+    void TearDown() override {
+        resetGame();
+        WorldTest::TearDown();
+    }
+
+    void receive(const MessageBuffer& message) {
+        client->incoming.push(message);
+        Executor::instance().processMessages();
+    }
+
+    static WorldSetupMessage twoPlayerWorld() {
+        WorldSetupMessage setup{"Levels/map2.raw", {}};
+        for (int i = 0; i < 10; ++i) {
+            setup.entries.push_back({entry_powerup, {1 + i, 1}, i % 2, 100 + i});
+        }
+        setup.entries.push_back({entry_avatar, {20, 1}, 0, 110});
+        setup.entries.push_back({entry_avatar, {21, 1}, 0, 111});
+        return setup;
+    }
+
+    RecordingClient* client = nullptr;
+    ScriptedPlatform platform;
+};
+
+TEST_F(PlayerMessages, YourAvatarThenTheWorldStartsThePlayersGame) {
+    receive(encodeYourAvatar(111));
+    receive(encodeWorldSetup(twoPlayerWorld()));
+
+    CGame& game = CGame::instance();
+    EXPECT_EQ(game.state, state_running);
+    const auto& objects = world().getObjects();
+    ASSERT_EQ(objects.size(), 12u);
+    EXPECT_EQ(objects.front()->id, 100);
+    EXPECT_EQ(objectAs<Powerup>(objects.front().get())->type, 0);
+    ASSERT_NE(game.localAvatar, nullptr);
+    EXPECT_EQ(game.localAvatar->id, 111);
+    EXPECT_EQ(game.localAvatar, objects.back().get());
+    EXPECT_NE(dynamic_cast<HumanController*>(game.localAvatar->controller.get()), nullptr);
+    EXPECT_EQ(findAvatar(110)->controller, nullptr);
+}
+
+TEST_F(PlayerMessages, AWorldWithoutThisPlayersAvatarStillStartsTheGame) {
+    receive(encodeYourAvatar(555));
+    receive(encodeWorldSetup(twoPlayerWorld()));
+    EXPECT_EQ(CGame::instance().state, state_running);
+    EXPECT_EQ(CGame::instance().localAvatar, nullptr);
+    receive(encodeWorldSetup(twoPlayerWorld()));
+    EXPECT_EQ(world().getObjects().size(), 12u) << "a second world in the same game is ignored";
+}
+
+TEST_F(PlayerMessages, OnTheHostTheWorldOnlyGetsItsKeyboard) {
+    giveServer();
+    Avatar& own = addAvatar(5, 5);
+    receive(encodeYourAvatar(own.id));
+    receive(encodeWorldSetup(twoPlayerWorld()));
+    EXPECT_EQ(world().getObjects().size(), 1u);
+    EXPECT_EQ(CGame::instance().state, state_connected);
+    EXPECT_EQ(CGame::instance().localAvatar, &own);
+    EXPECT_NE(own.controller, nullptr);
+}
+
+TEST_F(PlayerMessages, RuleOutcomesChangeTheNamedObjects) {
+    Avatar& avatar   = addAvatar(5, 5);
+    Avatar& killer   = addAvatar(6, 6);
+    Powerup& ammo    = addPowerup(5, 5, powerup_ammo);
+    avatar.ammo      = 190;
+    avatar.score     = 300;
+    avatar.direction = 6;
+    avatar.setControls(1, 0, 1, 0, 1);
+
+    receive(encodeAvatarHp({avatar.id, 60}));
+    EXPECT_EQ(avatar.hp, 60);
+    EXPECT_FLOAT_EQ(avatar.releaseTimer, 0.0f);
+    receive(encodeAvatarHp({avatar.id, -10}));
+    EXPECT_EQ(avatar.hp, 0);
+    EXPECT_FLOAT_EQ(avatar.releaseTimer, 5.0f);
+    receive(encodeScore({killer.id, 300}));
+    EXPECT_EQ(killer.score, 300);
+    receive(encodePowerupTaken({avatar.id, ammo.id}));
+    EXPECT_EQ(avatar.ammo, 200);
+    EXPECT_TRUE(ammo.removed);
+
+    receive(encodeAvatarRespawn({avatar.id, {30, 31}}));
+    EXPECT_EQ(avatar.pos, (Position{30, 31}));
+    EXPECT_EQ(avatar.hp, 100);
+    EXPECT_EQ(avatar.ammo, 50);
+    EXPECT_EQ(avatar.score, 300);
+    EXPECT_EQ(avatar.direction, 0);
+    EXPECT_EQ(avatar.left + avatar.up + avatar.fire, 0);
+    EXPECT_FLOAT_EQ(avatar.releaseTimer, 0.0f);
+
+    receive(encodePowerupSpawn({{8, 9}, powerup_health, 4321}));
+    EXPECT_NE(findPowerup(4321), nullptr);
+    receive(encodeAvatarRemove(killer.id));
+    EXPECT_TRUE(killer.removed);
+    EXPECT_EQ(world().findObject(killer.id), nullptr);
+}
+
+TEST_F(PlayerMessages, ManyMessagesAreAppliedInOneCallInArrivalOrder) {
+    Avatar& avatar = addAvatar(5, 5);
+    client->incoming.push(encodeAvatarHp({avatar.id, 70}));
+    client->incoming.push(fields({1102, 1, 2}));
+    client->incoming.push(noticeBuffer(NET_SESSION_TERMINATED));
+    client->incoming.push(encodeAvatarHp({avatar.id, 40}));
+    Executor::instance().processMessages();
+    EXPECT_EQ(avatar.hp, 40);
+    EXPECT_EQ(client->incoming.size(), 0);
+}
+
+TEST_F(PlayerMessages, MessagesAboutObjectsThisPlayerLacksOrCannotHoldAreDropped) {
+    Avatar& avatar   = addAvatar(5, 5);
+    Powerup& powerup = addPowerup(6, 6);
+    Bullet& bullet   = addBullet(7, 7, 0);
+    receive(encodeAvatarHp({999, 0}));
+    receive(encodeAvatarHp({powerup.id, 0}));  // not an avatar
+    receive(encodeScore({999, 100}));
+    receive(encodeAvatarRespawn({999, {9, 9}}));
+    receive(encodeAvatarRespawn({avatar.id, {0, 9}}));  // into the wall
+    receive(encodeAvatarState({avatar.id, 0, 1, 0, 0, 0, {-3, 9}}));
+    receive(encodeAvatarState({avatar.id, 0, 5, 0, 0, 0, {9, 9}}));
+    receive(encodeAvatarState({999, 0, 1, 0, 0, 0, {9, 9}}));
+    receive(encodePowerupTaken({avatar.id, 999}));
+    receive(encodePowerupTaken({avatar.id, bullet.id}));
+    receive(encodePowerupSpawn({{8, 9}, 7, 4321}));
+    receive(encodePowerupSpawn({{64, 9}, 0, 4322}));
+    receive(encodeAvatarRemove(999));
+    const MessageBuffer hp = encodeAvatarHp({avatar.id, 1});
+    receive(MessageBuffer(hp.begin(), hp.end() - 1));
+
+    EXPECT_EQ(avatar.hp, 100);
+    EXPECT_EQ(avatar.pos, (Position{5, 5}));
+    EXPECT_EQ(avatar.right, 0);
+    EXPECT_FALSE(powerup.removed);
+    EXPECT_FALSE(bullet.removed);
+    EXPECT_EQ(world().getObjects().size(), 3u);
+}
+
+TEST_F(PlayerMessages, AWorldThatCannotBeSetUpEndsTheJoinWithAMessage) {
+    WorldSetupMessage missingMap = twoPlayerWorld();
+    missingMap.mapName           = "Levels/nowhere.raw";
+    receive(encodeYourAvatar(111));
+    receive(encodeWorldSetup(missingMap));
+    EXPECT_EQ(CGame::instance().state, state_start);
+    EXPECT_EQ(CGame::instance().client, nullptr);
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].text, "The host's map \"Levels/nowhere.raw\" is not on this machine.");
+
+    resetGame();
+    client                  = &giveClient(2);
+    CGame::instance().state = state_connected;
+    WorldSetupMessage inWall = twoPlayerWorld();
+    inWall.entries[3].pos    = {0, 0};
+    receive(encodeWorldSetup(inWall));
+    EXPECT_EQ(CGame::instance().state, state_start);
+    EXPECT_TRUE(world().getObjects().empty());
+}
+
+TEST_F(PlayerMessages, RemovingThisPlayersOwnAvatarForgetsIt) {
+    receive(encodeYourAvatar(111));
+    receive(encodeWorldSetup(twoPlayerWorld()));
+    receive(encodeAvatarRemove(111));
+    EXPECT_EQ(CGame::instance().localAvatar, nullptr);
+}
+
+TEST(HostExecutor, AMissingObjectIsABrokenInvariantOnTheHost) {
+    EXPECT_EXIT(Executor::instance().applyHp(31337, 0), ::testing::ExitedWithCode(1),
+                "Assertion failed: avatar \\(Executor:49\\)");
+    EXPECT_EXIT(Executor::instance().applyAvatarState({31337, 0, 0, 0, 0, 0, {1, 1}}), ::testing::ExitedWithCode(1),
+                "Assertion failed: a \\(Executor:208\\)");
+}
+
+}  // namespace

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include "GameDoubles.h"
+#include "TestSupport.h"
+#include "rules/Arbiter.h"
+#include "rules/GameMessages.h"
+#include "rules/LocalArbiter.h"
+#include "shell/FrameState.h"
+
+namespace {
+
+class GameFlow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetGame(&server, &client);
+        frameTime = 0.2f;
+    }
+    void TearDown() override { resetGame(); }
+
+    CGame& game = CGame::instance();
+    ScriptedPlatform platform;
+    RecordingServer* server = nullptr;
+    RecordingClient* client = nullptr;
+};
+
+TEST_F(GameFlow, HostingShowsAFrameThenWaitsForPlayers) {
+    game.handleCommand(cmd_host_game);
+    EXPECT_EQ(platform.framesDrawn, 1);
+    EXPECT_EQ(game.state, state_hosting);
+    ASSERT_NE(client, nullptr);
+    EXPECT_EQ(client->connectedTo, std::vector<std::string>{"127.0.0.1"});
+
+    game.handleCommand(cmd_enter_key);
+    EXPECT_EQ(game.state, state_hosting) << "the host's own player has not joined yet";
+
+    client->playerId  = 5;
+    client->connected = true;
+    server->join(5);
+    game.handleCommand(cmd_enter_key);
+    EXPECT_EQ(game.state, state_running);
+    ASSERT_NE(getArbiter(), nullptr);
+    EXPECT_EQ(CWorld::instance().getObjects().size(), 11u);
+    game.handleCommand(cmd_enter_key);  // held down: nothing more happens
+    EXPECT_EQ(CWorld::instance().getObjects().size(), 11u);
+
+    game.update();  // the host's own messages come back through its client
+    const auto sent = server->sent;
+    ASSERT_EQ(sent.size(), 2u);
+    client->incoming.push(sent[0].bytes);
+    client->incoming.push(sent[1].bytes);
+    game.update();
+    ASSERT_NE(game.localAvatar, nullptr);
+    EXPECT_EQ(game.localAvatar->playerId, 5u);
+    EXPECT_EQ(game.state, state_running);
+}
+
+TEST_F(GameFlow, AHostThatCannotHostIsBackAtTheStart) {
+    game.makeServer = [] {
+        auto failing        = std::make_unique<RecordingServer>();
+        failing->hostResult = -1;
+        return failing;
+    };
+    game.handleCommand(cmd_host_game);
+    EXPECT_EQ(game.state, state_start);
+    EXPECT_EQ(game.server, nullptr);
+    EXPECT_EQ(game.client, nullptr);
+}
+
+TEST_F(GameFlow, EnterDoesNothingOutsideTheHostsWaitingScreen) {
+    for (const GameState state : {state_start, state_connecting, state_connected, state_running}) {
+        game.state = state;
+        game.handleCommand(cmd_enter_key);
+        EXPECT_EQ(game.state, state);
+        EXPECT_EQ(getArbiter(), nullptr);
+    }
+}
+
+TEST_F(GameFlow, TheConnectDialogsCancelAndCloseBoxBothGoBack) {
+    for (const DialogResult answer : {DialogResult::cancel, DialogResult::closed}) {
+        platform.dialogAnswer = answer;
+        game.handleCommand(cmd_join_game);
+        EXPECT_EQ(game.state, state_start);
+        EXPECT_EQ(game.client, nullptr);
+    }
+}
+
+TEST_F(GameFlow, AJoinThatNeverConnectsTimesOutAfterTwentySecondsOfGameTime) {
+    platform.typedAddress = "10.1.2.3";
+    game.handleCommand(cmd_join_game);
+    EXPECT_EQ(game.state, state_connecting);
+    EXPECT_EQ(game.serverAddress, "10.1.2.3");
+    EXPECT_EQ(client->connectedTo, std::vector<std::string>{"10.1.2.3"});
+
+    for (int frame = 0; frame < 99; ++frame) {
+        game.update();
+    }
+    EXPECT_EQ(game.state, state_connecting) << "19.8 s";
+    EXPECT_TRUE(platform.shown.empty());
+    game.update();
+    game.update();
+    EXPECT_EQ(game.state, state_start);
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].text, "Connection timed out.");
+    EXPECT_EQ(platform.shown[0].title, "Error");
+    EXPECT_FALSE(platform.shown[0].owned);
+}
+
+TEST_F(GameFlow, AJoinedPlayerWaitsForTheWorldAndHearsWhenTheHostGoes) {
+    game.handleCommand(cmd_join_game);
+    client->connected = true;
+    client->incoming.push(encodeYourAvatar(42));
+    game.update();
+    EXPECT_EQ(game.state, state_connected);
+    EXPECT_NE(dynamic_cast<LocalArbiter*>(getArbiter()), nullptr);
+    EXPECT_EQ(client->incoming.size(), 0) << "messages are read in the frame the connection completes";
+
+    client->connected = false;
+    game.update();
+    EXPECT_EQ(game.state, state_start);
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].text, "Server disconnected.");
+    EXPECT_FALSE(platform.shown[0].owned);
+    EXPECT_EQ(getArbiter(), nullptr);
+}
+
+TEST_F(GameFlow, LeavingARunningGameTellsTheHostAndLeavesNothingBehind) {
+    game.handleCommand(cmd_join_game);
+    client->connected = true;
+    game.update();
+    client->incoming.push(encodeYourAvatar(111));
+    client->incoming.push(encodeWorldSetup({"Levels/map2.raw", {{entry_avatar, {20, 1}, 0, 111}}}));
+    game.update();
+    ASSERT_EQ(game.state, state_running);
+    std::vector<SentMessage> sentBeforeGoing;  // the client goes with the game
+    client->log = &sentBeforeGoing;
+    game.handleCommand(cmd_exit_game);
+
+    EXPECT_EQ(sentBeforeGoing, (std::vector<SentMessage>{{0, encodeAvatarRemove(111), SEND_AVATAR_REMOVE}}));
+    EXPECT_EQ(game.state, state_start);
+    EXPECT_TRUE(CWorld::instance().getObjects().empty());
+    EXPECT_EQ(game.client, nullptr);
+    EXPECT_EQ(game.localAvatar, nullptr);
+    EXPECT_EQ(getArbiter(), nullptr);
+}
+
+TEST_F(GameFlow, ARunningGameThatLosesItsConnectionSaysSoOverTheWindow) {
+    game.handleCommand(cmd_join_game);
+    client->connected = true;
+    game.update();
+    client->incoming.push(encodeYourAvatar(111));
+    client->incoming.push(encodeWorldSetup({"Levels/map2.raw", {{entry_avatar, {20, 1}, 0, 111}}}));
+    game.update();
+    ASSERT_EQ(game.state, state_running);
+    client->connected = false;
+    game.update();
+    EXPECT_EQ(game.state, state_start);
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].text, "Disconnected from server.");
+    EXPECT_TRUE(platform.shown[0].owned);
+}
+
+TEST_F(GameFlow, SinglePlayerGivesTheKeyboardAnAvatarWithoutAnyNetwork) {
+    game.handleCommand(cmd_new_single_player);
+    EXPECT_EQ(game.state, state_running);
+    ASSERT_NE(game.localAvatar, nullptr);
+    EXPECT_NE(game.localAvatar->controller, nullptr);
+    EXPECT_EQ(CWorld::instance().countPowerups(), 10);
+    for (int frame = 0; frame < 30; ++frame) {
+        game.update();  // 6 s: the rules run on their own
+    }
+    EXPECT_EQ(game.state, state_running);
+}
+
+TEST_F(GameFlow, BrokenStatesEndTheProcessWithTheirReport) {
+    game.state = state_running;
+    setPlatform(nullptr);  // the report goes to standard error
+    EXPECT_EXIT(game.handleCommand(cmd_new_single_player), ::testing::ExitedWithCode(1),
+                "Assertion failed: state==state_start \\(Game:243\\)");
+    game.state = state_connecting;
+    EXPECT_EXIT(game.update(), ::testing::ExitedWithCode(1), "Assertion failed: client \\(Game:135\\)");
+    game.state = state_start;
+    setPlatform(&platform);
+}
+
+}  // namespace

@@ -1,0 +1,376 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include <unistd.h>
+
+#include "GameDoubles.h"
+#include "TestSupport.h"
+#include "rules/Arbiter.h"
+#include "rules/GameMessages.h"
+#include "rules/LocalArbiter.h"
+#include "shell/FrameState.h"
+
+namespace {
+
+constexpr std::uint32_t OWN = 7;  // the host's own player
+constexpr std::uint32_t P1  = 1;
+constexpr std::uint32_t P2  = 2;
+
+// The host's rules over a recording server with the host's own player and two others.
+class HostRules : public WorldTest {
+protected:
+    void SetUp() override {
+        WorldTest::SetUp();
+        resetGame();
+        server = &giveServer();
+        giveClient(OWN);
+        for (const std::uint32_t player : {OWN, P1, P2}) {
+            server->join(player);
+        }
+        auto made = std::make_unique<Arbiter>();
+        rules     = made.get();
+        installArbiter(std::move(made));
+    }
+    void TearDown() override {
+        resetGame();
+        WorldTest::TearDown();
+    }
+
+    // An avatar of a player in this game.
+    Avatar& playerAvatar(const std::uint32_t player, const int x, const int y) {
+        Avatar& avatar  = addAvatar(x, y);
+        avatar.playerId = player;
+        return avatar;
+    }
+
+    // Sends made to the players, as (player, message) in order.
+    std::vector<SentMessage> toPlayers(const MessageBuffer& message, const std::uint32_t flags,
+                                       const std::vector<std::uint32_t>& players) const {
+        std::vector<SentMessage> sends;
+        for (const std::uint32_t player : players) {
+            sends.push_back({player, message, flags});
+        }
+        return sends;
+    }
+
+    void receive(const std::uint32_t sender, const MessageBuffer& message) {
+        server->incoming.push({sender, message});
+        rules->update();
+    }
+
+    RecordingServer* server = nullptr;
+    Arbiter* rules          = nullptr;
+};
+
+// Adds the players' avatars after the game began, the way newGame would have.
+class RunningGame : public HostRules {
+protected:
+    void SetUp() override {
+        HostRules::SetUp();
+        ASSERT_TRUE(world().loadMap("Levels/map2.raw"));
+        world().clearObjects();
+        // newGame knows its players; start one and then set the scene by hand.
+        std::srand(1);
+        ASSERT_TRUE(rules->newGame());
+        world().clearObjects();
+        server->sent.clear();
+        useMap({});
+    }
+};
+
+Position drawFreeCell(const CWorld& world) {
+    Position cell;
+    do {
+        cell.x = std::rand() % MAPSIZE;
+        cell.y = std::rand() % MAPSIZE;
+    } while (world.isBlocked(cell));
+    return cell;
+}
+
+TEST_F(HostRules, NewGamePlacesEverythingFromTheSharedGeneratorAndSendsEachPlayerItsAvatarFirst) {
+    CWorld shipped;
+    ASSERT_TRUE(shipped.loadMap("Levels/map2.raw"));
+    std::srand(99);
+    std::vector<std::pair<int, Position>> powerups;
+    for (int i = 0; i < 10; ++i) {
+        const int type = std::rand() % 2;  // drawn when the powerup is made, before its cell
+        powerups.emplace_back(type, drawFreeCell(shipped));
+    }
+    std::vector<Position> avatars;
+    for (int i = 0; i < 3; ++i) {
+        avatars.push_back(drawFreeCell(shipped));
+    }
+
+    std::srand(99);
+    ASSERT_TRUE(rules->newGame());
+
+    const auto& objects = world().getObjects();
+    ASSERT_EQ(objects.size(), 13u);
+    auto entry = objects.begin();
+    for (const auto& [type, cell] : powerups) {
+        const auto* const powerup = objectAs<Powerup>(entry++->get());
+        ASSERT_NE(powerup, nullptr);
+        EXPECT_EQ(powerup->type, type);
+        EXPECT_EQ(powerup->pos, cell);
+    }
+    std::vector<const Avatar*> placed;
+    for (std::size_t i = 0; i < avatars.size(); ++i) {
+        placed.push_back(objectAs<Avatar>(entry++->get()));
+        ASSERT_NE(placed.back(), nullptr);
+        EXPECT_EQ(placed.back()->pos, avatars[i]);
+    }
+    EXPECT_EQ(placed[0]->playerId, OWN);
+    EXPECT_EQ(placed[2]->playerId, P2);
+
+    const MessageBuffer setup = encodeWorldSetup(describeWorld("Levels/map2.raw"));
+    EXPECT_EQ(setup.size(), 228u + 3 * 16);
+    std::vector<SentMessage> expected;
+    for (const Avatar* avatar : placed) {
+        expected.push_back({avatar->playerId, encodeYourAvatar(avatar->id), SEND_NEW_GAME});
+        expected.push_back({avatar->playerId, setup, SEND_NEW_GAME});
+    }
+    EXPECT_EQ(server->sent, expected);
+}
+
+TEST_F(HostRules, NewGameOnAMapWithoutFloorGivesUpInsteadOfSearchingForever) {
+    ScriptedPlatform platform;
+    const std::string folder = ::testing::TempDir() + "quillstep_solid_map";
+    ASSERT_EQ(std::system(("mkdir -p " + folder + "/Levels").c_str()), 0);
+    MapCells solid;
+    solid.fill(1);
+    std::ofstream(folder + "/Levels/map2.raw", std::ios::binary)
+        .write(reinterpret_cast<const char*>(solid.data()), static_cast<std::streamsize>(solid.size()));
+
+    char* const previous = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    const bool started = rules->newGame();
+    ASSERT_EQ(chdir(previous), 0);
+    std::free(previous);
+
+    EXPECT_FALSE(started);
+    EXPECT_TRUE(server->sent.empty());
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].text, "The map \"Levels/map2.raw\" cannot be played: it has no floor.");
+}
+
+TEST_F(RunningGame, OneSpawnAttemptEveryFourSeconds) {
+    playerAvatar(P1, 5, 5);
+    rules->spawnTimer = 3.7f;
+    rules->update();
+    EXPECT_EQ(world().countPowerups(), 0);
+    rules->update();  // 3.9 -> 4.1
+    EXPECT_FLOAT_EQ(rules->spawnTimer, 0.0f);
+    ASSERT_EQ(world().countPowerups(), 1) << "with no powerup on the map the chance is certain";
+
+    const auto* const powerup = objectAs<Powerup>(world().getObjects().back().get());
+    const MessageBuffer spawn = encodePowerupSpawn({powerup->pos, powerup->type, powerup->id});
+    EXPECT_EQ(server->sent, toPlayers(spawn, SEND_RULE_OUTCOME, {P1, P2}));
+}
+
+TEST_F(RunningGame, SpawnChanceFollowsHowManyPowerupsAreMissing) {
+    for (int i = 0; i < 10; ++i) {
+        addPowerup(2 + i, 2);
+    }
+    std::srand(3);
+    const int next = std::rand();
+    std::srand(3);
+    rules->trySpawnPowerup();
+    EXPECT_EQ(std::rand(), next) << "a full map draws no number";
+
+    world().getObjects().back()->removed = true;  // nine left: a 10 % chance
+    unsigned seed = 1;
+    while ((std::srand(seed), std::rand() % 100) >= 10) {
+        ++seed;
+    }
+    std::srand(seed);
+    std::rand();
+    const Position cell = drawFreeCell(world());
+    const int type      = std::rand() % 2 == 0 ? powerup_health : powerup_ammo;
+
+    std::srand(seed);
+    rules->trySpawnPowerup();
+    const auto* const spawned = objectAs<Powerup>(world().getObjects().back().get());
+    EXPECT_EQ(spawned->pos, cell);
+    EXPECT_EQ(spawned->type, type);
+
+    while ((std::srand(seed), std::rand() % 100) < 10) {
+        ++seed;
+    }
+    std::srand(seed);
+    const std::size_t before = world().getObjects().size();
+    rules->trySpawnPowerup();
+    EXPECT_EQ(world().getObjects().size(), before) << "a draw of 10 or more adds nothing";
+}
+
+TEST_F(RunningGame, AKillSendsHitPointsThenScoreAndStartsTheCountdown) {
+    Avatar& killer = playerAvatar(P1, 5, 5);
+    Avatar& victim = playerAvatar(P2, 9, 9);
+    killer.score   = 200;
+    victim.hp      = 20;
+    Bullet& bullet = addBullet(9, 9, 0, killer.id);
+
+    rules->hitAvatar(victim, bullet);
+
+    EXPECT_TRUE(bullet.removed);
+    EXPECT_EQ(victim.hp, 0);
+    EXPECT_FLOAT_EQ(victim.releaseTimer, 5.0f);
+    EXPECT_EQ(killer.score, 300);
+    std::vector<SentMessage> expected = toPlayers(encodeAvatarHp({victim.id, 0}), SEND_RULE_OUTCOME, {P1, P2});
+    const auto score = toPlayers(encodeScore({killer.id, 300}), SEND_RULE_OUTCOME, {P1, P2});
+    expected.insert(expected.end(), score.begin(), score.end());
+    EXPECT_EQ(server->sent, expected);
+}
+
+TEST_F(RunningGame, HitsThatDoNotKillAndHitsThatDoNotCount) {
+    Avatar& shooter = playerAvatar(P1, 5, 5);
+    Avatar& target  = playerAvatar(P2, 9, 9);
+    target.hp       = 21;
+    Bullet& first   = addBullet(9, 9, 0, shooter.id);
+    rules->hitAvatar(target, first);
+    EXPECT_EQ(target.hp, 1);
+    EXPECT_EQ(server->sent, toPlayers(encodeAvatarHp({target.id, 1}), SEND_RULE_OUTCOME, {P1, P2}));
+
+    server->sent.clear();
+    Bullet& own = addBullet(5, 5, 0, shooter.id);
+    rules->hitAvatar(shooter, own);
+    target.hp           = 0;
+    target.releaseTimer = 3.0f;
+    Bullet& late        = addBullet(9, 9, 0, shooter.id);
+    rules->hitAvatar(target, late);
+    EXPECT_FALSE(own.removed) << "nobody is hit by their own bullet";
+    EXPECT_FALSE(late.removed) << "the dead are not hit";
+    EXPECT_TRUE(server->sent.empty());
+}
+
+TEST_F(RunningGame, AKillByABulletWhoseShooterLeftScoresNothing) {
+    Avatar& victim = playerAvatar(P2, 9, 9);
+    victim.hp      = 10;
+    Bullet& bullet = addBullet(9, 9, 0, 424242);
+    rules->hitAvatar(victim, bullet);
+    EXPECT_EQ(victim.hp, 0);
+    EXPECT_EQ(server->sent, toPlayers(encodeAvatarHp({victim.id, -10}), SEND_RULE_OUTCOME, {P1, P2}));
+}
+
+TEST_F(RunningGame, RespawnAndPickupAreAppliedThenSent) {
+    Avatar& avatar = playerAvatar(P1, 5, 5);
+    avatar.hp      = 0;
+    avatar.score   = 300;
+    std::srand(11);
+    const Position cell = drawFreeCell(world());
+    std::srand(11);
+    rules->respawnAvatar(avatar);
+    EXPECT_EQ(avatar.pos, cell);
+    EXPECT_EQ(avatar.hp, 100);
+    EXPECT_EQ(avatar.score, 300);
+    EXPECT_EQ(server->sent, toPlayers(encodeAvatarRespawn({avatar.id, cell}), SEND_RULE_OUTCOME, {P1, P2}));
+
+    server->sent.clear();
+    avatar.hp              = 0;
+    avatar.releaseTimer    = 2.0f;
+    Powerup& health        = addPowerup(avatar.pos.x, avatar.pos.y, powerup_health);
+    rules->pickPowerup(avatar, health);
+    EXPECT_EQ(avatar.hp, 25) << "a dead avatar takes a powerup in its cell";
+    EXPECT_FLOAT_EQ(avatar.releaseTimer, 2.0f);
+    EXPECT_TRUE(health.removed);
+    EXPECT_EQ(server->sent, toPlayers(encodePowerupTaken({avatar.id, health.id}), SEND_RULE_OUTCOME, {P1, P2}));
+}
+
+TEST_F(RunningGame, AReportedStateMovesThePlayersOwnAvatarAndGoesToTheOthers) {
+    Avatar& avatar = playerAvatar(P1, 5, 5);
+    const MessageBuffer state = encodeAvatarState({avatar.id, 0, 1, 0, 1, 1, {6, 7}});
+    receive(P1, state);
+    EXPECT_EQ(avatar.pos, (Position{6, 7}));
+    EXPECT_EQ(avatar.right + avatar.down + avatar.fire, 3);
+    EXPECT_EQ(server->sent, toPlayers(state, SEND_STATE_TO_PLAYERS, {P2}));
+
+    server->sent.clear();
+    avatar.setControls(0, 0, 0, 0, 0);
+    const MessageBuffer hostile[] = {
+        encodeAvatarState({avatar.id, 1, 0, 0, 0, 0, {8, 8}}),  // from someone else, below
+        encodeAvatarState({avatar.id, 1, 0, 0, 0, 0, {0, 8}}),  // into the wall
+        encodeAvatarState({avatar.id, 1, 0, 0, 0, 0, {70, 8}}),
+        encodeAvatarState({avatar.id, 2, 0, 0, 0, 0, {8, 8}}),
+        encodeAvatarState({4242, 1, 0, 0, 0, 0, {8, 8}}),
+        MessageBuffer(state.begin(), state.end() - 1),
+    };
+    receive(P2, hostile[0]);
+    for (std::size_t i = 1; i < std::size(hostile); ++i) {
+        receive(P1, hostile[i]);
+    }
+    EXPECT_EQ(avatar.pos, (Position{6, 7}));
+    EXPECT_EQ(avatar.left, 0);
+    EXPECT_TRUE(server->sent.empty());
+}
+
+TEST_F(RunningGame, OnlyAPlayerTakesItsOwnAvatarOut) {
+    Avatar& mine   = playerAvatar(P1, 5, 5);
+    Avatar& theirs = playerAvatar(P2, 9, 9);
+    receive(P1, encodeAvatarRemove(theirs.id));
+    receive(P1, encodeAvatarRemove(9999));
+    EXPECT_FALSE(theirs.removed);
+    EXPECT_TRUE(server->sent.empty());
+
+    receive(P1, encodeAvatarRemove(mine.id));
+    EXPECT_TRUE(mine.removed);
+    EXPECT_EQ(server->sent, toPlayers(encodeAvatarRemove(mine.id), SEND_AVATAR_REMOVE, {P2}));
+}
+
+TEST_F(RunningGame, APlayerWhoDropsOutLeavesNoAvatarBehind) {
+    Avatar& avatar = playerAvatar(P2, 9, 9);
+    server->leave(P2);
+    server->incoming.push({P2, noticeBuffer(NET_PLAYER_DESTROYED)});
+    rules->update();
+    EXPECT_TRUE(avatar.removed);
+    EXPECT_EQ(server->sent, toPlayers(encodeAvatarRemove(avatar.id), SEND_AVATAR_REMOVE, {P1}));
+}
+
+TEST_F(RunningGame, InputGoesToEveryoneButTheOwnerAndLateJoinersHearNothing) {
+    server->join(3);  // joined after the game began
+    Avatar& own = playerAvatar(OWN, 5, 5);
+    own.setRight(1);
+    rules->avatarInputChanged(own);
+    EXPECT_EQ(server->sent, toPlayers(encodeAvatarState(stateOf(own)), SEND_STATE_TO_PLAYERS, {P1, P2}));
+}
+
+class JoinedRules : public WorldTest {
+protected:
+    void SetUp() override {
+        WorldTest::SetUp();
+        resetGame();
+        client = &giveClient(P1);
+        installArbiter(std::make_unique<LocalArbiter>());
+    }
+    void TearDown() override {
+        resetGame();
+        WorldTest::TearDown();
+    }
+    RecordingClient* client = nullptr;
+};
+
+TEST_F(JoinedRules, InputAndLeavingAreReportedToTheHost) {
+    Avatar& avatar                 = addAvatar(5, 6);
+    CGame::instance().localAvatar = &avatar;
+    avatar.setFire(1);
+    currentArbiter().avatarInputChanged(avatar);
+    currentArbiter().leaveGame();
+    EXPECT_EQ(client->sent, (std::vector<SentMessage>{
+                                {0, encodeAvatarState({avatar.id, 0, 0, 0, 0, 1, {5, 6}}), SEND_STATE_TO_HOST},
+                                {0, encodeAvatarRemove(avatar.id), SEND_AVATAR_REMOVE}}));
+}
+
+TEST_F(JoinedRules, BulletsVanishAtOtherAvatarsDeadOrAlive) {
+    Avatar& shooter = addAvatar(5, 5);
+    Avatar& dead    = addAvatar(9, 9);
+    dead.hp         = 0;
+    Bullet& own     = addBullet(5, 5, 0, shooter.id);
+    Bullet& other   = addBullet(9, 9, 0, shooter.id);
+    currentArbiter().collide(shooter, own);
+    currentArbiter().collide(other, dead);
+    EXPECT_FALSE(own.removed);
+    EXPECT_TRUE(other.removed);
+    EXPECT_EQ(dead.hp, 0);
+}
+
+}  // namespace
