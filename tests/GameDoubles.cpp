@@ -27,8 +27,8 @@ std::int32_t RecordingClient::send(const std::uint32_t size, const void* const d
 }
 
 MessageAnswer ScriptedPlatform::showMessage(const PlatformMessage& message) {
-    shown.push_back({message.text, message.title, message.ownedByGameWindow});
-    return MessageAnswer::ok;
+    shown.push_back({message.text, message.title, message.ownedByGameWindow, message.icon, message.buttons});
+    return message.buttons == MessageButtons::yesNo ? questionAnswer : MessageAnswer::ok;
 }
 
 DialogResult ScriptedPlatform::runConnectDialog(ConnectDialogValues& values) {

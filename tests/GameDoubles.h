@@ -58,8 +58,11 @@ public:
         std::string text;
         std::string title;
         bool owned;
+        MessageIcon icon;
+        MessageButtons buttons;
     };
     std::vector<Shown> shown;
+    MessageAnswer questionAnswer = MessageAnswer::yes;
     DialogResult dialogAnswer = DialogResult::ok;
     std::string  typedAddress = "127.0.0.1";
     int framesDrawn = 0;

@@ -202,4 +202,3 @@ void CGame::updateConnected() {
     Executor::instance().processMessages();
 }
 
-void CGame::draw() {}

@@ -4,5 +4,9 @@ float frameTime   = 0.0f;
 float elapsedTime = 0.0f;
 float fps         = 0.0f;
 
+std::int32_t screenWidth  = 400;
+std::int32_t screenHeight = 300;
+float        aspect       = 0.75f;
+
 std::uint8_t keys[KEY_COUNT]     = {};
 std::uint8_t prevKeys[KEY_COUNT] = {};

@@ -12,6 +12,11 @@ extern float elapsedTime;
 // Frames per second, as last counted.
 extern float fps;
 
+// The drawing area below the menu bar, in pixels, and its height / width.
+extern std::int32_t screenWidth;
+extern std::int32_t screenHeight;
+extern float        aspect;
+
 // Key states indexed by Windows virtual-key code, each 0 or 1. prevKeys is
 // the copy taken at the end of the last drawn frame, so a key went down in
 // this frame when keys is 1 and prevKeys is 0.

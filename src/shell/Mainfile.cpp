@@ -1,8 +1,164 @@
-#include <cstdio>
+#include "shell/Mainfile.h"
 
-// The window, the frame loop and the menus come next; until then the program
-// only says so.
-int main() {
-    std::puts("Quillstep: the game window is not built yet, so the game is not playable yet.");
-    return 0;
+#include <GL/gl.h>
+#include <SDL.h>
+
+#include <backends/imgui_impl_opengl2.h>
+#include <backends/imgui_impl_sdl.h>
+#include <imgui.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "game/Game.h"
+#include "shell/FrameState.h"
+#include "shell/Menu.h"
+#include "shell/SdlPlatform.h"
+#include "shell/VirtualKeys.h"
+#include "shell/Window.h"
+#include "shell/WindowProc.h"
+
+namespace {
+
+constexpr const char* TITLE        = "Quillstep";
+constexpr int         COLOUR_BITS  = 32;
+constexpr float       MAX_FRAME    = 0.2f;
+constexpr float       FPS_INTERVAL = 2.0f;
+
+Uint32 loopStart    = 0;
+Uint32 lastPass     = 0;
+int    fpsFrames    = 0;
+float  fpsCountdown = FPS_INTERVAL;
+int    quitCode     = 0;
+
+void drawMenu() {
+    ImGui_ImplOpenGL2_NewFrame();
+    ImGui_ImplSDL2_NewFrame();
+    ImGui::NewFrame();
+    drawMenuBar();
+    ImGui::Render();
+    ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+}
+
+void resetMatrices() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+}
+
+// F2: a 1024 x 768 full screen, or back to a 640 x 480 window.
+bool toggleFullscreen() {
+    keys[VK_F2] = 0;
+    closeWindow();
+    fullscreen   = !fullscreen;
+    screenWidth  = fullscreen ? 1024 : 640;
+    screenHeight = fullscreen ? 768 : 480;
+    return openWindow(TITLE, screenWidth, screenHeight, COLOUR_BITS, fullscreen);
+}
+
+}  // namespace
+
+bool startGame() {
+    screenWidth  = 400;
+    screenHeight = 300;
+    std::memset(keys, 0, sizeof keys);
+    std::memset(prevKeys, 0, sizeof prevKeys);
+    elapsedTime = 0.0f;
+    frameTime   = 0.0f;
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    fps = 0.0f;
+
+    static SdlPlatform desktop;
+    setPlatform(&desktop);
+    // The close box ends the game itself, in the order the game wants.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+    if (ImGui::GetCurrentContext() == nullptr) {
+        createMenuContext();
+    }
+    if (!openWindow(TITLE, screenWidth, screenHeight, COLOUR_BITS, fullscreen)) {
+        PlatformMessage message;
+        message.text  = "The window could not be created.";
+        message.title = "Initialization error";
+        message.icon  = MessageIcon::exclamation;
+        platform().showMessage(message);
+        return false;
+    }
+    SDL_DisableScreenSaver();
+    loopStart = SDL_GetTicks();
+    lastPass  = loopStart;
+    return true;
+}
+
+bool runPass() {
+    // Unsigned differences stay right when the millisecond clock wraps.
+    const Uint32 now = SDL_GetTicks();
+    elapsedTime      = static_cast<float>(static_cast<Uint32>(now - loopStart)) * 0.001f;
+    frameTime        = static_cast<float>(static_cast<Uint32>(now - lastPass)) * 0.001f;
+    if (frameTime > MAX_FRAME) {
+        frameTime = MAX_FRAME;  // a long pause slows the game down instead of jumping it
+    }
+    lastPass = now;
+
+    bool quit = false;
+    SDL_Event event;
+    if (SDL_PollEvent(&event) != 0) {
+        quit = windowProc(event, quitCode);
+    }
+    if (active) {
+        drawFrame();
+    }
+    if (keys[VK_F2] != 0 && !toggleFullscreen()) {
+        quitCode = 0;
+        return false;
+    }
+    return !quit;
+}
+
+int endGame() {
+    closeWindow();
+    setPlatform(nullptr);
+    return quitCode;
+}
+
+int runGame() {
+    if (!startGame()) {
+        return 0;
+    }
+    while (runPass()) {
+    }
+    return endGame();
+}
+
+void renderFrame() {
+    resetMatrices();
+    CGame& game = CGame::instance();
+    game.update();
+    game.draw();
+    drawMenu();
+}
+
+bool drawFrame() {
+    renderFrame();
+    swapWindowBuffers();
+    fpsCountdown -= frameTime;
+    ++fpsFrames;
+    std::memcpy(prevKeys, keys, sizeof keys);
+    if (fpsCountdown <= 0.0f) {
+        fps          = static_cast<float>(fpsFrames) * 0.5f;
+        fpsFrames    = 0;
+        fpsCountdown = FPS_INTERVAL;
+    }
+    return true;
+}
+
+void drawStillFrame() {
+    resetMatrices();
+    const float frame = frameTime;
+    frameTime         = 0.0f;  // the camera holds still
+    CGame::instance().draw();
+    frameTime = frame;
 }

@@ -1,0 +1,180 @@
+// Everything on screen but the map and the objects: the menu backdrop, the
+// status lines of each state, the game view that follows the local avatar,
+// the head-up display and the death screen.
+
+#include "game/GameScreen.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+#include "game/Game.h"
+#include "shell/FrameState.h"
+#include "shell/Text.h"
+#include "world/Avatar.h"
+#include "world/World.h"
+
+Camera camera;
+
+namespace {
+
+// One cell is this part of the window's half-height.
+constexpr float CELL_SCALE  = 0.0546875f;
+constexpr float CAMERA_RATE = 1.5f;
+constexpr float TEXT_LEFT   = -1.0f;
+
+void filledQuad(const float left, const float bottom, const float right, const float top) {
+    glBegin(GL_QUADS);
+    glVertex2f(left, bottom);
+    glVertex2f(right, bottom);
+    glVertex2f(right, top);
+    glVertex2f(left, top);
+    glEnd();
+}
+
+void drawStatusScreen(const CGame& game) {
+    drawBackground();
+    switch (game.state) {
+        case state_start:
+            drawText(TEXT_LEFT, 0.0f, "Welcome to Quillstep.");
+            drawText(TEXT_LEFT, -0.1f, "Select a game to start.");
+            break;
+        case state_creating:
+            drawText(TEXT_LEFT, 0.0f, "Creating server, please wait...");
+            break;
+        case state_hosting:
+            drawText(TEXT_LEFT, 0.0f, "Waiting for clients... ");
+            drawText(TEXT_LEFT, -0.1f, "Press ENTER to start");
+            // Re-read for every line: players come and go while the list is drawn.
+            for (std::int32_t i = 0; game.server && i < game.server->clientCount(); ++i) {
+                const std::optional<ClientRecord> record = game.server->getClient(i);
+                if (record) {
+                    drawText(TEXT_LEFT, -0.2f - 0.1f * i, "Client %d, ID=%d, avgRTT:%d", i,
+                             static_cast<int>(record->id), static_cast<int>(record->avgRtt));
+                }
+            }
+            break;
+        case state_connecting:
+            drawText(TEXT_LEFT, 0.0f, "Connecting to server %s as %s... [%d]", game.serverAddress.c_str(),
+                     game.playerName.c_str(), static_cast<int>(game.connectTimer));
+            break;
+        case state_connected:
+            drawText(TEXT_LEFT, 0.0f, "Connected.");
+            drawText(TEXT_LEFT, -0.1f, "Waiting for server to start the game...");
+            break;
+        default:
+            break;
+    }
+}
+
+void followAvatar(const Avatar& avatar) {
+    camera.x = camera.x + (avatar.pos.x - camera.x) * frameTime * CAMERA_RATE;
+    camera.y = camera.y + (avatar.pos.y - camera.y) * frameTime * CAMERA_RATE;
+}
+
+void drawGameView(const CGame& game) {
+    glColor4ub(0, 0, 0, 0);
+    glScalef(CELL_SCALE, -CELL_SCALE, 0.0f);
+    // Until the host's own world message has named its avatar, the view holds still.
+    if (game.localAvatar != nullptr) {
+        followAvatar(*game.localAvatar);
+    }
+    glTranslatef(-camera.x, -camera.y, 0.0f);
+
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, screenHeight / 10, screenWidth, screenHeight * 8 / 10);
+    CWorld::instance().draw();
+    glDisable(GL_SCISSOR_TEST);
+
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glColor3f(1.0f, 1.0f, 1.0f);
+    if (const Avatar* const avatar = game.localAvatar) {
+        drawText(-1.0f, -0.9f, "HP %4d    AMMO %4d    SCORE %06d   Powerups: %d", avatar->hp, avatar->ammo,
+                 avatar->score, CWorld::instance().countPowerups());
+    }
+    drawText(0.5f, 0.9f, "FPS: %0.1f", fps);
+    if (game.localAvatar != nullptr && game.localAvatar->hp <= 0) {
+        drawDeathScreen(game.localAvatar->releaseTimer);
+    }
+}
+
+}  // namespace
+
+void CGame::draw() {
+    glScalef(aspect, 1.0f, 0.0f);
+    if (state == state_running) {
+        drawGameView(*this);
+    } else {
+        drawStatusScreen(*this);
+    }
+}
+
+void drawDeathScreen(const float releaseTimer) {
+    glColor3f(0.8f, 0.1f, 0.0f);
+    filledQuad(-0.27f, -0.17f, 0.32f, 0.17f);
+    glColor3f(0.0f, 0.0f, 0.0f);
+    filledQuad(-0.25f, -0.15f, 0.3f, 0.15f);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    drawText(-0.2f, 0.0f, "You're dead!");
+    drawText(-0.2f, -0.1f, "Release in: %d", static_cast<int>(releaseTimer) + 1);
+}
+
+void drawBackground() {
+    glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+
+    glColor3ub(220, 220, 255);
+    drawCog(80, 1.0f, -1.0f, 1.8f, 1.85f, 0.0f, 0.01f);
+    glColor3ub(180, 180, 220);
+    drawCog(40, 1.0f, 1.0f, 0.69f, 0.725f, 0.0f, 0.02f);
+    glColor3ub(170, 170, 220);
+    drawCog(40, 0.0f, 0.0f, 0.69f, 0.725f, 0.0f, -0.02f);
+    glColor3ub(185, 185, 220);
+    drawCog(20, -1.0f, 0.39f, 0.345f, 0.37f, 0.15707964f, 0.04f);
+
+    // A blue haze, strongest at the upper left.
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glBegin(GL_QUADS);
+    glColor4ub(100, 100, 200, 0);
+    glVertex2f(-1.1f, -1.0f);
+    glColor4ub(100, 100, 200, 0);
+    glVertex2f(1.1f, -1.0f);
+    glColor4ub(100, 100, 200, 0);
+    glVertex2f(1.1f, 0.5f);
+    glColor4ub(100, 100, 200, 128);
+    glVertex2f(-1.1f, 0.5f);
+    glEnd();
+    glDisable(GL_BLEND);
+
+    glColor3f(0.0f, 0.0f, 0.0f);
+}
+
+void drawCog(const int n, const float cx, const float cy, const float inner, const float outer, const float phase,
+             const float speed) {
+    constexpr float TWO_PI = 6.2831855f;
+    glPushMatrix();
+    glTranslatef(cx, cy, 0.0f);
+    glBegin(GL_TRIANGLE_FAN);
+    glVertex2f(0.0f, 0.0f);
+    const float step  = TWO_PI / static_cast<float>(2 * n);
+    const float swing = std::sin(elapsedTime) * 10.0f * speed * TWO_PI;
+    float a = 0.0f;
+    for (int i = 0; i <= 2 * n; ++i) {
+        const float angle = swing + a + phase;
+        const float c     = std::cos(angle);
+        const float s     = std::sin(angle);
+        if (i % 2 == 1) {
+            glVertex2f(c * inner, s * inner);
+            glVertex2f(c * outer, s * outer);
+        } else {
+            glVertex2f(c * outer, s * outer);
+            glVertex2f(c * inner, s * inner);
+        }
+        a += step;
+    }
+    glEnd();
+    glPopMatrix();
+}

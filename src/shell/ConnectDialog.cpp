@@ -1,0 +1,212 @@
+#include "shell/ConnectDialog.h"
+
+#include <GL/gl.h>
+#include <SDL.h>
+
+#include <backends/imgui_impl_opengl2.h>
+#include <backends/imgui_impl_sdl.h>
+#include <imgui.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "shell/Mainfile.h"
+#include "shell/Menu.h"
+#include "shell/Window.h"
+
+namespace {
+
+constexpr int IDLE_WAIT_MS = 15;
+
+// An IPv4 address typed as four fields of 0 ... 255, digits only. A dot or a
+// third digit moves on to the next field, as the desktop's address field does.
+class AddressField {
+public:
+    explicit AddressField(const std::string& address) {
+        int values[4] = {127, 0, 0, 1};
+        std::sscanf(address.c_str(), "%d.%d.%d.%d", &values[0], &values[1], &values[2], &values[3]);
+        for (int i = 0; i < 4; ++i) {
+            std::snprintf(octets[static_cast<std::size_t>(i)].data(), 4, "%d", values[i] & 0xFF);
+        }
+    }
+
+    void draw() {
+        for (int i = 0; i < 4; ++i) {
+            if (i > 0) {
+                ImGui::SameLine(0.0f, 2.0f);
+                ImGui::TextUnformatted(".");
+                ImGui::SameLine(0.0f, 2.0f);
+            }
+            if (focusField == i) {
+                ImGui::SetKeyboardFocusHere();
+                focusField  = -1;
+                quietFrames = 2;
+            }
+            ImGui::PushID(i);
+            ImGui::SetNextItemWidth(ImGui::CalcTextSize("0000").x);
+            current = i;
+            ImGui::InputText("##octet", octets[static_cast<std::size_t>(i)].data(), 4,
+                             ImGuiInputTextFlags_CharsDecimal | ImGuiInputTextFlags_AutoSelectAll |
+                                 ImGuiInputTextFlags_CallbackCharFilter | ImGuiInputTextFlags_CallbackEdit,
+                             &AddressField::onInput, this);
+            ImGui::PopID();
+        }
+    }
+
+    // While focus moves to another field, typed characters wait: the field
+    // takes focus in one frame and reads characters from the next one on.
+    bool isMovingFocus() {
+        if (quietFrames > 0) {
+            --quietFrames;
+            return true;
+        }
+        return focusField >= 0;
+    }
+
+    std::string text() const {
+        std::string address;
+        for (std::size_t i = 0; i < octets.size(); ++i) {
+            address += (i > 0 ? "." : "") + std::to_string(octets[i][0] != '\0' ? std::atoi(octets[i].data()) : 0);
+        }
+        return address;
+    }
+
+private:
+    static int onInput(ImGuiInputTextCallbackData* const data) {
+        auto* const field = static_cast<AddressField*>(data->UserData);
+        if (data->EventFlag == ImGuiInputTextFlags_CallbackCharFilter) {
+            if (data->EventChar == '.') {
+                // After a full field moved on by itself, the dot that follows is not a second move.
+                if (field->typedHere) {
+                    field->moveOn();
+                }
+                return 1;
+            }
+            const bool digit = data->EventChar >= '0' && data->EventChar <= '9';
+            field->typedHere = field->typedHere || digit;
+            return digit ? 0 : 1;
+        }
+        // Edited: no field holds more than 255, and a full field moves on.
+        if (std::atoi(data->Buf) > 255) {
+            data->DeleteChars(0, data->BufTextLen);
+            data->InsertChars(0, "255");
+        }
+        if (data->BufTextLen == 3 && data->CursorPos == 3) {
+            field->moveOn();
+        }
+        return 0;
+    }
+
+    void moveOn() {
+        if (current < 3) {
+            focusField = current + 1;
+            typedHere  = false;
+        }
+    }
+
+    std::array<std::array<char, 4>, 4> octets{};
+    int  focusField  = 0;
+    int  quietFrames = 0;
+    int  current     = 0;
+    bool typedHere   = false;
+};
+
+void showDisabledText(const char* const label, const char* const text, const float width) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%s", text);
+    ImGui::BeginDisabled();
+    ImGui::SetNextItemWidth(width);
+    ImGui::InputText(label, buffer, sizeof buffer, ImGuiInputTextFlags_ReadOnly);
+    ImGui::EndDisabled();
+}
+
+void labelAt(const char* const label, const float column) {
+    ImGui::SetCursorPosX(column - ImGui::CalcTextSize(label).x - 6.0f);
+    ImGui::AlignTextToFramePadding();
+    ImGui::TextUnformatted(label);
+    ImGui::SameLine(column);
+}
+
+// Draws the dialog; tells how it ended, once it has: a button, or the close box.
+std::optional<DialogResult> drawDialog(AddressField& address) {
+    bool open = true;
+    const ImGuiIO& io = ImGui::GetIO();
+    ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x * 0.5f, io.DisplaySize.y * 0.5f), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
+    ImGui::Begin("Connect to Server", &open,
+                 ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings |
+                     ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoMove);
+    const float column = ImGui::CalcTextSize("Player Name:").x + 14.0f;
+    labelAt("Server IP:", column);
+    address.draw();
+    labelAt("Port:", column);
+    showDisabledText("##port", "9998", ImGui::CalcTextSize("000000").x);
+    labelAt("Player Name:", column);
+    showDisabledText("##name", "Guest", ImGui::CalcTextSize("Guest Guest Guest").x);
+    ImGui::Spacing();
+
+    std::optional<DialogResult> ending;
+    // OK is the default button: it wears the accent colour.
+    ImGui::PushStyleColor(ImGuiCol_Button, ImGui::GetStyleColorVec4(ImGuiCol_ButtonHovered));
+    if (ImGui::Button("OK", ImVec2(80.0f, 0.0f))) {
+        ending = DialogResult::ok;
+    }
+    ImGui::PopStyleColor();
+    ImGui::SameLine(ImGui::GetWindowContentRegionMax().x - 80.0f);
+    if (ImGui::Button("Cancel", ImVec2(80.0f, 0.0f))) {
+        ending = DialogResult::cancel;
+    }
+    ImGui::End();
+    if (!open) {
+        ending = DialogResult::closed;
+    }
+    return ending;
+}
+
+}  // namespace
+
+DialogResult runConnectDialog(ConnectDialogValues& values) {
+    AddressField address(values.serverAddress);
+    for (;;) {
+        SDL_Event event;
+        // One event per frame: the menu library sees each key press in a frame of its own.
+        if (!address.isMovingFocus() && SDL_WaitEventTimeout(&event, IDLE_WAIT_MS) != 0) {
+            const bool closing = event.type == SDL_QUIT ||
+                                 (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE);
+            if (closing) {
+                return DialogResult::closed;  // the game window waits behind its dialog
+            }
+            ImGui_ImplSDL2_ProcessEvent(&event);
+            if (event.type == SDL_KEYDOWN) {
+                const SDL_Keycode key = event.key.keysym.sym;
+                if (key == SDLK_RETURN || key == SDLK_KP_ENTER) {
+                    values.serverAddress = address.text();
+                    return DialogResult::ok;
+                }
+                if (key == SDLK_ESCAPE) {
+                    return DialogResult::cancel;
+                }
+            }
+        }
+
+        drawStillFrame();
+        ImGui_ImplOpenGL2_NewFrame();
+        ImGui_ImplSDL2_NewFrame();
+        ImGui::NewFrame();
+        drawMenuBar(false);
+        const std::optional<DialogResult> ending = drawDialog(address);
+        ImGui::Render();
+        ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+        swapWindowBuffers();
+
+        if (ending) {
+            if (*ending == DialogResult::ok) {
+                values.serverAddress = address.text();
+            }
+            return *ending;
+        }
+    }
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+// Text on the OpenGL view: glyphs of the desktop's default sans-serif font,
+// one display list per character code 0 ... 255, starting at TEXT_LIST_BASE.
+
+constexpr unsigned TEXT_LIST_BASE = 1000;
+
+// Builds the glyph lists in the current OpenGL context; every new context
+// needs its own. Without a usable font the lists stay empty and text is
+// simply not drawn.
+void createFontLists();
+
+// Draws a printf-style line starting at the raster position (x, y), taken
+// through the current matrices, in the current colour. A line whose start
+// falls outside the view is not drawn at all.
+void drawText(float x, float y, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+// The file of the desktop's default sans-serif font, or "" when there is none.
+std::string defaultFontFile();
+
+// How far the raster position moves for a character, in pixels.
+float glyphAdvance(unsigned char c);

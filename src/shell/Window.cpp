@@ -1,0 +1,198 @@
+#include "shell/Window.h"
+
+#include <GL/gl.h>
+
+#include <backends/imgui_impl_opengl2.h>
+#include <backends/imgui_impl_sdl.h>
+#include <imgui.h>
+
+#include "shell/FrameState.h"
+#include "shell/Menu.h"
+#include "shell/Platform.h"
+#include "shell/Text.h"
+
+bool fullscreen = false;
+
+namespace {
+
+SDL_Window*   window       = nullptr;
+SDL_GLContext context      = nullptr;
+bool          videoStarted = false;
+bool          menuAttached = false;
+
+void showWindowError(const char* const text, const char* const title, const MessageIcon icon,
+                     const MessageButtons buttons = MessageButtons::ok) {
+    PlatformMessage message;
+    message.text    = text;
+    message.title   = title;
+    message.icon    = icon;
+    message.buttons = buttons;
+    platform().showMessage(message);
+}
+
+void failOpening(const char* const text) {
+    closeWindow();
+    showWindowError(text, "ERROR", MessageIcon::exclamation);
+}
+
+void reportShutdownError(const char* const text) {
+    showWindowError(text, "SHUTDOWN ERROR", MessageIcon::information);
+}
+
+bool displayModeAvailable(const int width, const int height, SDL_DisplayMode& mode) {
+    const SDL_DisplayMode wanted{SDL_PIXELFORMAT_RGB888, width, height, 0, nullptr};
+    return SDL_GetClosestDisplayMode(0, &wanted, &mode) != nullptr && mode.w == width && mode.h == height;
+}
+
+// The pixel format: double-buffered RGB with a 16-bit depth buffer, and the
+// old immediate-mode OpenGL the game draws with.
+bool choosePixelFormat(const int bits) {
+    const int channel = bits >= 24 ? 8 : 5;
+    return SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1) == 0 && SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel) == 0 &&
+           SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel) == 0 &&
+           SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel) == 0 && SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0) == 0 &&
+           SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16) == 0 && SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0) == 0 &&
+           SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY) == 0 &&
+           SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2) == 0 &&
+           SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1) == 0;
+}
+
+}  // namespace
+
+SDL_Window* gameWindow() {
+    return window;
+}
+
+void swapWindowBuffers() {
+    SDL_GL_SwapWindow(window);
+}
+
+bool openWindow(const char* const title, const int width, const int height, const int bits,
+                const bool fullscreenRequested) {
+    fullscreen = fullscreenRequested;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        showWindowError("Failed To Register The Window Class.", "ERROR", MessageIcon::exclamation);
+        return false;
+    }
+    videoStarted = true;
+
+    SDL_DisplayMode desktop{};
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) {
+        desktop.w = width;
+        desktop.h = height;
+    }
+    const int left = (desktop.w - width) / 2;
+    const int top  = (desktop.h - height) / 2;
+
+    SDL_DisplayMode mode{};
+    if (fullscreen && !displayModeAvailable(width, height, mode)) {
+        PlatformMessage question;
+        question.text    = "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?";
+        question.title   = "Problem";
+        question.icon    = MessageIcon::exclamation;
+        question.buttons = MessageButtons::yesNo;
+        if (platform().showMessage(question) != MessageAnswer::yes) {
+            showWindowError("Program Will Now Close.", "ERROR", MessageIcon::stop);
+            return false;
+        }
+        fullscreen = false;
+    }
+
+    if (SDL_GL_LoadLibrary(nullptr) != 0) {
+        failOpening("Can't Create A GL Device Context.");
+        return false;
+    }
+    if (!choosePixelFormat(bits)) {
+        failOpening("Can't Find A Suitable PixelFormat.");
+        return false;
+    }
+    const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | (fullscreen ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_RESIZABLE);
+    window = SDL_CreateWindow(title, fullscreen ? 0 : left, fullscreen ? 0 : top, width, height, flags);
+    if (window == nullptr) {
+        failOpening("Window Creation Error.");
+        return false;
+    }
+    if (fullscreen) {
+        SDL_SetWindowDisplayMode(window, &mode);  // the display really changes mode once shown
+    }
+    context = SDL_GL_CreateContext(window);
+    if (context == nullptr) {
+        failOpening("Can't Create A GL Rendering Context.");
+        return false;
+    }
+    int doubleBuffered = 0;
+    if (SDL_GL_GetAttribute(SDL_GL_DOUBLEBUFFER, &doubleBuffered) != 0 || doubleBuffered == 0) {
+        failOpening("Can't Set The PixelFormat.");
+        return false;
+    }
+    if (SDL_GL_MakeCurrent(window, context) != 0) {
+        failOpening("Can't Activate The GL Rendering Context.");
+        return false;
+    }
+
+    SDL_ShowWindow(window);
+    SDL_RaiseWindow(window);
+    resizeView(width, height);
+    if (!initRenderState()) {
+        failOpening("Initialization Failed.");
+        return false;
+    }
+    attachGameMenu();
+    return true;
+}
+
+void closeWindow() {
+    if (menuAttached) {
+        ImGui_ImplOpenGL2_Shutdown();
+        ImGui_ImplSDL2_Shutdown();
+        menuAttached = false;
+    }
+    if (fullscreen && window != nullptr) {
+        SDL_SetWindowFullscreen(window, 0);  // the desktop's own mode comes back
+    }
+    if (context != nullptr) {
+        if (SDL_GL_MakeCurrent(window, nullptr) != 0) {
+            reportShutdownError("Release Of DC And RC Failed.");
+        }
+        SDL_GL_DeleteContext(context);
+        context = nullptr;
+    }
+    if (window != nullptr) {
+        SDL_DestroyWindow(window);
+        window = nullptr;
+    }
+    if (videoStarted) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        videoStarted = false;
+    }
+}
+
+void resizeView(const int width, const int height) {
+    glViewport(0, 0, width, height);
+    screenWidth  = width;
+    screenHeight = height;
+    if (width > 0) {
+        aspect = static_cast<float>(height) / static_cast<float>(width);
+    }
+}
+
+bool initRenderState() {
+    glEnable(GL_TEXTURE_2D);
+    glShadeModel(GL_SMOOTH);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClearDepth(1.0);
+    glDisable(GL_DEPTH_TEST);
+    createFontLists();
+    return true;
+}
+
+void attachGameMenu() {
+    ImGui_ImplSDL2_InitForOpenGL(window, context);
+    ImGui_ImplOpenGL2_Init();
+    menuAttached = true;
+    // The menu bar takes its height from the drawing area, as a window menu does.
+    int width  = 0;
+    int height = 0;
+    SDL_GL_GetDrawableSize(window, &width, &height);
+    resizeView(width, height - menuBarHeight());
+}

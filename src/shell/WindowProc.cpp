@@ -1,0 +1,186 @@
+#include "shell/WindowProc.h"
+
+#include <backends/imgui_impl_sdl.h>
+
+#include "game/Game.h"
+#include "shell/FrameState.h"
+#include "shell/Menu.h"
+#include "shell/VirtualKeys.h"
+#include "shell/Window.h"
+
+bool active = true;
+
+std::function<void(int)> handleGameCommand = [](const int command) { CGame::instance().handleCommand(command); };
+
+namespace {
+
+enum UserEventCode : Sint32 { EVENT_MENU_COMMAND = 1, EVENT_QUIT = 2 };
+
+void postUserEvent(const Sint32 code, const int value) {
+    SDL_Event event{};
+    event.type       = SDL_USEREVENT;
+    event.user.code  = code;
+    event.user.data1 = reinterpret_cast<void*>(static_cast<intptr_t>(value));
+    SDL_PushEvent(&event);
+}
+
+// Alt combinations and F10 are the desktop's, not the game's.
+bool isSystemKey(const SDL_Keysym& key) {
+    return (key.mod & KMOD_ALT) != 0 || key.sym == SDLK_F10 || key.sym == SDLK_LALT || key.sym == SDLK_RALT;
+}
+
+void onKeyDown(const SDL_Keysym& key) {
+    if (isSystemKey(key)) {
+        if ((key.mod & KMOD_ALT) != 0 && key.sym == SDLK_g) {
+            openGameMenu();
+        }
+        return;
+    }
+    if (isGameMenuOpen()) {
+        return;
+    }
+    const int code = virtualKeyOf(key.sym);
+    if (code < 0) {
+        return;
+    }
+    keys[code] = 1;
+    if (code == VK_RETURN) {
+        handleGameCommand(cmd_enter_key);  // on every key-down, repeats included
+    }
+}
+
+void onKeyUp(const SDL_Keysym& key) {
+    // Releases are always recorded, so no key stays down behind a menu or an Alt.
+    const int code = virtualKeyOf(key.sym);
+    if (code >= 0) {
+        keys[code] = 0;
+    }
+}
+
+void closeBox() {
+    handleGameCommand(cmd_exit_game);
+    postQuitMessage(0);
+}
+
+void onWindowEvent(const SDL_WindowEvent& event) {
+    switch (event.event) {
+        case SDL_WINDOWEVENT_MINIMIZED:
+            active = false;
+            break;
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_MAXIMIZED:
+        case SDL_WINDOWEVENT_SHOWN:
+            active = true;
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            resizeView(event.data1, event.data2 - menuBarHeight());
+            break;
+        case SDL_WINDOWEVENT_CLOSE:
+            closeBox();
+            break;
+        default:
+            break;
+    }
+}
+
+void onMenuCommand(const int id) {
+    switch (id) {
+        case ID_NEW_SINGLE_PLAYER:
+            handleGameCommand(cmd_new_single_player);
+            break;
+        case ID_HOST_MULTIPLAYER:
+            handleGameCommand(cmd_host_game);
+            break;
+        case ID_JOIN_MULTIPLAYER:
+            handleGameCommand(cmd_join_game);
+            break;
+        case ID_EXIT_CURRENT_GAME:
+            handleGameCommand(cmd_exit_game);
+            break;
+        case ID_QUIT:
+            handleGameCommand(cmd_exit_game);
+            postQuitMessage(0);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+void postMenuCommand(const int id) {
+    postUserEvent(EVENT_MENU_COMMAND, id);
+}
+
+void postQuitMessage(const int exitCode) {
+    postUserEvent(EVENT_QUIT, exitCode);
+}
+
+bool windowProc(const SDL_Event& event, int& exitCode) {
+    ImGui_ImplSDL2_ProcessEvent(&event);
+    switch (event.type) {
+        case SDL_KEYDOWN:
+            onKeyDown(event.key.keysym);
+            break;
+        case SDL_KEYUP:
+            onKeyUp(event.key.keysym);
+            break;
+        case SDL_WINDOWEVENT:
+            onWindowEvent(event.window);
+            break;
+        case SDL_QUIT:  // asked to end from outside, as by the close box
+            closeBox();
+            break;
+        case SDL_USEREVENT: {
+            const int value = static_cast<int>(reinterpret_cast<intptr_t>(event.user.data1));
+            if (event.user.code == EVENT_QUIT) {
+                exitCode = value;
+                return true;
+            }
+            if (event.user.code == EVENT_MENU_COMMAND) {
+                onMenuCommand(value);
+            }
+            break;
+        }
+        default:
+            break;  // the mouse plays no part in the game
+    }
+    return false;
+}
+
+int virtualKeyOf(const SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) {
+        return 'A' + (key - SDLK_a);
+    }
+    if (key >= SDLK_0 && key <= SDLK_9) {
+        return '0' + (key - SDLK_0);
+    }
+    if (key >= SDLK_F1 && key <= SDLK_F12) {
+        return 112 + (key - SDLK_F1);
+    }
+    switch (key) {
+        case SDLK_BACKSPACE: return 8;
+        case SDLK_TAB: return 9;
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER: return VK_RETURN;
+        case SDLK_LSHIFT:
+        case SDLK_RSHIFT: return 16;
+        case SDLK_LCTRL:
+        case SDLK_RCTRL: return 17;
+        case SDLK_PAUSE: return 19;
+        case SDLK_CAPSLOCK: return 20;
+        case SDLK_ESCAPE: return 27;
+        case SDLK_SPACE: return VK_SPACE;
+        case SDLK_PAGEUP: return 33;
+        case SDLK_PAGEDOWN: return 34;
+        case SDLK_END: return 35;
+        case SDLK_HOME: return 36;
+        case SDLK_LEFT: return VK_LEFT;
+        case SDLK_UP: return VK_UP;
+        case SDLK_RIGHT: return VK_RIGHT;
+        case SDLK_DOWN: return VK_DOWN;
+        case SDLK_INSERT: return 45;
+        case SDLK_DELETE: return 46;
+        default: return -1;
+    }
+}

@@ -1,0 +1,5 @@
+#include "shell/Mainfile.h"
+
+int main() {
+    return runGame();
+}

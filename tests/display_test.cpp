@@ -1,0 +1,418 @@
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <SDL.h>
+
+#include <array>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+#include "GameDoubles.h"
+#include "game/GameScreen.h"
+#include "rules/Executor.h"
+#include "shell/ConnectDialog.h"
+#include "shell/FrameState.h"
+#include "shell/Mainfile.h"
+#include "shell/Menu.h"
+#include "shell/Text.h"
+#include "shell/VirtualKeys.h"
+#include "shell/Window.h"
+#include "shell/WindowProc.h"
+#include "world/Avatar.h"
+#include "world/World.h"
+
+namespace {
+
+using Rgb = std::array<int, 3>;
+
+// The program as a player starts it, on a private X server.
+class Desktop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetGame();
+        ASSERT_TRUE(startGame());
+        handleGameCommand = [this](const int command) {
+            commands.push_back(command);
+            CGame::instance().handleCommand(command);
+        };
+        frameTime = 0.0f;
+        settle();
+    }
+    void TearDown() override {
+        resetGame();
+        endGame();
+    }
+
+    // Draws a frame and reads back the drawing area (row 0 at the bottom).
+    void render() {
+        renderFrame();
+        pixels.assign(static_cast<std::size_t>(screenWidth * screenHeight * 3), 0);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, screenWidth, screenHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    }
+
+    Rgb at(const int x, const int y) const {
+        const std::size_t i = static_cast<std::size_t>((y * screenWidth + x) * 3);
+        return {pixels[i], pixels[i + 1], pixels[i + 2]};
+    }
+
+    // The pixel under a point given in window coordinates (-1 ... 1 both ways).
+    Rgb atWindow(const float x, const float y) const {
+        return at(static_cast<int>((x + 1.0f) * 0.5f * screenWidth), static_cast<int>((y + 1.0f) * 0.5f * screenHeight));
+    }
+
+    // The same for the status screens, whose x axis is scaled by the aspect.
+    Rgb atStatus(const float x, const float y) const { return atWindow(x * aspect, y); }
+
+    // The leftmost dark pixel in rows between two heights given in window coordinates.
+    int leftmostDark(const float fromY, const float toY) const {
+        const int top = static_cast<int>((toY + 1.0f) * 0.5f * screenHeight);
+        for (int x = 0; x < screenWidth; ++x) {
+            for (int y = static_cast<int>((fromY + 1.0f) * 0.5f * screenHeight); y < top; ++y) {
+                const Rgb c = at(x, y);
+                if (c[0] < 80 && c[1] < 80 && c[2] < 80) {
+                    return x;
+                }
+            }
+        }
+        return -1;
+    }
+
+    // Lets the desktop's own events of a new window pass, so that the events a
+    // test pushes are the next ones a pass takes.
+    void settle() {
+        Uint32 quietSince = SDL_GetTicks();
+        for (int i = 0; i < 500 && SDL_GetTicks() - quietSince < 100; ++i) {
+            SDL_PumpEvents();
+            SDL_Event waiting;
+            if (SDL_PeepEvents(&waiting, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+                pass();
+                quietSince = SDL_GetTicks();
+            } else {
+                SDL_Delay(5);
+            }
+        }
+        commands.clear();
+    }
+
+    // Runs passes until the condition holds; the desktop may slip a pass
+    // without an event in between, so tests wait for effects, not counts.
+    bool passUntil(const std::function<bool()>& condition) {
+        for (int i = 0; i < 20 && running; ++i) {
+            if (condition()) {
+                return true;
+            }
+            pass();
+        }
+        return condition();
+    }
+
+    // Runs passes of the frame loop.
+    void pass(const int count = 1) {
+        for (int i = 0; i < count; ++i) {
+            running = runPass();
+        }
+    }
+
+    void pushKey(const Uint32 type, const SDL_Keycode key, const Uint16 mod = KMOD_NONE, const Uint8 repeat = 0) {
+        SDL_Event event{};
+        event.type           = type;
+        event.key.windowID   = SDL_GetWindowID(gameWindow());
+        event.key.keysym.sym = key;
+        event.key.keysym.mod = mod;
+        event.key.repeat     = repeat;
+        event.key.state      = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+        SDL_PushEvent(&event);
+    }
+
+    void pushWindowEvent(const Uint8 what) {
+        SDL_Event event{};
+        event.type            = SDL_WINDOWEVENT;
+        event.window.windowID = SDL_GetWindowID(gameWindow());
+        event.window.event    = what;
+        SDL_PushEvent(&event);
+    }
+
+    ScriptedPlatform platform;  // placed after startGame's own; see startGame
+    std::vector<std::uint8_t> pixels;
+    std::vector<int> commands;
+    bool running = true;
+};
+
+TEST_F(Desktop, StartScreenShowsCogsOnWhiteAndBlackTextAtTheLeftMargin) {
+    setPlatform(&platform);
+    render();
+    EXPECT_EQ(atStatus(-1.25f, 0.9f), (Rgb{255, 255, 255}));
+    EXPECT_EQ(atStatus(1.0f, 0.8f), (Rgb{180, 180, 220})) << "the cog at the upper right";
+    EXPECT_EQ(atStatus(1.0f, -0.9f), (Rgb{220, 220, 255})) << "the large cog at the lower right";
+    const int margin = static_cast<int>((1.0f - aspect) * 0.5f * screenWidth);
+    const int text   = leftmostDark(0.0f, 0.08f);
+    EXPECT_GE(text, margin - 1);
+    EXPECT_LE(text, margin + 6);
+
+    SDL_SetWindowSize(gameWindow(), 800, 300);
+    for (int i = 0; i < 50 && screenWidth != 800; ++i) {
+        pass();
+        SDL_Delay(10);
+    }
+    ASSERT_EQ(screenWidth, 800);
+    render();
+    const int widerMargin = static_cast<int>((1.0f - aspect) * 0.5f * screenWidth);
+    EXPECT_GT(widerMargin, margin + 100);
+    const int widerText = leftmostDark(0.0f, 0.08f);
+    EXPECT_GE(widerText, widerMargin - 1);
+    EXPECT_LE(widerText, widerMargin + 6);
+}
+
+TEST_F(Desktop, RunningGameShowsTheMapTheGreenAvatarAndTheHeadUpDisplay) {
+    setPlatform(&platform);
+    std::srand(7);
+    handleGameCommand(cmd_new_single_player);
+    Avatar& avatar = *CGame::instance().localAvatar;
+    camera         = {static_cast<float>(avatar.pos.x), static_cast<float>(avatar.pos.y)};
+    render();
+
+    const float cell = 0.0546875f;
+    const auto cellCentre = [&](const int x, const int y) {
+        return atWindow(aspect * cell * (static_cast<float>(x) + 0.5f - camera.x),
+                        -cell * (static_cast<float>(y) + 0.5f - camera.y));
+    };
+    EXPECT_EQ(cellCentre(avatar.pos.x, avatar.pos.y), (Rgb{9, 225, 9}));
+
+    // A wall and a floor cell near the avatar with nothing on them.
+    bool sawWall  = false;
+    bool sawFloor = false;
+    for (int dy = -3; dy <= 3; ++dy) {
+        for (int dx = -5; dx <= 5; ++dx) {
+            const Position cellPos{avatar.pos.x + dx, avatar.pos.y + dy};
+            if (!BETWEEN(cellPos.x, 0, MAPSIZE - 1) || !BETWEEN(cellPos.y, 0, MAPSIZE - 1) || std::abs(dx) + std::abs(dy) < 3) {
+                continue;
+            }
+            bool occupied = false;
+            for (const auto& object : CWorld::instance().getObjects()) {
+                occupied = occupied || (std::abs(object->pos.x - cellPos.x) <= 1 && std::abs(object->pos.y - cellPos.y) <= 1);
+            }
+            if (occupied) {
+                continue;
+            }
+            const bool wall = CWorld::instance().isBlocked(cellPos);
+            EXPECT_EQ(cellCentre(cellPos.x, cellPos.y), wall ? (Rgb{255, 255, 255}) : (Rgb{51, 51, 51}))
+                << cellPos.x << "," << cellPos.y;
+            (wall ? sawWall : sawFloor) = true;
+        }
+    }
+    EXPECT_TRUE(sawFloor);
+
+    // The top and bottom tenths stay black but for the text in them.
+    EXPECT_EQ(at(screenWidth - 2, 1), (Rgb{0, 0, 0}));
+    EXPECT_EQ(at(2, screenHeight - 2), (Rgb{0, 0, 0}));
+    EXPECT_EQ(at(screenWidth / 4, screenHeight - 3), (Rgb{0, 0, 0}));
+    int whiteInBottomStrip = 0;
+    for (int y = 0; y < screenHeight / 10; ++y) {
+        for (int x = 0; x < screenWidth / 2; ++x) {
+            whiteInBottomStrip += at(x, y) == Rgb{255, 255, 255} ? 1 : 0;
+        }
+    }
+    EXPECT_GT(whiteInBottomStrip, 40) << "the head-up display";
+
+    avatar.hp           = 0;
+    avatar.releaseTimer = 3.0f;
+    render();
+    const Rgb frame = atWindow(-0.26f, 0.0f);
+    EXPECT_EQ(frame[0], 204);
+    EXPECT_NEAR(frame[1], 25, 1);
+    EXPECT_EQ(frame[2], 0);
+    EXPECT_EQ(atWindow(0.27f, 0.12f), (Rgb{0, 0, 0})) << "the death panel is black inside";
+}
+
+TEST_F(Desktop, TextAdvancesGlyphByGlyphAndOffViewTextIsNotDrawn) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    drawText(0.0f, 0.0f, "FPS: %0.1f", 59.94);
+    GLfloat end[4];
+    glGetFloatv(GL_CURRENT_RASTER_POSITION, end);
+    float expected = static_cast<float>(screenWidth) * 0.5f;
+    for (const char c : std::string("FPS: 59.9")) {
+        expected += glyphAdvance(static_cast<unsigned char>(c));
+    }
+    EXPECT_GT(glyphAdvance('F'), 0.0f);
+    EXPECT_FLOAT_EQ(end[0], expected) << "nine glyphs";
+
+    drawText(-1.5f, 0.0f, "out of view");
+    GLint valid = 1;
+    glGetIntegerv(GL_CURRENT_RASTER_POSITION_VALID, &valid);
+    EXPECT_EQ(valid, GL_FALSE);
+}
+
+TEST_F(Desktop, ATapIsAPressInOneFrameAndAReleaseInALaterOne) {
+    handleGameCommand(cmd_new_single_player);
+    Avatar& avatar = *CGame::instance().localAvatar;
+    pushKey(SDL_KEYDOWN, SDLK_RIGHT);
+    pushKey(SDL_KEYUP, SDLK_RIGHT);
+    ASSERT_TRUE(passUntil([] { return keys[VK_RIGHT] == 1; }));
+    EXPECT_EQ(prevKeys[VK_RIGHT], 1) << "a frame was drawn after the press";
+    EXPECT_EQ(avatar.right, 1);
+    ASSERT_TRUE(passUntil([] { return keys[VK_RIGHT] == 0; }));
+    EXPECT_EQ(avatar.right, 0);
+
+    pushKey(SDL_KEYDOWN, SDLK_LEFT, KMOD_LALT);
+    pushKey(SDL_KEYDOWN, SDLK_F10);
+    pushKey(SDL_KEYDOWN, SDLK_a);
+    pushKey(SDL_KEYDOWN, SDLK_7);
+    ASSERT_TRUE(passUntil([] { return keys['7'] == 1; }));
+    EXPECT_EQ(keys[VK_LEFT], 0) << "Alt combinations belong to the desktop";
+    EXPECT_EQ(keys[121], 0);
+    EXPECT_EQ(keys['A'], 1);
+}
+
+TEST_F(Desktop, EnterIsACommandOnEveryKeyDownRepeatsIncluded) {
+    pushKey(SDL_KEYDOWN, SDLK_RETURN);
+    pushKey(SDL_KEYDOWN, SDLK_RETURN, KMOD_NONE, 1);
+    pushKey(SDL_KEYDOWN, SDLK_RETURN, KMOD_NONE, 1);
+    passUntil([this] { return commands.size() >= 3; });
+    pass(2);
+    EXPECT_EQ(commands, (std::vector<int>{cmd_enter_key, cmd_enter_key, cmd_enter_key}));
+}
+
+TEST_F(Desktop, MinimizedTheGameStandsStill) {
+    handleGameCommand(cmd_new_single_player);
+    Avatar& avatar = *CGame::instance().localAvatar;
+    avatar.setRight(1);
+    avatar.moveTimer = 0.0f;
+    pushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
+    ASSERT_TRUE(passUntil([] { return !active; }));
+    const Position before = avatar.pos;
+    keys[VK_SPACE] = 1;
+    pass(5);
+    EXPECT_FALSE(active);
+    EXPECT_EQ(avatar.pos, before);
+    EXPECT_EQ(prevKeys[VK_SPACE], 0) << "no frame, no copy of the keys";
+    pushWindowEvent(SDL_WINDOWEVENT_RESTORED);
+    ASSERT_TRUE(passUntil([] { return active; }));
+    EXPECT_EQ(prevKeys[VK_SPACE], 1);
+}
+
+TEST_F(Desktop, TheCloseBoxEndsTheGameThenTheProgramWithStatusZero) {
+    pushWindowEvent(SDL_WINDOWEVENT_CLOSE);
+    EXPECT_TRUE(passUntil([this] { return !running; }));
+    EXPECT_EQ(commands, std::vector<int>{cmd_exit_game});
+    EXPECT_EQ(endGame(), 0);
+    ASSERT_TRUE(startGame());  // for TearDown
+}
+
+TEST_F(Desktop, MenuCommandsAreCarriedOutInALaterPass) {
+    postMenuCommand(ID_EXIT_CURRENT_GAME);
+    EXPECT_TRUE(commands.empty());
+    ASSERT_TRUE(passUntil([this] { return !commands.empty(); }));
+    EXPECT_EQ(commands, std::vector<int>{cmd_exit_game});
+    postMenuCommand(ID_QUIT);
+    EXPECT_TRUE(passUntil([this] { return !running; }));
+    EXPECT_EQ(commands, (std::vector<int>{cmd_exit_game, cmd_exit_game}));
+}
+
+TEST_F(Desktop, F2SwitchesToAFullScreenAndThenToA640By480Window) {
+    keys[VK_F2] = 1;
+    pass();
+    EXPECT_TRUE(fullscreen);
+    EXPECT_EQ(keys[VK_F2], 0);
+    EXPECT_EQ(screenWidth, 1024);
+    EXPECT_EQ(screenHeight, 768 - menuBarHeight());
+    keys[VK_F2] = 1;
+    pass();
+    EXPECT_FALSE(fullscreen);
+    EXPECT_EQ(screenWidth, 640);
+    EXPECT_EQ(screenHeight, 480 - menuBarHeight());
+    EXPECT_TRUE(running);
+}
+
+TEST_F(Desktop, ARefusedFullScreenModeAsksWhetherToUseAWindow) {
+    setPlatform(&platform);
+    closeWindow();
+    platform.questionAnswer = MessageAnswer::yes;
+    ASSERT_TRUE(openWindow("Quillstep", 1600, 1200, 32, true));
+    EXPECT_FALSE(fullscreen);
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].text,
+              "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?");
+    EXPECT_EQ(platform.shown[0].title, "Problem");
+    EXPECT_EQ(platform.shown[0].buttons, MessageButtons::yesNo);
+
+    closeWindow();
+    platform.questionAnswer = MessageAnswer::no;
+    EXPECT_FALSE(openWindow("Quillstep", 1600, 1200, 32, true));
+    ASSERT_EQ(platform.shown.size(), 3u);
+    EXPECT_EQ(platform.shown[2].text, "Program Will Now Close.");
+    EXPECT_EQ(platform.shown[2].title, "ERROR");
+    EXPECT_EQ(platform.shown[2].icon, MessageIcon::stop);
+    ASSERT_TRUE(openWindow("Quillstep", 400, 300, 32, false));
+}
+
+class ConnectDialogTest : public Desktop {
+protected:
+    DialogResult runWith(const std::vector<SDL_Event>& events) {
+        for (const SDL_Event& event : events) {
+            SDL_PushEvent(const_cast<SDL_Event*>(&event));
+        }
+        return runConnectDialog(values);
+    }
+
+    SDL_Event key(const SDL_Keycode sym) const {
+        SDL_Event event{};
+        event.type           = SDL_KEYDOWN;
+        event.key.keysym.sym = sym;
+        event.key.state      = SDL_PRESSED;
+        return event;
+    }
+
+    SDL_Event text(const char c) const {
+        SDL_Event event{};
+        event.type          = SDL_TEXTINPUT;
+        event.text.text[0]  = c;
+        return event;
+    }
+
+    SDL_Event idle() const {
+        SDL_Event event{};
+        event.type = SDL_USEREVENT;
+        return event;
+    }
+
+    ConnectDialogValues values;
+};
+
+TEST_F(ConnectDialogTest, EnterTakesTheDefaultsEscapeAndTheCloseBoxCancel) {
+    EXPECT_EQ(runWith({idle(), key(SDLK_RETURN)}), DialogResult::ok);
+    EXPECT_EQ(values.serverAddress, "127.0.0.1");
+    EXPECT_EQ(values.port, 9998u);
+    EXPECT_EQ(values.playerName, "Guest");
+
+    EXPECT_EQ(runWith({idle(), key(SDLK_ESCAPE)}), DialogResult::cancel);
+    SDL_Event close{};
+    close.type         = SDL_WINDOWEVENT;
+    close.window.event = SDL_WINDOWEVENT_CLOSE;
+    EXPECT_EQ(runWith({idle(), close}), DialogResult::closed);
+}
+
+TEST_F(ConnectDialogTest, AnAddressIsTypedFieldByField) {
+    std::vector<SDL_Event> typing{idle(), idle(), idle()};
+    for (const char c : std::string("192.168.1.20")) {
+        typing.push_back(text(c));
+    }
+    typing.push_back(idle());
+    typing.push_back(key(SDLK_RETURN));
+    EXPECT_EQ(runWith(typing), DialogResult::ok);
+    EXPECT_EQ(values.serverAddress, "192.168.1.20");
+
+    typing = {idle(), idle(), idle()};
+    for (const char c : std::string("1x2.300")) {
+        typing.push_back(text(c));
+    }
+    typing.push_back(idle());
+    typing.push_back(key(SDLK_RETURN));
+    EXPECT_EQ(runWith(typing), DialogResult::ok);
+    EXPECT_EQ(values.serverAddress, "12.255.1.20") << "digits only, each field at most 255";
+}
+
+}  // namespace

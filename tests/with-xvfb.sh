@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs a command on a private X server of its own, started and stopped here,
+# so tests that need a display run anywhere, side by side.
+#   XVFB_SCREEN=WxHxD  the screen (default 1024x768x24)
+set -euo pipefail
+
+work=$(mktemp -d)
+Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1024x768x24}" -nolisten tcp 3>"$work/display" 2>"$work/log" &
+server=$!
+trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; rm -rf "$work"' EXIT
+
+for _ in $(seq 200); do
+  [[ -s "$work/display" ]] && break
+  kill -0 "$server" 2>/dev/null || { cat "$work/log" >&2; exit 1; }
+  sleep 0.05
+done
+[[ -s "$work/display" ]] || { echo "with-xvfb: Xvfb did not start" >&2; exit 1; }
+
+export DISPLAY=":$(head -n 1 "$work/display")"
+"$@"
