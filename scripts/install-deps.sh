@@ -11,7 +11,7 @@ packages=(
   libgl-dev libgl1-mesa-dri libsdl2-dev libenet-dev libimgui-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   xvfb xauth xfonts-base xdotool x11-utils imagemagick iproute2
 )
 

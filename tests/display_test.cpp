@@ -31,7 +31,7 @@ class Desktop : public ::testing::Test {
 protected:
     void SetUp() override {
         resetGame();
-        ASSERT_TRUE(startGame());
+        ASSERT_TRUE(startGame(&platform));  // no box may wait for a click that never comes
         handleGameCommand = [this](const int command) {
             commands.push_back(command);
             CGame::instance().handleCommand(command);
@@ -40,6 +40,9 @@ protected:
         settle();
     }
     void TearDown() override {
+        for (const auto& shown : platform.shown) {
+            std::printf("box \"%s\": %s\n", shown.title.c_str(), shown.text.c_str());
+        }
         resetGame();
         endGame();
     }
@@ -135,14 +138,13 @@ protected:
         SDL_PushEvent(&event);
     }
 
-    ScriptedPlatform platform;  // placed after startGame's own; see startGame
+    ScriptedPlatform platform;
     std::vector<std::uint8_t> pixels;
     std::vector<int> commands;
     bool running = true;
 };
 
 TEST_F(Desktop, StartScreenShowsCogsOnWhiteAndBlackTextAtTheLeftMargin) {
-    setPlatform(&platform);
     render();
     EXPECT_EQ(atStatus(-1.25f, 0.9f), (Rgb{255, 255, 255}));
     EXPECT_EQ(atStatus(1.0f, 0.8f), (Rgb{180, 180, 220})) << "the cog at the upper right";
@@ -167,7 +169,6 @@ TEST_F(Desktop, StartScreenShowsCogsOnWhiteAndBlackTextAtTheLeftMargin) {
 }
 
 TEST_F(Desktop, RunningGameShowsTheMapTheGreenAvatarAndTheHeadUpDisplay) {
-    setPlatform(&platform);
     std::srand(7);
     handleGameCommand(cmd_new_single_player);
     Avatar& avatar = *CGame::instance().localAvatar;
@@ -299,7 +300,7 @@ TEST_F(Desktop, TheCloseBoxEndsTheGameThenTheProgramWithStatusZero) {
     EXPECT_TRUE(passUntil([this] { return !running; }));
     EXPECT_EQ(commands, std::vector<int>{cmd_exit_game});
     EXPECT_EQ(endGame(), 0);
-    ASSERT_TRUE(startGame());  // for TearDown
+    ASSERT_TRUE(startGame(&platform));  // for TearDown
 }
 
 TEST_F(Desktop, MenuCommandsAreCarriedOutInALaterPass) {
@@ -325,13 +326,15 @@ TEST_F(Desktop, F2SwitchesToAFullScreenAndThenToA640By480Window) {
     EXPECT_EQ(screenWidth, 640);
     EXPECT_EQ(screenHeight, 480 - menuBarHeight());
     EXPECT_TRUE(running);
+    EXPECT_TRUE(platform.shown.empty());
 }
 
 TEST_F(Desktop, ARefusedFullScreenModeAsksWhetherToUseAWindow) {
-    setPlatform(&platform);
+    const auto displaysOwnAnswer = fullscreenModeAvailable;
+    fullscreenModeAvailable      = [](int, int, SDL_DisplayMode&) { return false; };
     closeWindow();
     platform.questionAnswer = MessageAnswer::yes;
-    ASSERT_TRUE(openWindow("Quillstep", 1600, 1200, 32, true));
+    ASSERT_TRUE(openWindow("Quillstep", 1024, 768, 32, true));
     EXPECT_FALSE(fullscreen);
     ASSERT_EQ(platform.shown.size(), 1u);
     EXPECT_EQ(platform.shown[0].text,
@@ -341,11 +344,12 @@ TEST_F(Desktop, ARefusedFullScreenModeAsksWhetherToUseAWindow) {
 
     closeWindow();
     platform.questionAnswer = MessageAnswer::no;
-    EXPECT_FALSE(openWindow("Quillstep", 1600, 1200, 32, true));
+    EXPECT_FALSE(openWindow("Quillstep", 1024, 768, 32, true));
     ASSERT_EQ(platform.shown.size(), 3u);
     EXPECT_EQ(platform.shown[2].text, "Program Will Now Close.");
     EXPECT_EQ(platform.shown[2].title, "ERROR");
     EXPECT_EQ(platform.shown[2].icon, MessageIcon::stop);
+    fullscreenModeAvailable = displaysOwnAnswer;
     ASSERT_TRUE(openWindow("Quillstep", 400, 300, 32, false));
 }
 

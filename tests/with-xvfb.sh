@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Runs a command on a private X server of its own, started and stopped here,
 # so tests that need a display run anywhere, side by side.
-#   XVFB_SCREEN=WxHxD  the screen (default 1024x768x24)
+#   with-xvfb.sh [--screen WxHxD] COMMAND...   (default screen 1024x768x24)
 set -euo pipefail
 
+screen=1024x768x24
+if [[ "${1:-}" == "--screen" ]]; then
+  screen=$2
+  shift 2
+fi
+
 work=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1024x768x24}" -nolisten tcp 3>"$work/display" 2>"$work/log" &
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/display" 2>"$work/log" &
 server=$!
 trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; rm -rf "$work"' EXIT
 

@@ -61,7 +61,7 @@ bool toggleFullscreen() {
 
 }  // namespace
 
-bool startGame() {
+bool startGame(IPlatform* const desktop) {
     screenWidth  = 400;
     screenHeight = 300;
     std::memset(keys, 0, sizeof keys);
@@ -71,8 +71,8 @@ bool startGame() {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     fps = 0.0f;
 
-    static SdlPlatform desktop;
-    setPlatform(&desktop);
+    static SdlPlatform sdlDesktop;
+    setPlatform(desktop != nullptr ? desktop : &sdlDesktop);
     // The close box ends the game itself, in the order the game wants.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");

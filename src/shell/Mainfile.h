@@ -5,9 +5,12 @@
 // The whole program, start to end; returns the exit code.
 int runGame();
 
+class IPlatform;
+
 // Start-up up to the first pass: the random seed, the desktop, the window.
 // False when the window could not be made (the player has been told).
-bool startGame();
+// The desktop's message boxes and dialog are SDL's unless one is given.
+bool startGame(IPlatform* desktop = nullptr);
 
 // One pass of the frame loop: time, at most one event, a frame, F2. False
 // once the quit message was taken or the window could not be made again.

@@ -13,6 +13,12 @@
 
 bool fullscreen = false;
 
+std::function<bool(int, int, SDL_DisplayMode&)> fullscreenModeAvailable = [](const int width, const int height,
+                                                                               SDL_DisplayMode& mode) {
+    const SDL_DisplayMode wanted{SDL_PIXELFORMAT_RGB888, width, height, 0, nullptr};
+    return SDL_GetClosestDisplayMode(0, &wanted, &mode) != nullptr && mode.w == width && mode.h == height;
+};
+
 namespace {
 
 SDL_Window*   window       = nullptr;
@@ -37,11 +43,6 @@ void failOpening(const char* const text) {
 
 void reportShutdownError(const char* const text) {
     showWindowError(text, "SHUTDOWN ERROR", MessageIcon::information);
-}
-
-bool displayModeAvailable(const int width, const int height, SDL_DisplayMode& mode) {
-    const SDL_DisplayMode wanted{SDL_PIXELFORMAT_RGB888, width, height, 0, nullptr};
-    return SDL_GetClosestDisplayMode(0, &wanted, &mode) != nullptr && mode.w == width && mode.h == height;
 }
 
 // The pixel format: double-buffered RGB with a 16-bit depth buffer, and the
@@ -85,7 +86,7 @@ bool openWindow(const char* const title, const int width, const int height, cons
     const int top  = (desktop.h - height) / 2;
 
     SDL_DisplayMode mode{};
-    if (fullscreen && !displayModeAvailable(width, height, mode)) {
+    if (fullscreen && !fullscreenModeAvailable(width, height, mode)) {
         PlatformMessage question;
         question.text    = "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?";
         question.title   = "Problem";
@@ -120,11 +121,6 @@ bool openWindow(const char* const title, const int width, const int height, cons
         failOpening("Can't Create A GL Rendering Context.");
         return false;
     }
-    int doubleBuffered = 0;
-    if (SDL_GL_GetAttribute(SDL_GL_DOUBLEBUFFER, &doubleBuffered) != 0 || doubleBuffered == 0) {
-        failOpening("Can't Set The PixelFormat.");
-        return false;
-    }
     if (SDL_GL_MakeCurrent(window, context) != 0) {
         failOpening("Can't Activate The GL Rendering Context.");
         return false;
@@ -132,6 +128,7 @@ bool openWindow(const char* const title, const int width, const int height, cons
 
     SDL_ShowWindow(window);
     SDL_RaiseWindow(window);
+    SDL_SetWindowInputFocus(window);
     resizeView(width, height);
     if (!initRenderState()) {
         failOpening("Initialization Failed.");

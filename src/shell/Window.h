@@ -2,10 +2,16 @@
 
 #include <SDL.h>
 
+#include <functional>
+
 // The one game window and its OpenGL context.
 
 // The window was made full screen with a changed display mode.
 extern bool fullscreen;
+
+// Whether the display can change to a full-screen mode of this size; fills
+// in the mode. The display's own answer unless a test gives another.
+extern std::function<bool(int width, int height, SDL_DisplayMode& mode)> fullscreenModeAvailable;
 
 // Makes the window and its context; on failure says why and releases what
 // it had made.

@@ -1,0 +1,145 @@
+#include "PlayerProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+PlayerProcess::PlayerProcess(std::string playerName, const std::string& host) : name(std::move(playerName)) {
+    errorFile = ::testing::TempDir() + "quillstep_" + name + "_" + std::to_string(getpid()) + ".err";
+    int toPlayer[2];
+    int fromPlayer[2];
+    if (pipe(toPlayer) != 0 || pipe(fromPlayer) != 0) {
+        ADD_FAILURE() << "no pipes for " << name;
+        return;
+    }
+    pid = fork();
+    if (pid == 0) {
+        dup2(toPlayer[0], STDIN_FILENO);
+        dup2(fromPlayer[1], STDOUT_FILENO);
+        const int errors = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(errors, STDERR_FILENO);
+        close(toPlayer[1]);
+        close(fromPlayer[0]);
+        const char* const player = QUILLSTEP_HEADLESS;
+        if (host.empty()) {
+            execl(player, player, static_cast<char*>(nullptr));
+        } else {
+            execlp("ip", "ip", "netns", "exec", host.c_str(), player, static_cast<char*>(nullptr));
+        }
+        _exit(127);
+    }
+    close(toPlayer[0]);
+    close(fromPlayer[1]);
+    input  = toPlayer[1];
+    output = fromPlayer[0];
+}
+
+PlayerProcess::~PlayerProcess() {
+    if (pid > 0) {
+        quit();
+    }
+    std::remove(errorFile.c_str());
+}
+
+std::string PlayerProcess::readLine(const std::chrono::seconds bound) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    for (;;) {
+        const std::size_t end = pending.find('\n');
+        if (end != std::string::npos) {
+            std::string line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            return line;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return "";
+        }
+        pollfd ready{output, POLLIN, 0};
+        if (poll(&ready, 1, static_cast<int>(left.count())) <= 0) {
+            continue;
+        }
+        char buffer[65536];
+        const ssize_t got = read(output, buffer, sizeof buffer);
+        if (got <= 0) {
+            return "";
+        }
+        pending.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+std::string PlayerProcess::command(const std::string& line, const std::chrono::seconds bound) {
+    const std::string text = line + "\n";
+    if (input < 0 || write(input, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+        return "";
+    }
+    return readLine(bound);
+}
+
+nlohmann::json PlayerProcess::world() {
+    return nlohmann::json::parse(command("world"), nullptr, false);
+}
+
+nlohmann::json PlayerProcess::step() {
+    return nlohmann::json::parse(command("step"), nullptr, false);
+}
+
+std::string PlayerProcess::messages() const {
+    std::ifstream file(errorFile);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+bool PlayerProcess::quit() {
+    if (pid <= 0) {
+        return false;
+    }
+    command("quit", std::chrono::seconds(10));
+    close(input);
+    input = -1;
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    pid_t ended = 0;
+    while ((ended = waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (ended == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    close(output);
+    output = -1;
+    pid    = -1;
+    return ended > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::vector<nlohmann::json> objectsOf(const nlohmann::json& world, const std::string& className) {
+    std::vector<nlohmann::json> found;
+    if (world.is_object() && world.contains("objects")) {
+        for (const auto& object : world["objects"]) {
+            if (object["class"] == className) {
+                found.push_back(object);
+            }
+        }
+    }
+    return found;
+}
+
+nlohmann::json objectWithId(const nlohmann::json& world, const int id) {
+    if (world.is_object() && world.contains("objects")) {
+        for (const auto& object : world["objects"]) {
+            if (object["id"] == id) {
+                return object;
+            }
+        }
+    }
+    return nullptr;
+}

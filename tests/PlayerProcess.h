@@ -1,0 +1,48 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+// One headless player in a process of its own, on a test host of its own
+// when the machine has them: the test writes commands and reads the answers.
+class PlayerProcess {
+public:
+    // `host` is a network namespace, or "" for this machine's own network.
+    PlayerProcess(std::string name, const std::string& host);
+    ~PlayerProcess();
+    PlayerProcess(const PlayerProcess&)            = delete;
+    PlayerProcess& operator=(const PlayerProcess&) = delete;
+
+    // Sends one command and returns its one-line answer ("" if none came in time).
+    std::string command(const std::string& line, std::chrono::seconds bound = std::chrono::seconds(60));
+    nlohmann::json world();
+    nlohmann::json step();
+
+    // Everything the player wrote to standard error so far: its message boxes.
+    std::string messages() const;
+    // Ends the player and tells whether it exited with status 0.
+    bool quit();
+
+    const std::string name;
+
+private:
+    std::string readLine(std::chrono::seconds bound);
+
+    pid_t       pid    = -1;
+    int         input  = -1;
+    int         output = -1;
+    std::string pending;
+    std::string errorFile;
+};
+
+// The objects of one class in a printed world.
+std::vector<nlohmann::json> objectsOf(const nlohmann::json& world, const std::string& className);
+
+// The object with the id in a printed world, or null.
+nlohmann::json objectWithId(const nlohmann::json& world, int id);

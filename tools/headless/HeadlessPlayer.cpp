@@ -1,0 +1,251 @@
+// A player without a window: the same game, world, rules and network as the
+// program, driven frame by frame by a script of plain commands read from
+// standard input (or a file given as the only argument). Every command
+// answers with one line on standard output; message boxes become lines
+// "title: text" on standard error.
+//
+//   host                   host a game (as Game > Host Multiplayer)
+//   join ADDRESS           join the game at an IPv4 address
+//   press KEY, release KEY left, right, up, down, space, enter
+//   frames N, seconds S    run frames of `frametime` seconds each
+//   step                   run one frame and print the world
+//   world                  print the world as one JSON line
+//   place X Y              put this player's avatar on a cell and report it,
+//                          as a move would (for setting up a scene)
+//   exit                   Game > Exit Current Game
+//   pace on|off            whether frames keep to real time (default on)
+//   frametime SECONDS      game time per frame (default 0.02)
+//   quit                   end the program
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "game/Game.h"
+#include "rules/IArbiter.h"
+#include "shell/FrameState.h"
+#include "shell/Platform.h"
+#include "shell/VirtualKeys.h"
+#include "world/Avatar.h"
+#include "world/Bullet.h"
+#include "world/Powerup.h"
+#include "world/World.h"
+
+namespace {
+
+// Message boxes go to standard error; the connect dialog answers with the
+// address of the last `join`.
+class HeadlessPlatform : public ConsolePlatform {
+public:
+    DialogResult runConnectDialog(ConnectDialogValues& values) override {
+        values.serverAddress = joinAddress;
+        return DialogResult::ok;
+    }
+
+    std::string joinAddress;
+};
+
+const char* stateName(const std::int32_t state) {
+    switch (state) {
+        case state_start: return "start";
+        case state_running: return "running";
+        case state_hosting: return "hosting";
+        case state_connecting: return "connecting";
+        case state_connected: return "connected";
+        case state_creating: return "creating";
+        default: return "unknown";
+    }
+}
+
+int keyNamed(const std::string& name) {
+    if (name == "left") return VK_LEFT;
+    if (name == "right") return VK_RIGHT;
+    if (name == "up") return VK_UP;
+    if (name == "down") return VK_DOWN;
+    if (name == "space") return VK_SPACE;
+    if (name == "enter") return VK_RETURN;
+    return -1;
+}
+
+std::string describeObject(const CObject& object) {
+    char line[256];
+    if (const auto* const avatar = objectAs<Avatar>(const_cast<CObject*>(&object))) {
+        std::snprintf(line, sizeof line,
+                      "{\"class\":\"Avatar\",\"id\":%d,\"x\":%d,\"y\":%d,\"hp\":%d,\"ammo\":%d,\"score\":%d,"
+                      "\"playerId\":%u,\"direction\":%d}",
+                      avatar->id, avatar->pos.x, avatar->pos.y, avatar->hp, avatar->ammo, avatar->score,
+                      avatar->playerId, avatar->direction);
+    } else if (const auto* const powerup = objectAs<Powerup>(const_cast<CObject*>(&object))) {
+        std::snprintf(line, sizeof line, "{\"class\":\"Powerup\",\"id\":%d,\"x\":%d,\"y\":%d,\"type\":%d}", powerup->id,
+                      powerup->pos.x, powerup->pos.y, powerup->type);
+    } else {
+        std::snprintf(line, sizeof line, "{\"class\":\"Bullet\",\"id\":%d,\"x\":%d,\"y\":%d}", object.id, object.pos.x,
+                      object.pos.y);
+    }
+    return line;
+}
+
+std::string describeWorld(const double gameTime) {
+    const CGame& game = CGame::instance();
+    std::ostringstream json;
+    json << "{\"state\":\"" << stateName(game.state) << "\",\"time\":" << gameTime << ",\"playerId\":"
+         << (game.client ? game.client->localPlayerId() : 0) << ",\"clients\":"
+         << (game.server ? game.server->clientCount() : 0) << ",\"localAvatar\":";
+    if (game.localAvatar != nullptr) {
+        json << game.localAvatar->id;
+    } else {
+        json << "null";
+    }
+    json << ",\"objects\":[";
+    bool first = true;
+    for (const auto& object : CWorld::instance().getObjects()) {
+        if (object->removed) {
+            continue;
+        }
+        json << (first ? "" : ",") << describeObject(*object);
+        first = false;
+    }
+    json << "]}";
+    return json.str();
+}
+
+class HeadlessPlayer {
+public:
+    HeadlessPlayer() { setPlatform(&desktop); }
+    ~HeadlessPlayer() { setPlatform(nullptr); }
+
+    // Carries out one command; false once the script asked to quit.
+    bool run(const std::string& line) {
+        std::istringstream words(line);
+        std::string command;
+        words >> command;
+        if (command.empty() || command[0] == '#') {
+            return true;
+        }
+        if (command == "quit") {
+            answer("ok");
+            return false;
+        }
+        answer(carryOut(command, words));
+        return true;
+    }
+
+private:
+    std::string carryOut(const std::string& command, std::istringstream& words) {
+        CGame& game = CGame::instance();
+        if (command == "host") {
+            game.handleCommand(cmd_host_game);
+        } else if (command == "join") {
+            words >> desktop.joinAddress;
+            game.handleCommand(cmd_join_game);
+        } else if (command == "press" || command == "release") {
+            std::string name;
+            words >> name;
+            const int code = keyNamed(name);
+            if (code < 0) {
+                return "error unknown key " + name;
+            }
+            keys[code] = command == "press" ? 1 : 0;
+            if (command == "press" && code == VK_RETURN) {
+                game.handleCommand(cmd_enter_key);
+            }
+        } else if (command == "frames" || command == "seconds") {
+            double amount = 0.0;
+            words >> amount;
+            const long count = command == "frames" ? std::lround(amount) : std::lround(std::ceil(amount / frameLength));
+            for (long i = 0; i < count; ++i) {
+                frame();
+            }
+        } else if (command == "step") {
+            frame();
+            return describeWorld(gameTime);
+        } else if (command == "world") {
+            return describeWorld(gameTime);
+        } else if (command == "place") {
+            Position cell;
+            words >> cell.x >> cell.y;
+            Avatar* const avatar = game.localAvatar;
+            if (avatar == nullptr || game.state != state_running) {
+                return "error no avatar in play";
+            }
+            if (!BETWEEN(cell.x, 0, MAPSIZE - 1) || !BETWEEN(cell.y, 0, MAPSIZE - 1) || CWorld::instance().isBlocked(cell)) {
+                return "error not a floor cell";
+            }
+            avatar->setPosition(cell);
+            currentArbiter().avatarInputChanged(*avatar);
+        } else if (command == "exit") {
+            game.handleCommand(cmd_exit_game);
+        } else if (command == "pace") {
+            std::string setting;
+            words >> setting;
+            paced = setting != "off";
+        } else if (command == "frametime") {
+            words >> frameLength;
+        } else {
+            return "error unknown command " + command;
+        }
+        return "ok";
+    }
+
+    // One frame as the program runs it, without the drawing.
+    void frame() {
+        frameTime = frameLength;
+        gameTime += frameLength;
+        elapsedTime = static_cast<float>(gameTime);
+        CGame::instance().update();
+        std::memcpy(prevKeys, keys, sizeof keys);
+        if (paced) {
+            nextFrame += std::chrono::microseconds(static_cast<long>(frameLength * 1e6));
+            const auto now = std::chrono::steady_clock::now();
+            if (nextFrame > now) {
+                std::this_thread::sleep_until(nextFrame);
+            } else {
+                nextFrame = now;  // running late: do not try to catch up
+            }
+        }
+    }
+
+    static void answer(const std::string& line) {
+        std::fputs(line.c_str(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+
+    HeadlessPlatform desktop;
+    float  frameLength = 0.02f;
+    double gameTime    = 0.0;
+    bool   paced       = true;
+    std::chrono::steady_clock::time_point nextFrame = std::chrono::steady_clock::now();
+};
+
+}  // namespace
+
+int main(const int argc, char** const argv) {
+    std::ifstream file;
+    if (argc > 1) {
+        file.open(argv[1]);
+        if (!file) {
+            std::fprintf(stderr, "cannot read %s\n", argv[1]);
+            return 2;
+        }
+    }
+    std::istream& script = argc > 1 ? static_cast<std::istream&>(file) : std::cin;
+    std::srand(static_cast<unsigned>(std::time(nullptr)));  // as the program seeds the rules
+    HeadlessPlayer player;
+    std::string line;
+    while (std::getline(script, line)) {
+        if (!player.run(line)) {
+            break;
+        }
+    }
+    CGame::instance().handleCommand(cmd_exit_game);
+    return 0;
+}
