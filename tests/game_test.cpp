@@ -17,6 +17,17 @@ protected:
     }
     void TearDown() override { resetGame(); }
 
+    // Joins, and the host's avatar and world messages start the game.
+    void joinRunningGame() {
+        game.handleCommand(cmd_join_game);
+        client->connected = true;
+        game.update();
+        client->incoming.push(encodeYourAvatar(111));
+        client->incoming.push(encodeWorldSetup({"Levels/map2.raw", {{entry_avatar, {20, 1}, 0, 111}}}));
+        game.update();
+        ASSERT_EQ(game.state, state_running);
+    }
+
     CGame& game = CGame::instance();
     ScriptedPlatform platform;
     RecordingServer* server = nullptr;
@@ -124,13 +135,7 @@ TEST_F(GameFlow, AJoinedPlayerWaitsForTheWorldAndHearsWhenTheHostGoes) {
 }
 
 TEST_F(GameFlow, LeavingARunningGameTellsTheHostAndLeavesNothingBehind) {
-    game.handleCommand(cmd_join_game);
-    client->connected = true;
-    game.update();
-    client->incoming.push(encodeYourAvatar(111));
-    client->incoming.push(encodeWorldSetup({"Levels/map2.raw", {{entry_avatar, {20, 1}, 0, 111}}}));
-    game.update();
-    ASSERT_EQ(game.state, state_running);
+    joinRunningGame();
     std::vector<SentMessage> sentBeforeGoing;  // the client goes with the game
     client->log = &sentBeforeGoing;
     game.handleCommand(cmd_exit_game);
@@ -144,13 +149,7 @@ TEST_F(GameFlow, LeavingARunningGameTellsTheHostAndLeavesNothingBehind) {
 }
 
 TEST_F(GameFlow, ARunningGameThatLosesItsConnectionSaysSoOverTheWindow) {
-    game.handleCommand(cmd_join_game);
-    client->connected = true;
-    game.update();
-    client->incoming.push(encodeYourAvatar(111));
-    client->incoming.push(encodeWorldSetup({"Levels/map2.raw", {{entry_avatar, {20, 1}, 0, 111}}}));
-    game.update();
-    ASSERT_EQ(game.state, state_running);
+    joinRunningGame();
     client->connected = false;
     game.update();
     EXPECT_EQ(game.state, state_start);

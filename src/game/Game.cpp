@@ -16,14 +16,6 @@ constexpr const char* SESSION_NAME       = "bogus game";
 constexpr const char* LOOPBACK_ADDRESS   = "127.0.0.1";
 constexpr float       CONNECT_TIME_LIMIT = 20.0f;
 
-void showError(const char* const text, const bool ownedByGameWindow) {
-    PlatformMessage message;
-    message.text              = text;
-    message.title             = "Error";
-    message.ownedByGameWindow = ownedByGameWindow;
-    platform().showMessage(message);
-}
-
 }  // namespace
 
 CGame& CGame::instance() {
@@ -168,7 +160,7 @@ void CGame::updateConnecting() {
     GAME_ASSERT(client, SITE_CONNECTING_CLIENT);
     connectTimer += frameTime;
     if (connectTimer > CONNECT_TIME_LIMIT) {
-        showError("Connection timed out.", false);
+        showError("Connection timed out.", MessageIcon::none);
         handleCommand(cmd_exit_game);
         return;
     }
@@ -188,14 +180,14 @@ void CGame::updateRunning() {
         world.update();
     }
     if (client && !client->connected) {
-        showError("Disconnected from server.", true);
+        showError("Disconnected from server.", MessageIcon::none, true);
         handleCommand(cmd_exit_game);
     }
 }
 
 void CGame::updateConnected() {
     if (!client->connected) {
-        showError("Server disconnected.", false);
+        showError("Server disconnected.", MessageIcon::none);
         handleCommand(cmd_exit_game);
         return;
     }

@@ -36,11 +36,7 @@ void reportHostFailure(const int error) {
         std::snprintf(text, sizeof text, "The game could not be hosted on port %u: %s.", GAME_PORT,
                       std::strerror(error));
     }
-    PlatformMessage message;
-    message.text  = text;
-    message.title = "Error";
-    message.icon  = MessageIcon::exclamation;
-    platform().showMessage(message);
+    showError(text);
 }
 
 }  // namespace

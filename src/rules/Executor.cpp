@@ -33,14 +33,6 @@ bool isReadable(const std::string& fileName) {
     return true;
 }
 
-void tellPlayer(const std::string& text) {
-    PlatformMessage message;
-    message.text  = text.c_str();
-    message.title = "Error";
-    message.icon  = MessageIcon::exclamation;
-    platform().showMessage(message);
-}
-
 }  // namespace
 
 Avatar* findAvatar(const std::int32_t id) {
@@ -161,7 +153,7 @@ void Executor::setupWorld(const WorldSetupMessage& setup) {
 bool Executor::buildWorld(const WorldSetupMessage& setup) {
     CWorld& world = CWorld::instance();
     if (!isReadable(setup.mapName)) {
-        tellPlayer("The host's map \"" + setup.mapName + "\" is not on this machine.");
+        showError("The host's map \"" + setup.mapName + "\" is not on this machine.");
         return false;
     }
     if (!world.loadMap(setup.mapName.c_str())) {
@@ -169,7 +161,7 @@ bool Executor::buildWorld(const WorldSetupMessage& setup) {
     }
     for (const WorldEntry& entry : setup.entries) {
         if (!isStandable(entry.pos) || (entry.kind == entry_powerup && !isPowerupType(entry.type))) {
-            tellPlayer("The host sent a world this game cannot set up.");
+            showError("The host sent a world this game cannot set up.");
             return false;
         }
     }

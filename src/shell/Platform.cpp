@@ -36,6 +36,15 @@ IPlatform& platform() {
     return *installedPlatform;
 }
 
+void showError(const std::string& text, const MessageIcon icon, const bool ownedByGameWindow) {
+    PlatformMessage message;
+    message.text              = text.c_str();
+    message.title             = "Error";
+    message.icon              = icon;
+    message.ownedByGameWindow = ownedByGameWindow;
+    platform().showMessage(message);
+}
+
 void setPlatform(IPlatform* const newPlatform) {
     installedPlatform = newPlatform != nullptr ? newPlatform : &consolePlatform;
 }

@@ -57,5 +57,8 @@ public:
 // The platform in use; never null.
 IPlatform& platform();
 
+// A box titled "Error" with one OK button, through the platform in use.
+void showError(const std::string& text, MessageIcon icon = MessageIcon::exclamation, bool ownedByGameWindow = false);
+
 // Installs a platform that outlives its use; null brings back the console.
 void setPlatform(IPlatform* newPlatform);

@@ -21,12 +21,7 @@ std::uint8_t cellAt(const MapCells& cells, const int x, const int y) {
 }
 
 void refuseMap(const char* const fileName, const char* const reason) {
-    const std::string text = std::string("The map \"") + fileName + "\" cannot be played: " + reason;
-    PlatformMessage message;
-    message.text  = text.c_str();
-    message.title = "Error";
-    message.icon  = MessageIcon::exclamation;
-    platform().showMessage(message);
+    showError(std::string("The map \"") + fileName + "\" cannot be played: " + reason);
 }
 
 }  // namespace
