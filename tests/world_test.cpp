@@ -9,15 +9,6 @@ std::string mapBytes(const MapCells& cells) {
     return std::string(cells.begin(), cells.end());
 }
 
-TEST(MapLoading, WorldWithoutMapIsAllFloor) {
-    const CWorld fresh;
-    for (int y = 0; y < MAPSIZE; ++y) {
-        for (int x = 0; x < MAPSIZE; ++x) {
-            ASSERT_FALSE(fresh.isBlocked({x, y})) << x << "," << y;
-        }
-    }
-}
-
 TEST(MapLoading, LongFileLoadsItsFirstCellsAndIgnoresTheRest) {
     CWorld world;
     const std::string path = writeTempFile("long.raw", mapBytes(enclosedMap({{10, 10}})) +
@@ -117,13 +108,6 @@ TEST_F(ObjectList, CountPowerupsCountsOnlyPowerupsInPlay) {
     addBullet(6, 6, 0);
     addPowerup(7, 7, powerup_health);
     EXPECT_EQ(world().countPowerups(), 2);
-}
-
-TEST_F(ObjectList, ClearObjectsEmptiesTheList) {
-    addPowerup(3, 3);
-    addAvatar(4, 4);
-    world().clearObjects();
-    EXPECT_TRUE(world().getObjects().empty());
 }
 
 using WorldUpdate = WorldTest;
