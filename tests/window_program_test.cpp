@@ -149,6 +149,22 @@ void click(const std::string& window, const int x, const int y) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
 
+// Whether a screenshot of the window shows dark text in a box of it.
+bool showsTextIn(const std::string& window, const int left, const int top, const int right, const int bottom) {
+    const Screenshot shot = capture(window);
+    if (shot.width < right || shot.height < bottom) {
+        return false;
+    }
+    int dark = 0;
+    for (int y = top; y < bottom; ++y) {
+        for (int x = left; x < right; ++x) {
+            const Rgb c = shot.at(x, y);
+            dark += c[0] < 80 && c[1] < 80 && c[2] < 80 ? 1 : 0;
+        }
+    }
+    return dark > 30;
+}
+
 // Where the Game menu and its items are, in window pixels.
 constexpr int MENU_X = 20, MENU_Y = 10;
 constexpr int HOST_ITEM_Y = 55, JOIN_ITEM_Y = 74;
@@ -171,6 +187,7 @@ TEST(WindowProgram, OneHostsFromTheMenuAnotherJoinsByAddressAndBothPlay) {
     const std::string host = newWindow({});
     ASSERT_FALSE(host.empty());
     click(host, MENU_X, MENU_Y);
+    ASSERT_TRUE(waitFor([&] { return showsTextIn(host, 10, HOST_ITEM_Y - 10, 150, HOST_ITEM_Y + 10); })) << "the menu is open";
     click(host, MENU_X + 40, HOST_ITEM_Y);
     ASSERT_TRUE(waitFor([] { return shell("ss -Hlun 'sport = :9998'").find("9998") != std::string::npos; }))
         << "the host's server is up";
@@ -182,7 +199,10 @@ TEST(WindowProgram, OneHostsFromTheMenuAnotherJoinsByAddressAndBothPlay) {
     const std::string joined = newWindow({host});
     ASSERT_FALSE(joined.empty());
     click(joined, MENU_X, MENU_Y);
+    ASSERT_TRUE(waitFor([&] { return showsTextIn(joined, 10, JOIN_ITEM_Y - 10, 150, JOIN_ITEM_Y + 10); })) << "the menu is open";
     click(joined, MENU_X + 40, JOIN_ITEM_Y);
+    // The dialog's caption and labels are up before anything is typed.
+    ASSERT_TRUE(waitFor([&] { return showsTextIn(joined, 70, 110, 170, 130); })) << "the dialog is open";
     shell("xdotool type --window " + joined + " --delay 60 127.0.0.1");
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     shell("xdotool key --window " + joined + " Return");
