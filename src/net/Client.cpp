@@ -83,12 +83,13 @@ void Client::serviceLocked(ENetHost* const host) {
 }
 
 void Client::onReceive(const ENetPacket& packet) {
-    if (packet.dataLength < 1) {
+    const std::optional<ReceivedPacket> received = readPacket(packet);
+    if (!received) {
         return;
     }
-    const std::uint8_t* const payload = packet.data + 1;
-    const std::size_t         size    = packet.dataLength - 1;
-    switch (static_cast<PacketKind>(packet.data[0])) {
+    const std::uint8_t* const payload = received->payload;
+    const std::size_t         size    = received->size;
+    switch (received->kind) {
         case PacketKind::welcome: {
             std::uint32_t id = 0;
             if (!welcomed && readWelcomeId(payload, size, id)) {

@@ -89,13 +89,14 @@ void Server::serviceLocked(ENetHost* const host) {
 }
 
 void Server::onReceive(ENetPeer& peer, const ENetPacket& packet) {
-    if (packet.dataLength < 1) {
+    const std::optional<ReceivedPacket> received = readPacket(packet);
+    if (!received) {
         return;
     }
-    const std::uint8_t* const payload = packet.data + 1;
-    const std::size_t         size    = packet.dataLength - 1;
+    const std::uint8_t* const payload = received->payload;
+    const std::size_t         size    = received->size;
     const std::uint32_t       id      = playerIdOf(peer);
-    switch (static_cast<PacketKind>(packet.data[0])) {
+    switch (received->kind) {
         case PacketKind::hello: {
             Guid guid{};
             if (id != 0) {

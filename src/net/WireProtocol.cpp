@@ -59,6 +59,13 @@ ENetPacket* makeWelcome(const std::uint32_t playerId, const char* const sessionN
     return makePacket(PacketKind::welcome, payload.data(), payload.size(), DPNSEND_GUARANTEED);
 }
 
+std::optional<ReceivedPacket> readPacket(const ENetPacket& packet) {
+    if (packet.dataLength < 1) {
+        return std::nullopt;
+    }
+    return ReceivedPacket{static_cast<PacketKind>(packet.data[0]), packet.data + 1, packet.dataLength - 1};
+}
+
 bool readHelloGuid(const std::uint8_t* const payload, const std::size_t size, Guid& guid) {
     if (size < HELLO_SIZE - 1) {
         return false;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "net/NetTypes.h"
 
@@ -29,6 +30,16 @@ ENetPacket* makePacket(PacketKind kind, const void* payload, std::size_t size, s
 
 ENetPacket* makeHello(const Guid& applicationGuid, const char* playerName);
 ENetPacket* makeWelcome(std::uint32_t playerId, const char* sessionName);
+
+// A received packet: its kind and the bytes after it.
+struct ReceivedPacket {
+    PacketKind          kind;
+    const std::uint8_t* payload;
+    std::size_t         size;
+};
+
+// Nothing for an empty packet.
+std::optional<ReceivedPacket> readPacket(const ENetPacket& packet);
 
 // Each reads a packet's payload, the bytes after the kind.
 bool readHelloGuid(const std::uint8_t* payload, std::size_t size, Guid& guid);
