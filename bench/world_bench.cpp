@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "rules/IArbiter.h"
-#include "shell/FrameState.h"
+#include "platform/FrameState.h"
 #include "world/Avatar.h"
 #include "world/Bullet.h"
 #include "world/Powerup.h"

@@ -7,7 +7,7 @@
 #include "game/Game.h"
 #include "net/IClient.h"
 #include "net/IServer.h"
-#include "shell/Platform.h"
+#include "platform/Platform.h"
 
 struct SentMessage {
     std::uint32_t playerId;  // 0 for a client's send to the host

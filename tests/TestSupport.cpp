@@ -3,7 +3,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "shell/FrameState.h"
+#include "platform/FrameState.h"
 
 MessageAnswer RecordingPlatform::showMessage(const PlatformMessage& message) {
     shown.push_back({message.text, message.title, message.icon, message.buttons});

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "rules/IArbiter.h"
-#include "shell/Platform.h"
+#include "platform/Platform.h"
 #include "world/Avatar.h"
 #include "world/Bullet.h"
 #include "world/Powerup.h"

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "shell/GameAssert.h"
-#include "shell/Platform.h"
+#include "platform/GameAssert.h"
+#include "platform/Platform.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "shell/FrameState.h"
-#include "shell/VirtualKeys.h"
+#include "platform/FrameState.h"
+#include "platform/VirtualKeys.h"
 #include "world/HumanController.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "net/Client.h"
 #include "rules/Executor.h"
 #include "rules/GameMessages.h"
-#include "shell/FrameState.h"
+#include "platform/FrameState.h"
 #include "world/Avatar.h"
 #include "world/World.h"
 

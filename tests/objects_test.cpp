@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "TestSupport.h"
-#include "shell/FrameState.h"
+#include "platform/FrameState.h"
 
 namespace {
 

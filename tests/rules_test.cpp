@@ -10,7 +10,7 @@
 #include "rules/Arbiter.h"
 #include "rules/GameMessages.h"
 #include "rules/LocalArbiter.h"
-#include "shell/FrameState.h"
+#include "platform/FrameState.h"
 
 namespace {
 

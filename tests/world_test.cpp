@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "shell/FrameState.h"
+#include "platform/FrameState.h"
 
 namespace {
 

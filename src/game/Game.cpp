@@ -5,9 +5,9 @@
 #include "rules/Arbiter.h"
 #include "rules/Executor.h"
 #include "rules/LocalArbiter.h"
-#include "shell/FrameState.h"
-#include "shell/GameAssert.h"
-#include "shell/Platform.h"
+#include "platform/FrameState.h"
+#include "platform/GameAssert.h"
+#include "platform/Platform.h"
 #include "world/World.h"
 
 namespace {
@@ -29,10 +29,40 @@ CGame::CGame()
     // whose destructor still ends the session in them.
     CWorld::instance();
     Executor::instance();
+    setGameSession(this);
 }
 
 CGame::~CGame() {
     closeSession();
+    setGameSession(nullptr);
+}
+
+IServer* CGame::currentServer() {
+    return server.get();
+}
+
+IClient* CGame::currentClient() {
+    return client.get();
+}
+
+Avatar* CGame::keyboardAvatar() {
+    return localAvatar;
+}
+
+void CGame::setKeyboardAvatar(Avatar* const avatar) {
+    localAvatar = avatar;
+}
+
+bool CGame::isWaitingForWorld() const {
+    return state == state_connected;
+}
+
+void CGame::worldArrived() {
+    handleCommand(cmd_game_started);
+}
+
+void CGame::abandonGame() {
+    handleCommand(cmd_exit_game);
 }
 
 void CGame::closeSession() {

@@ -7,6 +7,7 @@
 
 #include "net/IClient.h"
 #include "net/IServer.h"
+#include "rules/GameSession.h"
 
 class Avatar;
 
@@ -30,11 +31,12 @@ enum GameCommand : std::int32_t {
 };
 
 // The one game of the process: which phase it is in, the network objects of
-// the current game and the avatar this machine steers.
-class CGame {
+// the current game and the avatar this machine steers. The rules reach it as
+// their session.
+class CGame : public IGameSession {
 public:
     static CGame& instance();
-    virtual ~CGame();
+    ~CGame() override;
     CGame(const CGame&)            = delete;
     CGame& operator=(const CGame&) = delete;
 
@@ -59,6 +61,14 @@ public:
     // How the network objects are made; tests put their own in.
     std::function<std::unique_ptr<IServer>()> makeServer;
     std::function<std::unique_ptr<IClient>()> makeClient;
+
+    IServer* currentServer() override;
+    IClient* currentClient() override;
+    Avatar*  keyboardAvatar() override;
+    void     setKeyboardAvatar(Avatar* avatar) override;
+    bool     isWaitingForWorld() const override;
+    void     worldArrived() override;
+    void     abandonGame() override;
 
 private:
     CGame();

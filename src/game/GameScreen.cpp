@@ -9,8 +9,8 @@
 #include <cmath>
 
 #include "game/Game.h"
-#include "shell/FrameState.h"
-#include "shell/Text.h"
+#include "platform/FrameState.h"
+#include "platform/Text.h"
 #include "world/Avatar.h"
 #include "world/World.h"
 

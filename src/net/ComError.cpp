@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "shell/Platform.h"
+#include "platform/Platform.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "net/WireProtocol.h"
-#include "shell/Platform.h"
+#include "platform/Platform.h"
 
 namespace {
 

@@ -3,10 +3,12 @@
 #include <cstdlib>
 #include <memory>
 
-#include "game/Game.h"
+#include "net/IClient.h"
+#include "net/IServer.h"
+#include "rules/GameSession.h"
 #include "rules/Executor.h"
-#include "shell/FrameState.h"
-#include "shell/GameAssert.h"
+#include "platform/FrameState.h"
+#include "platform/GameAssert.h"
 #include "world/Avatar.h"
 #include "world/Bullet.h"
 #include "world/Powerup.h"
@@ -37,8 +39,8 @@ Position randomFreeCell() {
 }
 
 std::uint32_t ownPlayerId() {
-    const CGame& game = CGame::instance();
-    return game.client ? game.client->localPlayerId() : 0;
+    const IClient* const client = gameSession().currentClient();
+    return client != nullptr ? client->localPlayerId() : 0;
 }
 
 WorldSetupMessage describeWorld(const char* const mapName) {
@@ -71,14 +73,14 @@ bool Arbiter::newGame() {
         world.addObject(std::move(powerup));
     }
 
-    const CGame& game = CGame::instance();
-    if (!game.server) {
+    IServer* const server = gameSession().currentServer();
+    if (server == nullptr) {
         // Alone: one avatar for the local player, steered by the keyboard.
         placeAvatar(0);
         Executor::instance().attachKeyboard(static_cast<Avatar&>(*world.getObjects().back()));
         return true;
     }
-    for (const ClientRecord& player : game.server->clientList()) {
+    for (const ClientRecord& player : server->clientList()) {
         placeAvatar(player.id);
     }
     sendNewGame(encodeWorldSetup(describeWorld(MAP_FILE_NAME)));
@@ -94,7 +96,7 @@ void Arbiter::placeAvatar(const std::uint32_t playerId) {
 }
 
 void Arbiter::sendNewGame(const MessageBuffer& worldSetup) const {
-    IServer& server = *CGame::instance().server;
+    IServer& server = *gameSession().currentServer();
     for (const auto& object : CWorld::instance().getObjects()) {
         const auto* const avatar = objectAs<Avatar>(object.get());
         if (avatar == nullptr) {
@@ -107,7 +109,7 @@ void Arbiter::sendNewGame(const MessageBuffer& worldSetup) const {
 }
 
 void Arbiter::broadcast(const MessageBuffer& message, const std::uint32_t flags, const std::uint32_t excluded) const {
-    IServer* const server = CGame::instance().server.get();
+    IServer* const server = gameSession().currentServer();
     if (server == nullptr) {
         return;
     }
@@ -121,7 +123,7 @@ void Arbiter::broadcast(const MessageBuffer& message, const std::uint32_t flags,
 
 void Arbiter::update() {
     spawnTimer += frameTime;
-    if (IServer* const server = CGame::instance().server.get()) {
+    if (IServer* const server = gameSession().currentServer()) {
         while (const std::optional<ServerMessage> entry = server->incoming.pop()) {
             switch (messageId(entry->data)) {
                 case MSG_AVATAR_STATE:

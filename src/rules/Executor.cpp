@@ -4,9 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "game/Game.h"
-#include "shell/GameAssert.h"
-#include "shell/Platform.h"
+#include "net/IClient.h"
+#include "net/IServer.h"
+#include "rules/GameSession.h"
+#include "platform/GameAssert.h"
+#include "platform/Platform.h"
 #include "world/Avatar.h"
 #include "world/HumanController.h"
 #include "world/Powerup.h"
@@ -62,9 +64,8 @@ Executor::~Executor() = default;
 void Executor::processMessages() {
     // The client is looked up afresh for every message: applying one may end
     // the game and take the client with it.
-    CGame& game = CGame::instance();
-    while (game.client) {
-        const std::optional<MessageBuffer> message = game.client->incoming.pop();
+    while (IClient* const client = gameSession().currentClient()) {
+        const std::optional<MessageBuffer> message = client->incoming.pop();
         if (!message) {
             break;
         }
@@ -132,22 +133,22 @@ void Executor::setLocalAvatarId(const std::int32_t avatarId) {
 }
 
 void Executor::setupWorld(const WorldSetupMessage& setup) {
-    CGame& game = CGame::instance();
-    if (game.server) {
+    IGameSession& session = gameSession();
+    if (session.currentServer() != nullptr) {
         // The host's world is set up already; only the keyboard is missing.
         if (Avatar* const avatar = findAvatar(localAvatarId)) {
             attachKeyboard(*avatar);
         }
         return;
     }
-    if (game.state != state_connected) {
+    if (!session.isWaitingForWorld()) {
         return;  // one world per game
     }
     if (!buildWorld(setup)) {
-        game.handleCommand(cmd_exit_game);
+        session.abandonGame();
         return;
     }
-    game.handleCommand(cmd_game_started);
+    session.worldArrived();
 }
 
 bool Executor::buildWorld(const WorldSetupMessage& setup) {
@@ -185,7 +186,7 @@ void Executor::attachKeyboard(Avatar& avatar) {
     auto keyboard = std::make_unique<HumanController>();
     keyboard->setAvatar(&avatar);
     avatar.setController(std::move(keyboard));
-    CGame::instance().localAvatar = &avatar;
+    gameSession().setKeyboardAvatar(&avatar);
 }
 
 void Executor::applyAvatarState(const AvatarStateMessage& state) {
@@ -199,9 +200,9 @@ void Executor::removeObject(const std::int32_t id) {
     CObject* const a = CWorld::instance().findObject(id);
     GAME_ASSERT(a, SITE_REMOVE_OBJECT);
     a->removed = true;
-    CGame& game = CGame::instance();
-    if (game.localAvatar == a) {
-        game.localAvatar = nullptr;  // the world deletes it at the end of its update
+    IGameSession& session = gameSession();
+    if (session.keyboardAvatar() == a) {
+        session.setKeyboardAvatar(nullptr);  // the world deletes it at the end of its update
     }
 }
 

@@ -2,8 +2,9 @@
 
 #include <memory>
 
-#include "game/Game.h"
+#include "net/IClient.h"
 #include "rules/GameMessages.h"
+#include "rules/GameSession.h"
 #include "world/Avatar.h"
 #include "world/Bullet.h"
 
@@ -11,7 +12,7 @@ namespace {
 
 void sendToHost(const MessageBuffer& message, const std::uint32_t flags) {
     // The outcome of a send does not matter here: a lost report is repaired by the next.
-    if (IClient* const client = CGame::instance().client.get()) {
+    if (IClient* const client = gameSession().currentClient()) {
         client->send(static_cast<std::uint32_t>(message.size()), message.data(), flags);
     }
 }
@@ -23,7 +24,7 @@ void createLocalArbiter() {
 }
 
 void LocalArbiter::leaveGame() {
-    if (const Avatar* const avatar = CGame::instance().localAvatar) {
+    if (const Avatar* const avatar = gameSession().keyboardAvatar()) {
         sendToHost(encodeAvatarRemove(avatar->id), SEND_AVATAR_REMOVE);
     }
 }

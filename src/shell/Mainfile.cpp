@@ -12,10 +12,10 @@
 #include <ctime>
 
 #include "game/Game.h"
-#include "shell/FrameState.h"
+#include "platform/FrameState.h"
 #include "shell/Menu.h"
 #include "shell/SdlPlatform.h"
-#include "shell/VirtualKeys.h"
+#include "platform/VirtualKeys.h"
 #include "shell/Window.h"
 #include "shell/WindowProc.h"
 

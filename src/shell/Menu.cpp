@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "shell/Text.h"
+#include "platform/Text.h"
 #include "shell/WindowProc.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Platform.h"
+#include "platform/Platform.h"
 
 // The desktop through SDL: real message boxes, the connect dialog, frames.
 class SdlPlatform : public IPlatform {

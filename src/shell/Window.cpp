@@ -6,10 +6,10 @@
 #include <backends/imgui_impl_sdl.h>
 #include <imgui.h>
 
-#include "shell/FrameState.h"
+#include "platform/FrameState.h"
 #include "shell/Menu.h"
-#include "shell/Platform.h"
-#include "shell/Text.h"
+#include "platform/Platform.h"
+#include "platform/Text.h"
 
 bool fullscreen = false;
 

@@ -3,9 +3,9 @@
 #include <backends/imgui_impl_sdl.h>
 
 #include "game/Game.h"
-#include "shell/FrameState.h"
+#include "platform/FrameState.h"
 #include "shell/Menu.h"
-#include "shell/VirtualKeys.h"
+#include "platform/VirtualKeys.h"
 #include "shell/Window.h"
 
 bool active = true;

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <utility>
 
-#include "shell/FrameState.h"
+#include "platform/FrameState.h"
 #include "world/Bullet.h"
 #include "world/World.h"
 

@@ -2,7 +2,7 @@
 
 #include <GL/gl.h>
 
-#include "shell/FrameState.h"
+#include "platform/FrameState.h"
 #include "world/World.h"
 
 Position bulletStep(const std::int32_t direction) {

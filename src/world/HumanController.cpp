@@ -1,8 +1,8 @@
 #include "world/HumanController.h"
 
 #include "rules/IArbiter.h"
-#include "shell/FrameState.h"
-#include "shell/VirtualKeys.h"
+#include "platform/FrameState.h"
+#include "platform/VirtualKeys.h"
 #include "world/Avatar.h"
 
 HumanController::HumanController()

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "shell/FrameState.h"
-#include "shell/GameAssert.h"
+#include "platform/FrameState.h"
+#include "platform/GameAssert.h"
 #include "world/Avatar.h"
 
 namespace {

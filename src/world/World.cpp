@@ -7,8 +7,8 @@
 #include <string>
 
 #include "rules/IArbiter.h"
-#include "shell/GameAssert.h"
-#include "shell/Platform.h"
+#include "platform/GameAssert.h"
+#include "platform/Platform.h"
 #include "world/Avatar.h"
 #include "world/Powerup.h"
 

@@ -31,9 +31,9 @@
 
 #include "game/Game.h"
 #include "rules/IArbiter.h"
-#include "shell/FrameState.h"
-#include "shell/Platform.h"
-#include "shell/VirtualKeys.h"
+#include "platform/FrameState.h"
+#include "platform/Platform.h"
+#include "platform/VirtualKeys.h"
 #include "world/Avatar.h"
 #include "world/Bullet.h"
 #include "world/Powerup.h"

@@ -1,4 +1,4 @@
-#include "shell/FrameState.h"
+#include "platform/FrameState.h"
 
 float frameTime   = 0.0f;
 float elapsedTime = 0.0f;

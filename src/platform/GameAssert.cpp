@@ -1,9 +1,9 @@
-#include "shell/GameAssert.h"
+#include "platform/GameAssert.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "shell/Platform.h"
+#include "platform/Platform.h"
 
 void reportAssertionFailure(const char* const conditionText, const AssertSite site) {
     char report[256];

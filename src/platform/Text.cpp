@@ -1,4 +1,4 @@
-#include "shell/Text.h"
+#include "platform/Text.h"
 
 #include <GL/gl.h>
 #include <fontconfig/fontconfig.h>
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/GameAssert.h"
+#include "platform/GameAssert.h"
 
 namespace {
 

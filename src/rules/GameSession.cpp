@@ -1,0 +1,40 @@
+#include "rules/GameSession.h"
+
+namespace {
+
+IGameSession  emptySession;
+IGameSession* installedSession = &emptySession;
+
+}  // namespace
+
+IGameSession::~IGameSession() = default;
+
+IServer* IGameSession::currentServer() {
+    return nullptr;
+}
+
+IClient* IGameSession::currentClient() {
+    return nullptr;
+}
+
+Avatar* IGameSession::keyboardAvatar() {
+    return nullptr;
+}
+
+void IGameSession::setKeyboardAvatar(Avatar* /*avatar*/) {}
+
+bool IGameSession::isWaitingForWorld() const {
+    return false;
+}
+
+void IGameSession::worldArrived() {}
+
+void IGameSession::abandonGame() {}
+
+IGameSession& gameSession() {
+    return *installedSession;
+}
+
+void setGameSession(IGameSession* const session) {
+    installedSession = session != nullptr ? session : &emptySession;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+class Avatar;
+class IClient;
+class IServer;
+
+// What the rules need from the game they run in: its network objects, the
+// avatar this machine steers, and the two turns of the game flow the rules
+// decide. The game installs itself; until then a session with no network,
+// no avatar and no flow stands in, so the rules never meet a null.
+class IGameSession {
+public:
+    virtual ~IGameSession();
+
+    // The host's server, or null on every other machine.
+    virtual IServer* currentServer();
+    // This machine's network player, the host's own included, or null alone.
+    virtual IClient* currentClient();
+
+    // The avatar the keyboard steers, or null; the world owns it.
+    virtual Avatar* keyboardAvatar();
+    virtual void    setKeyboardAvatar(Avatar* avatar);
+
+    // True while a joined player waits for the host's world.
+    virtual bool isWaitingForWorld() const;
+    // The host's world has been built here: the game runs.
+    virtual void worldArrived();
+    // This machine cannot play the game it is in and leaves it.
+    virtual void abandonGame();
+};
+
+// The session in use; never null.
+IGameSession& gameSession();
+
+// Installs a session that outlives its use; null brings back the empty one.
+void setGameSession(IGameSession* session);
