@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "GameDoubles.h"
+#include "net/ByteCodec.h"
 #include "rules/GameMessages.h"
 
 namespace {
@@ -10,6 +11,27 @@ MessageBuffer withName(MessageBuffer head, const std::string& name, const Messag
     head.push_back(0);
     head.insert(head.end(), tail.begin(), tail.end());
     return head;
+}
+
+TEST(ByteCodec, FieldsAreLittleEndianAndAReadPastTheEndFailsTheReader) {
+    ByteWriter writer;
+    writer.putU16(0x0102).putU32(0x03040506).putI32(-2);
+    const std::vector<std::uint8_t> expected{2, 1, 6, 5, 4, 3, 0xfe, 0xff, 0xff, 0xff};
+    ASSERT_EQ(writer.bytes(), expected);
+
+    ByteReader reader(expected);
+    EXPECT_EQ(reader.getU16(), 0x0102);
+    EXPECT_EQ(reader.getU32(), 0x03040506u);
+    EXPECT_EQ(reader.getI32(), -2);
+    EXPECT_TRUE(reader.ok());
+    EXPECT_EQ(reader.getU16(), 0);
+    EXPECT_FALSE(reader.ok());
+    EXPECT_FALSE(reader.has(0));  // a failed reader stays failed
+
+    ByteReader shortReader(expected.data(), 3);
+    std::uint8_t four[4] = {9, 9, 9, 9};
+    EXPECT_FALSE(shortReader.getBytes(four, sizeof four));
+    EXPECT_EQ(four[0], 9);  // nothing copied from a short read
 }
 
 TEST(MessageLayout, FixedMessagesHoldTheirFieldsAtTheirOffsets) {

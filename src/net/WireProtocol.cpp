@@ -1,32 +1,8 @@
 #include "net/WireProtocol.h"
 
 #include <cstring>
-#include <string>
-#include <vector>
 
-namespace {
-
-void putU32(std::vector<std::uint8_t>& out, const std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
-    }
-}
-
-void putU16(std::vector<std::uint8_t>& out, const std::uint16_t value) {
-    out.push_back(static_cast<std::uint8_t>(value));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-std::uint32_t getU32(const std::uint8_t* const bytes) {
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-std::uint16_t getU16(const std::uint8_t* const bytes) {
-    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-}  // namespace
+#include "net/ByteCodec.h"
 
 ENetPacket* makePacket(const PacketKind kind, const void* const payload, const std::size_t size,
                        const std::uint32_t sendFlags) {
@@ -43,20 +19,17 @@ ENetPacket* makePacket(const PacketKind kind, const void* const payload, const s
 }
 
 ENetPacket* makeHello(const Guid& applicationGuid, const char* const playerName) {
-    std::vector<std::uint8_t> payload;
-    putU32(payload, applicationGuid.data1);
-    putU16(payload, applicationGuid.data2);
-    putU16(payload, applicationGuid.data3);
-    payload.insert(payload.end(), applicationGuid.data4.begin(), applicationGuid.data4.end());
-    payload.insert(payload.end(), playerName, playerName + std::strlen(playerName) + 1);
-    return makePacket(PacketKind::hello, payload.data(), payload.size(), DPNSEND_GUARANTEED);
+    ByteWriter payload;
+    payload.putU32(applicationGuid.data1).putU16(applicationGuid.data2).putU16(applicationGuid.data3);
+    payload.putBytes(applicationGuid.data4.data(), applicationGuid.data4.size());
+    payload.putBytes(playerName, std::strlen(playerName) + 1);
+    return makePacket(PacketKind::hello, payload.bytes().data(), payload.bytes().size(), DPNSEND_GUARANTEED);
 }
 
 ENetPacket* makeWelcome(const std::uint32_t playerId, const char* const sessionName) {
-    std::vector<std::uint8_t> payload;
-    putU32(payload, playerId);
-    payload.insert(payload.end(), sessionName, sessionName + std::strlen(sessionName) + 1);
-    return makePacket(PacketKind::welcome, payload.data(), payload.size(), DPNSEND_GUARANTEED);
+    ByteWriter payload;
+    payload.putU32(playerId).putBytes(sessionName, std::strlen(sessionName) + 1);
+    return makePacket(PacketKind::welcome, payload.bytes().data(), payload.bytes().size(), DPNSEND_GUARANTEED);
 }
 
 std::optional<ReceivedPacket> readPacket(const ENetPacket& packet) {
@@ -67,20 +40,24 @@ std::optional<ReceivedPacket> readPacket(const ENetPacket& packet) {
 }
 
 bool readHelloGuid(const std::uint8_t* const payload, const std::size_t size, Guid& guid) {
-    if (size < HELLO_SIZE - 1) {
+    ByteReader reader(payload, size);
+    Guid       read;
+    read.data1 = reader.getU32();
+    read.data2 = reader.getU16();
+    read.data3 = reader.getU16();
+    if (!reader.getBytes(read.data4.data(), read.data4.size())) {
         return false;
     }
-    guid.data1 = getU32(payload);
-    guid.data2 = getU16(payload + 4);
-    guid.data3 = getU16(payload + 6);
-    std::memcpy(guid.data4.data(), payload + 8, guid.data4.size());
+    guid = read;
     return true;
 }
 
 bool readWelcomeId(const std::uint8_t* const payload, const std::size_t size, std::uint32_t& playerId) {
-    if (size < 4) {
+    ByteReader          reader(payload, size);
+    const std::uint32_t id = reader.getU32();
+    if (!reader.ok() || id == 0) {
         return false;
     }
-    playerId = getU32(payload);
-    return playerId != 0;
+    playerId = id;
+    return true;
 }

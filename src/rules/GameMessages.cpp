@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "net/ByteCodec.h"
+
 #include "world/Avatar.h"
 
 namespace {
@@ -9,59 +11,35 @@ namespace {
 constexpr std::size_t POWERUP_ENTRY_SIZE = 20;
 constexpr std::size_t AVATAR_ENTRY_SIZE  = 16;
 
+// Game messages are runs of little-endian int32 fields after their id.
 class MessageWriter {
 public:
     explicit MessageWriter(const GameMessage id) { put(id); }
 
     MessageWriter& put(const std::int32_t value) {
-        const auto bits = static_cast<std::uint32_t>(value);
-        for (int shift = 0; shift < 32; shift += 8) {
-            bytes.push_back(static_cast<std::uint8_t>(bits >> shift));
-        }
+        writer.putI32(value);
         return *this;
     }
-
     MessageWriter& put(const Position pos) { return put(pos.x).put(pos.y); }
-
     MessageWriter& putBytes(const void* const data, const std::size_t size) {
-        const auto* const first = static_cast<const std::uint8_t*>(data);
-        bytes.insert(bytes.end(), first, first + size);
+        writer.putBytes(data, size);
         return *this;
     }
+    MessageBuffer bytes() { return writer.takeBytes(); }
 
-    MessageBuffer bytes;
+private:
+    ByteWriter writer;
 };
 
-// Reads fields in order and remembers whether any of them lay past the end.
-class MessageReader {
+class MessageReader : public ByteReader {
 public:
-    explicit MessageReader(const MessageBuffer& message) : message(message) {}
+    explicit MessageReader(const MessageBuffer& message) : ByteReader(message) {}
 
-    std::int32_t get() {
-        if (!has(4)) {
-            offset = message.size() + 1;
-            return 0;
-        }
-        const std::uint8_t* const p = message.data() + offset;
-        offset += 4;
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                                         static_cast<std::uint32_t>(p[2]) << 16 |
-                                         static_cast<std::uint32_t>(p[3]) << 24);
-    }
-
-    Position getPosition() {
+    std::int32_t get() { return getI32(); }
+    Position     getPosition() {
         const std::int32_t x = get();
         return {x, get()};
     }
-
-    bool has(const std::size_t size) const { return offset <= message.size() && message.size() - offset >= size; }
-    void skip(const std::size_t size) { offset += size; }
-    const std::uint8_t* here() const { return message.data() + offset; }
-    bool ok() const { return offset <= message.size(); }
-
-private:
-    const MessageBuffer& message;
-    std::size_t          offset = 0;
 };
 
 // A reader positioned after the id, when the message has this id and at least this size.
@@ -88,7 +66,7 @@ std::int32_t messageId(const MessageBuffer& message) {
 }
 
 MessageBuffer encodeYourAvatar(const std::int32_t avatarId) {
-    return MessageWriter(MSG_YOUR_AVATAR).put(avatarId).bytes;
+    return MessageWriter(MSG_YOUR_AVATAR).put(avatarId).bytes();
 }
 
 MessageBuffer encodeWorldSetup(const WorldSetupMessage& setup) {
@@ -103,7 +81,7 @@ MessageBuffer encodeWorldSetup(const WorldSetupMessage& setup) {
         }
         writer.put(entry.id);
     }
-    return writer.bytes;
+    return writer.bytes();
 }
 
 MessageBuffer encodeAvatarState(const AvatarStateMessage& state) {
@@ -115,31 +93,31 @@ MessageBuffer encodeAvatarState(const AvatarStateMessage& state) {
         .put(state.down)
         .put(state.fire)
         .put(state.pos)
-        .bytes;
+        .bytes();
 }
 
 MessageBuffer encodeAvatarRemove(const std::int32_t avatarId) {
-    return MessageWriter(MSG_AVATAR_REMOVE).put(avatarId).bytes;
+    return MessageWriter(MSG_AVATAR_REMOVE).put(avatarId).bytes();
 }
 
 MessageBuffer encodeAvatarRespawn(const AvatarRespawnMessage& respawn) {
-    return MessageWriter(MSG_AVATAR_RESPAWN).put(respawn.avatarId).put(respawn.pos).bytes;
+    return MessageWriter(MSG_AVATAR_RESPAWN).put(respawn.avatarId).put(respawn.pos).bytes();
 }
 
 MessageBuffer encodeAvatarHp(const AvatarHpMessage& hp) {
-    return MessageWriter(MSG_AVATAR_HP).put(hp.avatarId).put(hp.hp).bytes;
+    return MessageWriter(MSG_AVATAR_HP).put(hp.avatarId).put(hp.hp).bytes();
 }
 
 MessageBuffer encodeScore(const ScoreMessage& score) {
-    return MessageWriter(MSG_SCORE).put(score.avatarId).put(score.score).bytes;
+    return MessageWriter(MSG_SCORE).put(score.avatarId).put(score.score).bytes();
 }
 
 MessageBuffer encodePowerupTaken(const PowerupTakenMessage& taken) {
-    return MessageWriter(MSG_POWERUP_TAKEN).put(taken.avatarId).put(taken.powerupId).bytes;
+    return MessageWriter(MSG_POWERUP_TAKEN).put(taken.avatarId).put(taken.powerupId).bytes();
 }
 
 MessageBuffer encodePowerupSpawn(const PowerupSpawnMessage& spawn) {
-    return MessageWriter(MSG_POWERUP_SPAWN).put(spawn.pos).put(spawn.type).put(spawn.powerupId).bytes;
+    return MessageWriter(MSG_POWERUP_SPAWN).put(spawn.pos).put(spawn.type).put(spawn.powerupId).bytes();
 }
 
 std::optional<std::int32_t> decodeYourAvatar(const MessageBuffer& message) {
