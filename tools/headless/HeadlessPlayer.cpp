@@ -29,6 +29,8 @@
 #include <string>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
 #include "game/Game.h"
 #include "rules/IArbiter.h"
 #include "platform/FrameState.h"
@@ -75,46 +77,38 @@ int keyNamed(const std::string& name) {
     return -1;
 }
 
-std::string describeObject(const CObject& object) {
-    char line[256];
+nlohmann::ordered_json describeObject(const CObject& object) {
+    nlohmann::ordered_json entry;
     if (const auto* const avatar = objectAs<Avatar>(const_cast<CObject*>(&object))) {
-        std::snprintf(line, sizeof line,
-                      "{\"class\":\"Avatar\",\"id\":%d,\"x\":%d,\"y\":%d,\"hp\":%d,\"ammo\":%d,\"score\":%d,"
-                      "\"playerId\":%u,\"direction\":%d}",
-                      avatar->id, avatar->pos.x, avatar->pos.y, avatar->hp, avatar->ammo, avatar->score,
-                      avatar->playerId, avatar->direction);
+        entry = {{"class", "Avatar"},       {"id", avatar->id},       {"x", avatar->pos.x},
+                 {"y", avatar->pos.y},      {"hp", avatar->hp},       {"ammo", avatar->ammo},
+                 {"score", avatar->score},  {"playerId", avatar->playerId}, {"direction", avatar->direction}};
     } else if (const auto* const powerup = objectAs<Powerup>(const_cast<CObject*>(&object))) {
-        std::snprintf(line, sizeof line, "{\"class\":\"Powerup\",\"id\":%d,\"x\":%d,\"y\":%d,\"type\":%d}", powerup->id,
-                      powerup->pos.x, powerup->pos.y, powerup->type);
+        entry = {{"class", "Powerup"}, {"id", powerup->id}, {"x", powerup->pos.x}, {"y", powerup->pos.y},
+                 {"type", powerup->type}};
     } else {
-        std::snprintf(line, sizeof line, "{\"class\":\"Bullet\",\"id\":%d,\"x\":%d,\"y\":%d}", object.id, object.pos.x,
-                      object.pos.y);
+        entry = {{"class", "Bullet"}, {"id", object.id}, {"x", object.pos.x}, {"y", object.pos.y}};
     }
-    return line;
+    return entry;
 }
 
 std::string describeWorld(const double gameTime) {
-    const CGame& game = CGame::instance();
-    std::ostringstream json;
-    json << "{\"state\":\"" << stateName(game.state) << "\",\"time\":" << gameTime << ",\"playerId\":"
-         << (game.client ? game.client->localPlayerId() : 0) << ",\"clients\":"
-         << (game.server ? game.server->clientCount() : 0) << ",\"localAvatar\":";
-    if (game.localAvatar != nullptr) {
-        json << game.localAvatar->id;
-    } else {
-        json << "null";
-    }
-    json << ",\"objects\":[";
-    bool first = true;
+    const CGame&   game    = CGame::instance();
+    nlohmann::ordered_json objects = nlohmann::ordered_json::array();
     for (const auto& object : CWorld::instance().getObjects()) {
-        if (object->removed) {
-            continue;
+        if (!object->removed) {
+            objects.push_back(describeObject(*object));
         }
-        json << (first ? "" : ",") << describeObject(*object);
-        first = false;
     }
-    json << "]}";
-    return json.str();
+    const nlohmann::ordered_json world = {
+        {"state", stateName(game.state)},
+        {"time", gameTime},
+        {"playerId", game.client ? game.client->localPlayerId() : 0},
+        {"clients", game.server ? game.server->clientCount() : 0},
+        {"localAvatar", game.localAvatar != nullptr ? nlohmann::ordered_json(game.localAvatar->id) : nlohmann::ordered_json()},
+        {"objects", std::move(objects)},
+    };
+    return world.dump();
 }
 
 class HeadlessPlayer {
