@@ -26,8 +26,8 @@ void BM_LoopbackRoundTrip(benchmark::State& state) {
     }
     while (server.incoming.pop()) {
     }
-    const std::uint32_t player = client.localPlayerId();
-    const std::uint8_t message[36] = {0x4F, 0x04};
+    const std::uint32_t player      = client.localPlayerId();
+    const std::uint8_t  message[36] = {0x4F, 0x04};
 
     for (auto _ : state) {
         client.send(sizeof message, message, DPNSEND_PRIORITY_HIGH);

@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "rules/IArbiter.h"
 #include "platform/FrameState.h"
+#include "rules/IArbiter.h"
 #include "world/Avatar.h"
 #include "world/Bullet.h"
 #include "world/Powerup.h"

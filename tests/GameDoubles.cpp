@@ -58,17 +58,17 @@ void resetGame(RecordingServer** const madeServer, RecordingClient** const madeC
 }
 
 RecordingServer& giveServer() {
-    auto server = std::make_unique<RecordingServer>();
-    RecordingServer& made = *server;
+    auto             server  = std::make_unique<RecordingServer>();
+    RecordingServer& made    = *server;
     CGame::instance().server = std::move(server);
     return made;
 }
 
 RecordingClient& giveClient(const std::uint32_t ownPlayerId) {
-    auto client = std::make_unique<RecordingClient>();
-    client->playerId  = ownPlayerId;
-    client->connected = true;
-    RecordingClient& made = *client;
+    auto client              = std::make_unique<RecordingClient>();
+    client->playerId         = ownPlayerId;
+    client->connected        = true;
+    RecordingClient& made    = *client;
     CGame::instance().client = std::move(client);
     return made;
 }

@@ -24,23 +24,23 @@ class RecordingServer : public IServer {
 public:
     std::int32_t host(const char*) override { return hostResult; }
     std::int32_t sendTo(std::uint32_t playerId, std::uint32_t size, const void* data, std::uint32_t flags) override;
-    void join(std::uint32_t playerId) { addClient({playerId, -1.0f}); }
-    void leave(std::uint32_t playerId) { removeClient(playerId); }
+    void         join(std::uint32_t playerId) { addClient({playerId, -1.0f}); }
+    void         leave(std::uint32_t playerId) { removeClient(playerId); }
 
-    std::int32_t hostResult = 0;
+    std::int32_t             hostResult = 0;
     std::vector<SentMessage> sent;
 };
 
 // A connection that remembers every send; the test decides when it is connected.
 class RecordingClient : public IClient {
 public:
-    std::int32_t connect(const char* hostName) override;
-    std::int32_t send(std::uint32_t size, const void* data, std::uint32_t flags) override;
+    std::int32_t  connect(const char* hostName) override;
+    std::int32_t  send(std::uint32_t size, const void* data, std::uint32_t flags) override;
     std::uint32_t localPlayerId() const override { return playerId; }
 
-    std::uint32_t playerId = 0;
-    std::vector<std::string> connectedTo;
-    std::vector<SentMessage> sent;
+    std::uint32_t             playerId = 0;
+    std::vector<std::string>  connectedTo;
+    std::vector<SentMessage>  sent;
     std::vector<SentMessage>* log = nullptr;  // also gets every send, and outlives the client
 };
 
@@ -51,21 +51,21 @@ public:
     ~ScriptedPlatform() override { setPlatform(nullptr); }
 
     MessageAnswer showMessage(const PlatformMessage& message) override;
-    DialogResult runConnectDialog(ConnectDialogValues& values) override;
-    void drawFrame() override { ++framesDrawn; }
+    DialogResult  runConnectDialog(ConnectDialogValues& values) override;
+    void          drawFrame() override { ++framesDrawn; }
 
     struct Shown {
-        std::string text;
-        std::string title;
-        bool owned;
-        MessageIcon icon;
+        std::string    text;
+        std::string    title;
+        bool           owned;
+        MessageIcon    icon;
         MessageButtons buttons;
     };
     std::vector<Shown> shown;
-    MessageAnswer questionAnswer = MessageAnswer::yes;
-    DialogResult dialogAnswer = DialogResult::ok;
-    std::string  typedAddress = "127.0.0.1";
-    int framesDrawn = 0;
+    MessageAnswer      questionAnswer = MessageAnswer::yes;
+    DialogResult       dialogAnswer   = DialogResult::ok;
+    std::string        typedAddress   = "127.0.0.1";
+    int                framesDrawn    = 0;
 };
 
 // Puts the game back to no game, with recording network objects for the

@@ -10,7 +10,7 @@
 // Waits for a condition the network brings about, polling; false when it
 // did not come within the bound. The bound is generous: only a broken
 // transport gets near it.
-inline bool waitUntil(const std::function<bool()>& condition,
+inline bool waitUntil(const std::function<bool()>&    condition,
                       const std::chrono::milliseconds bound = std::chrono::seconds(10)) {
     const auto deadline = std::chrono::steady_clock::now() + bound;
     while (!condition()) {

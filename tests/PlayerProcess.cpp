@@ -1,6 +1,10 @@
 #include "PlayerProcess.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -8,11 +12,6 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 PlayerProcess::PlayerProcess(std::string playerName, const std::string& host) : name(std::move(playerName)) {
     errorFile = ::testing::TempDir() + "quillstep_" + name + "_" + std::to_string(getpid()) + ".err";
@@ -60,7 +59,8 @@ std::string PlayerProcess::readLine(const std::chrono::seconds bound) {
             pending.erase(0, end + 1);
             return line;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             return "";
         }
@@ -68,7 +68,7 @@ std::string PlayerProcess::readLine(const std::chrono::seconds bound) {
         if (poll(&ready, 1, static_cast<int>(left.count())) <= 0) {
             continue;
         }
-        char buffer[65536];
+        char          buffer[65536];
         const ssize_t got = read(output, buffer, sizeof buffer);
         if (got <= 0) {
             return "";
@@ -104,10 +104,10 @@ bool PlayerProcess::quit() {
     }
     command("quit", std::chrono::seconds(10));
     close(input);
-    input = -1;
-    int status = 0;
+    input               = -1;
+    int        status   = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    pid_t ended = 0;
+    pid_t      ended    = 0;
     while ((ended = waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

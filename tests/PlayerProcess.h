@@ -1,13 +1,12 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <sys/types.h>
 
 #include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <sys/types.h>
 
 // One headless player in a process of its own, on a test host of its own
 // when the machine has them: the test writes commands and reads the answers.
@@ -20,7 +19,7 @@ public:
     PlayerProcess& operator=(const PlayerProcess&) = delete;
 
     // Sends one command and returns its one-line answer ("" if none came in time).
-    std::string command(const std::string& line, std::chrono::seconds bound = std::chrono::seconds(60));
+    std::string    command(const std::string& line, std::chrono::seconds bound = std::chrono::seconds(60));
     nlohmann::json world();
     nlohmann::json step();
 

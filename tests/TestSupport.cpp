@@ -32,10 +32,10 @@ void RecordingArbiter::hitAvatar(Avatar& avatar, Bullet& bullet) {
 MapCells enclosedMap(const std::vector<Position>& walls) {
     MapCells cells{};
     for (int i = 0; i < MAPSIZE; ++i) {
-        cells[static_cast<std::size_t>(i)]                              = 1;
-        cells[static_cast<std::size_t>((MAPSIZE - 1) * MAPSIZE + i)]    = 1;
-        cells[static_cast<std::size_t>(i * MAPSIZE)]                    = 1;
-        cells[static_cast<std::size_t>(i * MAPSIZE + MAPSIZE - 1)]      = 1;
+        cells[static_cast<std::size_t>(i)]                           = 1;
+        cells[static_cast<std::size_t>((MAPSIZE - 1) * MAPSIZE + i)] = 1;
+        cells[static_cast<std::size_t>(i * MAPSIZE)]                 = 1;
+        cells[static_cast<std::size_t>(i * MAPSIZE + MAPSIZE - 1)]   = 1;
     }
     for (const Position wall : walls) {
         cells[static_cast<std::size_t>(wall.y * MAPSIZE + wall.x)] = 1;
@@ -45,8 +45,8 @@ MapCells enclosedMap(const std::vector<Position>& walls) {
 
 std::string writeTempFile(const std::string& name, const std::string& bytes) {
     const ::testing::TestInfo* const test = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string path = ::testing::TempDir() + "quillstep_" + test->test_suite_name() + "_" +
-                             test->name() + "_" + name;
+    const std::string                path =
+        ::testing::TempDir() + "quillstep_" + test->test_suite_name() + "_" + test->name() + "_" + name;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return path;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "rules/IArbiter.h"
 #include "platform/Platform.h"
+#include "rules/IArbiter.h"
 #include "world/Avatar.h"
 #include "world/Bullet.h"
 #include "world/Powerup.h"
@@ -39,7 +39,7 @@ public:
     void hitAvatar(Avatar& avatar, Bullet& bullet) override;
 
     // Whether a pick-up takes the powerup out of play, as the real rules do.
-    bool takePowerups = false;
+    bool                     takePowerups = false;
     std::vector<std::string> calls;
 };
 

@@ -5,21 +5,21 @@
 namespace {
 
 TEST(Collide, OnlyAvatarsWithPowerupsOrBulletsReachTheRules) {
-    Avatar avatar;
-    Powerup powerup;
-    Bullet bullet;
+    Avatar            avatar;
+    Powerup           powerup;
+    Bullet            bullet;
     const std::string a = std::to_string(avatar.id);
     const std::string p = std::to_string(powerup.id);
     const std::string b = std::to_string(bullet.id);
 
     struct Case {
-        CObject& first;
-        CObject& second;
+        CObject&                 first;
+        CObject&                 second;
         std::vector<std::string> calls;
     };
-    Avatar otherAvatar;
-    Powerup otherPowerup;
-    Bullet otherBullet;
+    Avatar     otherAvatar;
+    Powerup    otherPowerup;
+    Bullet     otherBullet;
     const Case cases[] = {
         {powerup, avatar, {"pick " + a + " " + p}},
         {avatar, powerup, {"pick " + a + " " + p}},

@@ -11,8 +11,8 @@ namespace {
 class DescribingPlatform : public IPlatform {
 public:
     MessageAnswer showMessage(const PlatformMessage& message) override {
-        std::fprintf(stderr, "[%s|icon %d|buttons %d|%s]\n", message.title,
-                     static_cast<int>(message.icon), static_cast<int>(message.buttons), message.text);
+        std::fprintf(stderr, "[%s|icon %d|buttons %d|%s]\n", message.title, static_cast<int>(message.icon),
+                     static_cast<int>(message.buttons), message.text);
         return MessageAnswer::ok;
     }
 };
@@ -31,7 +31,7 @@ TEST(AssertionReport, NamesConditionSourceAndLineInAPlainProgramErrorBox) {
 TEST(AssertionReport, TheConsoleShowsTheBoxAsOneLine) {
     const char* const format = nullptr;
     EXPECT_EXIT(GAME_ASSERT(format, SITE_TEXT_FORMAT), ::testing::ExitedWithCode(1),
-                "^Program error: Assertion failed: format \\(Mainfile:643\\)\n$");
+                            "^Program error: Assertion failed: format \\(Mainfile:643\\)\n$");
 }
 
 TEST(AssertionReport, AHoldingConditionDoesNothing) {

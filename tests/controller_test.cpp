@@ -11,7 +11,7 @@ class Keyboard : public WorldTest {
 protected:
     void SetUp() override {
         WorldTest::SetUp();
-        avatar = &addAvatar(30, 30);
+        avatar     = &addAvatar(30, 30);
         auto human = std::make_unique<HumanController>();
         human->setAvatar(avatar);
         avatar->setController(std::move(human));
@@ -36,7 +36,7 @@ protected:
         return inputs;
     }
 
-    Avatar* avatar = nullptr;
+    Avatar*     avatar = nullptr;
     std::string inputCall;
 };
 

@@ -1,7 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <GL/gl.h>
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <array>
 #include <cstdlib>
@@ -10,13 +9,13 @@
 
 #include "GameDoubles.h"
 #include "game/GameScreen.h"
-#include "rules/Executor.h"
-#include "shell/ConnectDialog.h"
 #include "platform/FrameState.h"
-#include "shell/Mainfile.h"
-#include "shell/Menu.h"
 #include "platform/Text.h"
 #include "platform/VirtualKeys.h"
+#include "rules/Executor.h"
+#include "shell/ConnectDialog.h"
+#include "shell/Mainfile.h"
+#include "shell/Menu.h"
 #include "shell/Window.h"
 #include "shell/WindowProc.h"
 #include "world/Avatar.h"
@@ -63,7 +62,8 @@ protected:
 
     // The pixel under a point given in window coordinates (-1 ... 1 both ways).
     Rgb atWindow(const float x, const float y) const {
-        return at(static_cast<int>((x + 1.0f) * 0.5f * screenWidth), static_cast<int>((y + 1.0f) * 0.5f * screenHeight));
+        return at(static_cast<int>((x + 1.0f) * 0.5f * screenWidth),
+                  static_cast<int>((y + 1.0f) * 0.5f * screenHeight));
     }
 
     // The same for the status screens, whose x axis is scaled by the aspect.
@@ -138,10 +138,10 @@ protected:
         SDL_PushEvent(&event);
     }
 
-    ScriptedPlatform platform;
+    ScriptedPlatform          platform;
     std::vector<std::uint8_t> pixels;
-    std::vector<int> commands;
-    bool running = true;
+    std::vector<int>          commands;
+    bool                      running = true;
 };
 
 TEST_F(Desktop, StartScreenShowsCogsOnWhiteAndBlackTextAtTheLeftMargin) {
@@ -175,10 +175,10 @@ TEST_F(Desktop, RunningGameShowsTheMapTheGreenAvatarAndTheHeadUpDisplay) {
     camera         = {static_cast<float>(avatar.pos.x), static_cast<float>(avatar.pos.y)};
     render();
 
-    const float cell = 0.0546875f;
-    const auto cellCentre = [&](const int x, const int y) {
+    const float cell       = 0.0546875f;
+    const auto  cellCentre = [&](const int x, const int y) {
         return atWindow(aspect * cell * (static_cast<float>(x) + 0.5f - camera.x),
-                        -cell * (static_cast<float>(y) + 0.5f - camera.y));
+                         -cell * (static_cast<float>(y) + 0.5f - camera.y));
     };
     EXPECT_EQ(cellCentre(avatar.pos.x, avatar.pos.y), (Rgb{9, 225, 9}));
 
@@ -188,12 +188,14 @@ TEST_F(Desktop, RunningGameShowsTheMapTheGreenAvatarAndTheHeadUpDisplay) {
     for (int dy = -3; dy <= 3; ++dy) {
         for (int dx = -5; dx <= 5; ++dx) {
             const Position cellPos{avatar.pos.x + dx, avatar.pos.y + dy};
-            if (!BETWEEN(cellPos.x, 0, MAPSIZE - 1) || !BETWEEN(cellPos.y, 0, MAPSIZE - 1) || std::abs(dx) + std::abs(dy) < 3) {
+            if (!BETWEEN(cellPos.x, 0, MAPSIZE - 1) || !BETWEEN(cellPos.y, 0, MAPSIZE - 1) ||
+                std::abs(dx) + std::abs(dy) < 3) {
                 continue;
             }
             bool occupied = false;
             for (const auto& object : CWorld::instance().getObjects()) {
-                occupied = occupied || (std::abs(object->pos.x - cellPos.x) <= 1 && std::abs(object->pos.y - cellPos.y) <= 1);
+                occupied =
+                    occupied || (std::abs(object->pos.x - cellPos.x) <= 1 && std::abs(object->pos.y - cellPos.y) <= 1);
             }
             if (occupied) {
                 continue;
@@ -285,7 +287,7 @@ TEST_F(Desktop, MinimizedTheGameStandsStill) {
     pushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
     ASSERT_TRUE(passUntil([] { return !active; }));
     const Position before = avatar.pos;
-    keys[VK_SPACE] = 1;
+    keys[VK_SPACE]        = 1;
     pass(5);
     EXPECT_FALSE(active);
     EXPECT_EQ(avatar.pos, before);
@@ -372,8 +374,8 @@ protected:
 
     SDL_Event text(const char c) const {
         SDL_Event event{};
-        event.type          = SDL_TEXTINPUT;
-        event.text.text[0]  = c;
+        event.type         = SDL_TEXTINPUT;
+        event.text.text[0] = c;
         return event;
     }
 

@@ -1,8 +1,9 @@
+#include "rules/Executor.h"
+
 #include <gtest/gtest.h>
 
 #include "GameDoubles.h"
 #include "TestSupport.h"
-#include "rules/Executor.h"
 #include "rules/GameMessages.h"
 #include "world/HumanController.h"
 
@@ -15,8 +16,8 @@ protected:
     void SetUp() override {
         WorldTest::SetUp();
         resetGame();
-        client                    = &giveClient(2);
-        CGame::instance().state   = state_connected;
+        client                  = &giveClient(2);
+        CGame::instance().state = state_connected;
     }
     void TearDown() override {
         resetGame();
@@ -80,8 +81,8 @@ TEST_F(PlayerMessages, OnTheHostTheWorldOnlyGetsItsKeyboard) {
 }
 
 TEST_F(PlayerMessages, RuleOutcomesChangeTheNamedObjects) {
-    Avatar& avatar   = addAvatar(5, 5);
-    Avatar& killer   = addAvatar(6, 6);
+    Avatar&  avatar  = addAvatar(5, 5);
+    Avatar&  killer  = addAvatar(6, 6);
     Powerup& ammo    = addPowerup(5, 5, powerup_ammo);
     avatar.ammo      = 190;
     avatar.score     = 300;
@@ -128,9 +129,9 @@ TEST_F(PlayerMessages, ManyMessagesAreAppliedInOneCallInArrivalOrder) {
 }
 
 TEST_F(PlayerMessages, MessagesAboutObjectsThisPlayerLacksOrCannotHoldAreDropped) {
-    Avatar& avatar   = addAvatar(5, 5);
+    Avatar&  avatar  = addAvatar(5, 5);
     Powerup& powerup = addPowerup(6, 6);
-    Bullet& bullet   = addBullet(7, 7, 0);
+    Bullet&  bullet  = addBullet(7, 7, 0);
     receive(encodeAvatarHp({999, 0}));
     receive(encodeAvatarHp({powerup.id, 0}));  // not an avatar
     receive(encodeScore({999, 100}));
@@ -166,8 +167,8 @@ TEST_F(PlayerMessages, AWorldThatCannotBeSetUpEndsTheJoinWithAMessage) {
     EXPECT_EQ(platform.shown[0].text, "The host's map \"Levels/nowhere.raw\" is not on this machine.");
 
     resetGame();
-    client                  = &giveClient(2);
-    CGame::instance().state = state_connected;
+    client                   = &giveClient(2);
+    CGame::instance().state  = state_connected;
     WorldSetupMessage inWall = twoPlayerWorld();
     inWall.entries[3].pos    = {0, 0};
     receive(encodeWorldSetup(inWall));

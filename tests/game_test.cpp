@@ -2,10 +2,10 @@
 
 #include "GameDoubles.h"
 #include "TestSupport.h"
+#include "platform/FrameState.h"
 #include "rules/Arbiter.h"
 #include "rules/GameMessages.h"
 #include "rules/LocalArbiter.h"
-#include "platform/FrameState.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ protected:
         ASSERT_EQ(game.state, state_running);
     }
 
-    CGame& game = CGame::instance();
+    CGame&           game = CGame::instance();
     ScriptedPlatform platform;
     RecordingServer* server = nullptr;
     RecordingClient* client = nullptr;

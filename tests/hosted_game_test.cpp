@@ -6,9 +6,9 @@
 #include "GameDoubles.h"
 #include "NetSupport.h"
 #include "net/Client.h"
+#include "platform/FrameState.h"
 #include "rules/Executor.h"
 #include "rules/GameMessages.h"
-#include "platform/FrameState.h"
 #include "world/Avatar.h"
 #include "world/World.h"
 
@@ -29,8 +29,8 @@ std::vector<MessageBuffer> waitForMessages(SynchronizedQueue<MessageBuffer>& que
 // a second player joining from a bare client.
 TEST(HostedGame, EnterSendsEveryPlayerItsAvatarAndTheWorldAndStatesReachOnlyTheOthers) {
     ScriptedPlatform platform;
-    CGame& game = CGame::instance();
-    frameTime   = 0.05f;
+    CGame&           game = CGame::instance();
+    frameTime             = 0.05f;
 
     game.handleCommand(cmd_host_game);
     ASSERT_EQ(game.state, state_hosting);
@@ -63,10 +63,10 @@ TEST(HostedGame, EnterSendsEveryPlayerItsAvatarAndTheWorldAndStatesReachOnlyTheO
     ASSERT_NE(game.localAvatar, nullptr);
     EXPECT_EQ(game.localAvatar->id, hostAvatarId);
 
-    Avatar& steered              = *findAvatar(joinedAvatarId);
-    AvatarStateMessage state     = stateOf(steered);
-    state.right                  = 1;
-    const MessageBuffer pressed  = encodeAvatarState(state);
+    Avatar&            steered  = *findAvatar(joinedAvatarId);
+    AvatarStateMessage state    = stateOf(steered);
+    state.right                 = 1;
+    const MessageBuffer pressed = encodeAvatarState(state);
     ASSERT_EQ(joined.send(static_cast<std::uint32_t>(pressed.size()), pressed.data(), SEND_STATE_TO_HOST), 0);
     ASSERT_TRUE(waitUntil([&] {
         game.update();

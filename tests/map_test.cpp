@@ -15,18 +15,17 @@ std::string readFile(const std::string& path) {
 }
 
 MapCells shippedSource() {
-    MapCells cells{};
+    MapCells    cells{};
     std::string error;
     EXPECT_TRUE(parseMapText(readFile(QUILLSTEP_SOURCE_DIR "/Levels/map2.txt"), cells, error)) << error;
     return cells;
 }
 
 TEST(ShippedMap, RawFileIsTheTextSource) {
-    const MapCells source = shippedSource();
-    const std::string raw = readFile(QUILLSTEP_SOURCE_DIR "/Levels/map2.raw");
+    const MapCells    source = shippedSource();
+    const std::string raw    = readFile(QUILLSTEP_SOURCE_DIR "/Levels/map2.raw");
     ASSERT_EQ(raw.size(), 4096u);
-    EXPECT_EQ(raw, std::string(source.begin(), source.end()))
-        << "rebuild it: cmake --build build --target map";
+    EXPECT_EQ(raw, std::string(source.begin(), source.end())) << "rebuild it: cmake --build build --target map";
 }
 
 TEST(ShippedMap, IsEnclosedConnectedAndMostlyFloor) {
@@ -45,7 +44,7 @@ TEST(MapText, MalformedSourcesAreRefusedWithTheReason) {
     for (int i = 0; i < MAPSIZE; ++i) {
         rows += std::string(MAPSIZE, '#') + "\n";
     }
-    MapCells cells{};
+    MapCells    cells{};
     std::string error;
     EXPECT_TRUE(parseMapText(rows, cells, error));
     EXPECT_FALSE(parseMapText("#" + rows, cells, error));
@@ -66,14 +65,14 @@ TEST(MapText, IslandsOfFloorAreNotConnected) {
 
 TEST(MapCompiler, BuildsTheShippedMapAndRefusesAnOpenOne) {
     const std::string out = ::testing::TempDir() + "quillstep_mapc_out.raw";
-    const std::string ok = std::string(MAPC_PATH) + " " + QUILLSTEP_SOURCE_DIR "/Levels/map2.txt " + out;
+    const std::string ok  = std::string(MAPC_PATH) + " " + QUILLSTEP_SOURCE_DIR "/Levels/map2.txt " + out;
     ASSERT_EQ(std::system(ok.c_str()), 0);
     EXPECT_EQ(readFile(out), readFile(QUILLSTEP_SOURCE_DIR "/Levels/map2.raw"));
 
-    std::string open = readFile(QUILLSTEP_SOURCE_DIR "/Levels/map2.txt");
-    open[MAPSIZE + 1] = '.';  // the first cell of row 1 is on the edge
+    std::string open           = readFile(QUILLSTEP_SOURCE_DIR "/Levels/map2.txt");
+    open[MAPSIZE + 1]          = '.';  // the first cell of row 1 is on the edge
     const std::string openPath = writeTempFile("open.txt", open);
-    const std::string refused = std::string(MAPC_PATH) + " " + openPath + " " + out + ".open 2>/dev/null";
+    const std::string refused  = std::string(MAPC_PATH) + " " + openPath + " " + out + ".open 2>/dev/null";
     EXPECT_NE(std::system(refused.c_str()), 0);
     EXPECT_FALSE(std::ifstream(out + ".open").good()) << "nothing is written for a refused map";
 }

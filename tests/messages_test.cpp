@@ -28,7 +28,7 @@ TEST(ByteCodec, FieldsAreLittleEndianAndAReadPastTheEndFailsTheReader) {
     EXPECT_FALSE(reader.ok());
     EXPECT_FALSE(reader.has(0));  // a failed reader stays failed
 
-    ByteReader shortReader(expected.data(), 3);
+    ByteReader   shortReader(expected.data(), 3);
     std::uint8_t four[4] = {9, 9, 9, 9};
     EXPECT_FALSE(shortReader.getBytes(four, sizeof four));
     EXPECT_EQ(four[0], 9);  // nothing copied from a short read
@@ -73,8 +73,8 @@ TEST(MessageLayout, WorldSetupListsPowerupsAndAvatarsAfterTheMapName) {
 }
 
 TEST(MessageLayout, AnyKindButZeroIsAnAvatarEntry) {
-    const MessageBuffer bytes = withName(fields({1101, 2}), "m", fields({2, 2, 5, 6, 7, -1, 8, 9, 10}));
-    const auto decoded        = decodeWorldSetup(bytes);
+    const MessageBuffer bytes   = withName(fields({1101, 2}), "m", fields({2, 2, 5, 6, 7, -1, 8, 9, 10}));
+    const auto          decoded = decodeWorldSetup(bytes);
     ASSERT_TRUE(decoded);
     ASSERT_EQ(decoded->entries.size(), 2u);
     EXPECT_EQ(decoded->entries[0].pos, (Position{5, 6}));
@@ -84,16 +84,17 @@ TEST(MessageLayout, AnyKindButZeroIsAnAvatarEntry) {
 
 TEST(MessageReading, MessagesShorterThanTheirLayoutAreRefused) {
     const MessageBuffer whole[] = {
-        encodeYourAvatar(1),           encodeAvatarState({1, 0, 0, 0, 0, 0, {1, 1}}), encodeAvatarRemove(1),
-        encodeAvatarRespawn({1, {1, 1}}), encodeAvatarHp({1, 1}), encodeScore({1, 1}),
-        encodePowerupTaken({1, 1}),    encodePowerupSpawn({{1, 1}, 0, 1}),
+        encodeYourAvatar(1),        encodeAvatarState({1, 0, 0, 0, 0, 0, {1, 1}}),
+        encodeAvatarRemove(1),      encodeAvatarRespawn({1, {1, 1}}),
+        encodeAvatarHp({1, 1}),     encodeScore({1, 1}),
+        encodePowerupTaken({1, 1}), encodePowerupSpawn({{1, 1}, 0, 1}),
     };
     for (const MessageBuffer& message : whole) {
         const MessageBuffer cut(message.begin(), message.end() - 1);
         SCOPED_TRACE(messageId(message));
         EXPECT_FALSE(decodeYourAvatar(cut) || decodeAvatarState(cut) || decodeAvatarRemove(cut) ||
-                     decodeAvatarRespawn(cut) || decodeAvatarHp(cut) || decodeScore(cut) ||
-                     decodePowerupTaken(cut) || decodePowerupSpawn(cut));
+                     decodeAvatarRespawn(cut) || decodeAvatarHp(cut) || decodeScore(cut) || decodePowerupTaken(cut) ||
+                     decodePowerupSpawn(cut));
     }
     EXPECT_FALSE(decodeAvatarHp(encodeScore({1, 1}))) << "another id is not read as this one";
     EXPECT_EQ(messageId(MessageBuffer{1, 2, 3}), -1);

@@ -72,7 +72,8 @@ protected:
     }
 
     // Frames on every machine until the worlds satisfy the condition.
-    bool roundsUntil(const std::function<bool()>& condition, const std::chrono::seconds bound = std::chrono::seconds(30)) {
+    bool roundsUntil(const std::function<bool()>& condition,
+                     const std::chrono::seconds   bound = std::chrono::seconds(30)) {
         const auto deadline = std::chrono::steady_clock::now() + bound;
         round();
         while (!condition()) {
@@ -85,8 +86,9 @@ protected:
     }
 
     bool allRunning() const {
-        return std::all_of(worlds.begin(), worlds.end(),
-                           [](const json& world) { return world["state"] == "running" && !world["localAvatar"].is_null(); });
+        return std::all_of(worlds.begin(), worlds.end(), [](const json& world) {
+            return world["state"] == "running" && !world["localAvatar"].is_null();
+        });
     }
 
     // Host, then two players join and the host starts with ENTER.
@@ -113,7 +115,8 @@ protected:
 
     bool everywhere(const int id, const std::function<bool(const json&)>& holds) const {
         const auto seen = seenEverywhere(id);
-        return std::all_of(seen.begin(), seen.end(), [&](const json& object) { return !object.is_null() && holds(object); });
+        return std::all_of(seen.begin(), seen.end(),
+                           [&](const json& object) { return !object.is_null() && holds(object); });
     }
 
     bool sameCellEverywhere(const int id) const {
@@ -126,13 +129,14 @@ protected:
     void place(const std::size_t machine, const int x, const int y) {
         ASSERT_EQ(machines[machine]->command("place " + std::to_string(x) + " " + std::to_string(y)), "ok");
         const int id = avatarOf(machine);
-        ASSERT_TRUE(roundsUntil([&] { return everywhere(id, [&](const json& a) { return a["x"] == x && a["y"] == y; }); }));
+        ASSERT_TRUE(
+            roundsUntil([&] { return everywhere(id, [&](const json& a) { return a["x"] == x && a["y"] == y; }); }));
     }
 
-    std::string hostAddress;
-    std::array<std::string, 3> hostsOf;
+    std::string                                   hostAddress;
+    std::array<std::string, 3>                    hostsOf;
     std::array<std::unique_ptr<PlayerProcess>, 3> machines;
-    std::array<json, 3> worlds;
+    std::array<json, 3>                           worlds;
 };
 
 json withoutBullets(const json& world) {
@@ -227,20 +231,24 @@ TEST_F(NetworkOfMachines, APowerupTakenOnOneMachineIsGoneEverywhereWithTheSameEf
     }
     ASSERT_FALSE(chosen.is_null());
     const int taker = avatarOf(1);
-    ASSERT_EQ(machines[1]->command("place " + std::to_string(int(chosen["x"])) + " " + std::to_string(int(chosen["y"]))), "ok");
+    ASSERT_EQ(
+        machines[1]->command("place " + std::to_string(int(chosen["x"])) + " " + std::to_string(int(chosen["y"]))),
+        "ok");
     ASSERT_TRUE(roundsUntil([&] {
         return seenEverywhere(chosen["id"]) == std::array<json, 3>{nullptr, nullptr, nullptr};
     }));
     rounds(3);
     const bool health = chosen["type"] == 1;
-    EXPECT_TRUE(everywhere(taker, [&](const json& a) { return a["hp"] == (health ? 125 : 100) && a["ammo"] == (health ? 50 : 70); }));
+    EXPECT_TRUE(everywhere(
+        taker, [&](const json& a) { return a["hp"] == (health ? 125 : 100) && a["ammo"] == (health ? 50 : 70); }));
 }
 
 TEST_F(NetworkOfMachines, PlayersWhoLeaveVanishAndAHostWhoLeavesEndsTheGame) {
     startGame();
     const int leaver = avatarOf(2);
     ASSERT_EQ(machines[2]->command("exit"), "ok");
-    ASSERT_TRUE(roundsUntil([&] { return objectWithId(worlds[0], leaver).is_null() && objectWithId(worlds[1], leaver).is_null(); }));
+    ASSERT_TRUE(roundsUntil(
+        [&] { return objectWithId(worlds[0], leaver).is_null() && objectWithId(worlds[1], leaver).is_null(); }));
     EXPECT_EQ(worlds[2]["state"], "start");
 
     ASSERT_EQ(machines[0]->command("exit"), "ok");

@@ -21,7 +21,8 @@ MessageBuffer pattern(const std::size_t size, const std::uint8_t seed) {
 }
 
 std::int32_t kindOf(const MessageBuffer& bytes) {
-    return bytes.size() < 4 ? -1 : static_cast<std::int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | bytes[3] << 24);
+    return bytes.size() < 4 ? -1
+                            : static_cast<std::int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | bytes[3] << 24);
 }
 
 // A hosted session on the game port, with players joining it.
@@ -39,16 +40,16 @@ protected:
         return player;
     }
 
-    RecordingPlatform platform;
-    Server server;
+    RecordingPlatform                    platform;
+    Server                               server;
     std::vector<std::unique_ptr<Client>> players;
 };
 
 TEST_F(NetSession, PlayersAreListedInJoinOrderAndLeaveWithANotice) {
-    const std::uint32_t a = join().localPlayerId();
-    Client& second        = join();
-    const std::uint32_t b = second.localPlayerId();
-    const std::uint32_t c = join().localPlayerId();
+    const std::uint32_t a      = join().localPlayerId();
+    Client&             second = join();
+    const std::uint32_t b      = second.localPlayerId();
+    const std::uint32_t c      = join().localPlayerId();
     ASSERT_NE(a, 0u);
     EXPECT_NE(a, b);
     EXPECT_NE(b, c);
@@ -76,9 +77,10 @@ TEST_F(NetSession, PlayersAreListedInJoinOrderAndLeaveWithANotice) {
         notices.emplace_back(message.playerId, kindOf(message.data));
         EXPECT_EQ(message.data.size(), 4u);
     }
-    EXPECT_EQ(notices, (std::vector<std::pair<std::uint32_t, std::int32_t>>{
-                           {a, NET_PLAYER_CREATED}, {b, NET_PLAYER_CREATED}, {c, NET_PLAYER_CREATED},
-                           {b, NET_PLAYER_DESTROYED}}));
+    EXPECT_EQ(
+        notices,
+        (std::vector<std::pair<std::uint32_t, std::int32_t>>{
+            {a, NET_PLAYER_CREATED}, {b, NET_PLAYER_CREATED}, {c, NET_PLAYER_CREATED}, {b, NET_PLAYER_DESTROYED}}));
     EXPECT_TRUE(platform.shown.empty());
 }
 
@@ -92,8 +94,10 @@ TEST_F(NetSession, MessagesArriveWholeWithTheirSender) {
         const MessageBuffer one = pattern(size, 1);
         const MessageBuffer two = pattern(size, 2);
         EXPECT_EQ(first.send(static_cast<std::uint32_t>(size), one.data(), GUARANTEED_SYNC), 0);
-        EXPECT_EQ(second.send(static_cast<std::uint32_t>(size), two.data(), DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED), 0);
-        EXPECT_EQ(server.sendTo(first.localPlayerId(), static_cast<std::uint32_t>(size), two.data(), GUARANTEED_SYNC), 0);
+        EXPECT_EQ(second.send(static_cast<std::uint32_t>(size), two.data(), DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED),
+                  0);
+        EXPECT_EQ(server.sendTo(first.localPlayerId(), static_cast<std::uint32_t>(size), two.data(), GUARANTEED_SYNC),
+                  0);
     }
 
     std::vector<ServerMessage> received;
@@ -129,15 +133,15 @@ TEST_F(NetSession, MixedGuaranteedAndUnguaranteedSendsKeepTheirOrder) {
     drain(server.incoming);
     constexpr std::uint32_t COUNT = 400;
     for (std::uint32_t seq = 0; seq < COUNT; ++seq) {
-        const bool guaranteed     = seq % 3 == 0 || seq == COUNT - 1;
-        const std::uint32_t flags = guaranteed ? DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED : DPNSEND_PRIORITY_LOW;
-        const std::uint8_t bytes[36] = {static_cast<std::uint8_t>(seq), static_cast<std::uint8_t>(seq >> 8),
-                                        static_cast<std::uint8_t>(guaranteed)};
+        const bool          guaranteed = seq % 3 == 0 || seq == COUNT - 1;
+        const std::uint32_t flags      = guaranteed ? DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED : DPNSEND_PRIORITY_LOW;
+        const std::uint8_t  bytes[36]  = {static_cast<std::uint8_t>(seq), static_cast<std::uint8_t>(seq >> 8),
+                                          static_cast<std::uint8_t>(guaranteed)};
         ASSERT_EQ(player.send(sizeof bytes, bytes, flags), 0);
     }
 
     std::vector<std::uint32_t> sequence;
-    std::vector<bool> guaranteed;
+    std::vector<bool>          guaranteed;
     ASSERT_TRUE(waitUntil([&] {
         for (const ServerMessage& message : drain(server.incoming)) {
             sequence.push_back(message.data[0] | message.data[1] << 8);
@@ -177,13 +181,14 @@ TEST_F(NetSession, APlayerSeesTheHostEndTheSessionOnce) {
 }
 
 TEST_F(NetSession, RoundTripTimeIsMeasured) {
-    Client& player = join();
+    Client&            player  = join();
     const std::uint8_t ping[4] = {};
     ASSERT_TRUE(waitUntil([&] {
         player.send(sizeof ping, ping, DPNSEND_GUARANTEED);
         const float rtt = server.getClient(0)->avgRtt;
         return rtt >= 0.0f && rtt < 100.0f;
-    })) << "last measured " << server.getClient(0)->avgRtt;
+    })) << "last measured "
+        << server.getClient(0)->avgRtt;
 }
 
 TEST_F(NetSession, APlayerOfAnotherApplicationIsTurnedAway) {
@@ -232,7 +237,7 @@ TEST(NetClient, ClosingIsSafeInEveryState) {
 
 TEST(NetClient, ConnectReportsBadAddressesAndRepeatedAttempts) {
     RecordingPlatform platform;
-    Client byName;
+    Client            byName;
     EXPECT_EQ(byName.connect("localhost"), -1);
     Client fresh;
     EXPECT_EQ(fresh.connect("127.0.0.1"), 0);

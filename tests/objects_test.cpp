@@ -17,14 +17,13 @@ struct HeadingCase {
 TEST_F(AvatarMovement, HeadingFollowsEveryCombinationOfFlags) {
     // dx = right - left, dy = down - up; any flag turns the avatar.
     const HeadingCase cases[] = {
-        {0, 0, 0, 0, -1}, {0, 1, 0, 0, 6},  {0, 1, 0, 1, 7},  {0, 0, 0, 1, 8},
-        {1, 0, 0, 1, 9},  {1, 0, 0, 0, 10}, {1, 0, 1, 0, 3},  {0, 0, 1, 0, 4},
-        {0, 1, 1, 0, 5},  {1, 1, 0, 0, 6},  {0, 0, 1, 1, 6},  {1, 1, 1, 1, 6},
-        {1, 1, 0, 1, 8},  {1, 1, 1, 0, 4},  {1, 0, 1, 1, 10}, {0, 1, 1, 1, 6},
+        {0, 0, 0, 0, -1}, {0, 1, 0, 0, 6}, {0, 1, 0, 1, 7},  {0, 0, 0, 1, 8}, {1, 0, 0, 1, 9}, {1, 0, 0, 0, 10},
+        {1, 0, 1, 0, 3},  {0, 0, 1, 0, 4}, {0, 1, 1, 0, 5},  {1, 1, 0, 0, 6}, {0, 0, 1, 1, 6}, {1, 1, 1, 1, 6},
+        {1, 1, 0, 1, 8},  {1, 1, 1, 0, 4}, {1, 0, 1, 1, 10}, {0, 1, 1, 1, 6},
     };
     for (const HeadingCase& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "left " << c.left << " right " << c.right << " up "
-                                          << c.up << " down " << c.down);
+        SCOPED_TRACE(::testing::Message()
+                     << "left " << c.left << " right " << c.right << " up " << c.up << " down " << c.down);
         world().clearObjects();
         Avatar& avatar   = addAvatar(30, 30);
         avatar.direction = 42;
@@ -165,8 +164,8 @@ TEST_F(BulletFlight, DirectionsEightAndTenFlyDownAndLeft) {
 }
 
 TEST_F(BulletFlight, StepsEveryThirdFrameAtAHundredthOfASecond) {
-    frameTime      = 0.01f;
-    Bullet& bullet = addBullet(30, 30, 6);
+    frameTime               = 0.01f;
+    Bullet&          bullet = addBullet(30, 30, 6);
     std::vector<int> stepFrames;
     for (int frame = 1; frame <= 7; ++frame) {
         const int before = bullet.pos.x;
@@ -198,15 +197,14 @@ TEST_F(BulletFlight, BulletInAWallStaysThereUntilDeleted) {
 
 struct PowerupCase {
     PowerupType type;
-    int hp, ammo;
-    int expectedHp, expectedAmmo;
+    int         hp, ammo;
+    int         expectedHp, expectedAmmo;
 };
 
 TEST(PowerupEffect, GainsAreCappedAndHighValuesBroughtDown) {
     const PowerupCase cases[] = {
-        {powerup_ammo, 100, 190, 100, 200},  {powerup_ammo, 100, 195, 100, 200},
-        {powerup_ammo, 100, 250, 100, 200},  {powerup_ammo, 100, 10, 100, 30},
-        {powerup_health, 140, 50, 150, 50},  {powerup_health, 0, 50, 25, 50},
+        {powerup_ammo, 100, 190, 100, 200}, {powerup_ammo, 100, 195, 100, 200}, {powerup_ammo, 100, 250, 100, 200},
+        {powerup_ammo, 100, 10, 100, 30},   {powerup_health, 140, 50, 150, 50}, {powerup_health, 0, 50, 25, 50},
         {powerup_health, 170, 50, 150, 50},
     };
     for (const PowerupCase& c : cases) {
@@ -246,10 +244,10 @@ TEST(PowerupType, EachPowerupDrawsTheNextNumberOfTheSharedGenerator) {
 }
 
 TEST(ObjectIds, BulletsAreNumberedApartFromWhatTheHostNumbers) {
-    const Avatar avatar;
-    const Bullet first;
+    const Avatar  avatar;
+    const Bullet  first;
     const Powerup powerup;
-    const Bullet second;
+    const Bullet  second;
     EXPECT_EQ(powerup.id, avatar.id + 1);
     EXPECT_GE(avatar.id, 0);
     EXPECT_LT(first.id, 0);

@@ -14,27 +14,27 @@ TEST(SynchronizedQueue, EmptyQueueGivesNothing) {
 }
 
 TEST(SynchronizedQueue, ManyProducersOneConsumerLoseNothingAndKeepEachProducersOrder) {
-    constexpr int PRODUCERS = 4;
-    constexpr int PER_PRODUCER = 5000;
+    constexpr int                    PRODUCERS    = 4;
+    constexpr int                    PER_PRODUCER = 5000;
     SynchronizedQueue<ServerMessage> queue;
 
     std::vector<std::thread> producers;
     for (int p = 0; p < PRODUCERS; ++p) {
         producers.emplace_back([&queue, p] {
             for (int i = 0; i < PER_PRODUCER; ++i) {
-                queue.push({static_cast<std::uint32_t>(p), MessageBuffer(static_cast<std::size_t>(i % 50 + 1),
-                                                                         static_cast<std::uint8_t>(i))});
+                queue.push({static_cast<std::uint32_t>(p),
+                            MessageBuffer(static_cast<std::size_t>(i % 50 + 1), static_cast<std::uint8_t>(i))});
             }
         });
     }
 
     // Drains while the producers are still pushing, as the game thread does.
     std::vector<int> nextOf(PRODUCERS, 0);
-    int received = 0;
+    int              received = 0;
     while (received < PRODUCERS * PER_PRODUCER) {
         while (queue.size() > 0) {
-            const ServerMessage message = *queue.pop();
-            const int expected = nextOf[message.playerId]++;
+            const ServerMessage message  = *queue.pop();
+            const int           expected = nextOf[message.playerId]++;
             ASSERT_EQ(message.data.size(), static_cast<std::size_t>(expected % 50 + 1));
             ASSERT_EQ(message.data[0], static_cast<std::uint8_t>(expected));
             ++received;

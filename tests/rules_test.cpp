@@ -1,16 +1,15 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 
-#include <unistd.h>
-
 #include "GameDoubles.h"
 #include "TestSupport.h"
+#include "platform/FrameState.h"
 #include "rules/Arbiter.h"
 #include "rules/GameMessages.h"
 #include "rules/LocalArbiter.h"
-#include "platform/FrameState.h"
 
 namespace {
 
@@ -61,7 +60,7 @@ protected:
     }
 
     RecordingServer* server = nullptr;
-    Arbiter* rules          = nullptr;
+    Arbiter*         rules  = nullptr;
 };
 
 // Adds the players' avatars after the game began, the way newGame would have.
@@ -135,7 +134,7 @@ TEST_F(HostRules, NewGamePlacesEverythingFromTheSharedGeneratorAndSendsEachPlaye
 }
 
 TEST_F(HostRules, NewGameOnAMapWithoutFloorGivesUpInsteadOfSearchingForever) {
-    ScriptedPlatform platform;
+    ScriptedPlatform  platform;
     const std::string folder = ::testing::TempDir() + "quillstep_solid_map";
     ASSERT_EQ(std::system(("mkdir -p " + folder + "/Levels").c_str()), 0);
     MapCells solid;
@@ -164,8 +163,8 @@ TEST_F(RunningGame, OneSpawnAttemptEveryFourSeconds) {
     EXPECT_FLOAT_EQ(rules->spawnTimer, 0.0f);
     ASSERT_EQ(world().countPowerups(), 1) << "with no powerup on the map the chance is certain";
 
-    const auto* const powerup = objectAs<Powerup>(world().getObjects().back().get());
-    const MessageBuffer spawn = encodePowerupSpawn({powerup->pos, powerup->type, powerup->id});
+    const auto* const   powerup = objectAs<Powerup>(world().getObjects().back().get());
+    const MessageBuffer spawn   = encodePowerupSpawn({powerup->pos, powerup->type, powerup->id});
     EXPECT_EQ(server->sent, toPlayers(spawn, SEND_RULE_OUTCOME, {P1, P2}));
 }
 
@@ -180,14 +179,14 @@ TEST_F(RunningGame, SpawnChanceFollowsHowManyPowerupsAreMissing) {
     EXPECT_EQ(std::rand(), next) << "a full map draws no number";
 
     world().getObjects().back()->removed = true;  // nine left: a 10 % chance
-    unsigned seed = 1;
+    unsigned seed                        = 1;
     while ((std::srand(seed), std::rand() % 100) >= 10) {
         ++seed;
     }
     std::srand(seed);
     std::rand();
     const Position cell = drawFreeCell(world());
-    const int type      = std::rand() % 2 == 0 ? powerup_health : powerup_ammo;
+    const int      type = std::rand() % 2 == 0 ? powerup_health : powerup_ammo;
 
     std::srand(seed);
     rules->trySpawnPowerup();
@@ -218,7 +217,7 @@ TEST_F(RunningGame, AKillSendsHitPointsThenScoreAndStartsTheCountdown) {
     EXPECT_FLOAT_EQ(victim.releaseTimer, 5.0f);
     EXPECT_EQ(killer.score, 300);
     std::vector<SentMessage> expected = toPlayers(encodeAvatarHp({victim.id, 0}), SEND_RULE_OUTCOME, {P1, P2});
-    const auto score = toPlayers(encodeScore({killer.id, 300}), SEND_RULE_OUTCOME, {P1, P2});
+    const auto               score    = toPlayers(encodeScore({killer.id, 300}), SEND_RULE_OUTCOME, {P1, P2});
     expected.insert(expected.end(), score.begin(), score.end());
     EXPECT_EQ(server->sent, expected);
 }
@@ -267,9 +266,9 @@ TEST_F(RunningGame, RespawnAndPickupAreAppliedThenSent) {
     EXPECT_EQ(server->sent, toPlayers(encodeAvatarRespawn({avatar.id, cell}), SEND_RULE_OUTCOME, {P1, P2}));
 
     server->sent.clear();
-    avatar.hp              = 0;
-    avatar.releaseTimer    = 2.0f;
-    Powerup& health        = addPowerup(avatar.pos.x, avatar.pos.y, powerup_health);
+    avatar.hp           = 0;
+    avatar.releaseTimer = 2.0f;
+    Powerup& health     = addPowerup(avatar.pos.x, avatar.pos.y, powerup_health);
     rules->pickPowerup(avatar, health);
     EXPECT_EQ(avatar.hp, 25) << "a dead avatar takes a powerup in its cell";
     EXPECT_FLOAT_EQ(avatar.releaseTimer, 2.0f);
@@ -278,8 +277,8 @@ TEST_F(RunningGame, RespawnAndPickupAreAppliedThenSent) {
 }
 
 TEST_F(RunningGame, AReportedStateMovesThePlayersOwnAvatarAndGoesToTheOthers) {
-    Avatar& avatar = playerAvatar(P1, 5, 5);
-    const MessageBuffer state = encodeAvatarState({avatar.id, 0, 1, 0, 1, 1, {6, 7}});
+    Avatar&             avatar = playerAvatar(P1, 5, 5);
+    const MessageBuffer state  = encodeAvatarState({avatar.id, 0, 1, 0, 1, 1, {6, 7}});
     receive(P1, state);
     EXPECT_EQ(avatar.pos, (Position{6, 7}));
     EXPECT_EQ(avatar.right + avatar.down + avatar.fire, 3);
@@ -290,10 +289,8 @@ TEST_F(RunningGame, AReportedStateMovesThePlayersOwnAvatarAndGoesToTheOthers) {
     const MessageBuffer hostile[] = {
         encodeAvatarState({avatar.id, 1, 0, 0, 0, 0, {8, 8}}),  // from someone else, below
         encodeAvatarState({avatar.id, 1, 0, 0, 0, 0, {0, 8}}),  // into the wall
-        encodeAvatarState({avatar.id, 1, 0, 0, 0, 0, {70, 8}}),
-        encodeAvatarState({avatar.id, 2, 0, 0, 0, 0, {8, 8}}),
-        encodeAvatarState({4242, 1, 0, 0, 0, 0, {8, 8}}),
-        MessageBuffer(state.begin(), state.end() - 1),
+        encodeAvatarState({avatar.id, 1, 0, 0, 0, 0, {70, 8}}), encodeAvatarState({avatar.id, 2, 0, 0, 0, 0, {8, 8}}),
+        encodeAvatarState({4242, 1, 0, 0, 0, 0, {8, 8}}),       MessageBuffer(state.begin(), state.end() - 1),
     };
     receive(P2, hostile[0]);
     for (std::size_t i = 1; i < std::size(hostile); ++i) {
@@ -350,14 +347,14 @@ protected:
 };
 
 TEST_F(JoinedRules, InputAndLeavingAreReportedToTheHost) {
-    Avatar& avatar                 = addAvatar(5, 6);
+    Avatar& avatar                = addAvatar(5, 6);
     CGame::instance().localAvatar = &avatar;
     avatar.setFire(1);
     currentArbiter().avatarInputChanged(avatar);
     currentArbiter().leaveGame();
-    EXPECT_EQ(client->sent, (std::vector<SentMessage>{
-                                {0, encodeAvatarState({avatar.id, 0, 0, 0, 0, 1, {5, 6}}), SEND_STATE_TO_HOST},
-                                {0, encodeAvatarRemove(avatar.id), SEND_AVATAR_REMOVE}}));
+    EXPECT_EQ(client->sent,
+              (std::vector<SentMessage>{{0, encodeAvatarState({avatar.id, 0, 0, 0, 0, 1, {5, 6}}), SEND_STATE_TO_HOST},
+                                        {0, encodeAvatarRemove(avatar.id), SEND_AVATAR_REMOVE}}));
 }
 
 TEST_F(JoinedRules, BulletsVanishAtOtherAvatarsDeadOrAlive) {

@@ -3,6 +3,9 @@
 // host presses ENTER, and screenshots of both windows must show a game.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <chrono>
@@ -10,10 +13,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -23,7 +22,7 @@ using Rgb   = std::array<int, 3>;
 std::string shell(const std::string& command) {
     std::string output;
     if (FILE* const pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
+        char        buffer[4096];
         std::size_t got = 0;
         while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
             output.append(buffer, got);
@@ -46,8 +45,8 @@ bool waitFor(const std::function<bool()>& condition, const std::chrono::seconds 
 
 // A screenshot of one window, row 0 at the top.
 struct Screenshot {
-    int width  = 0;
-    int height = 0;
+    int                        width  = 0;
+    int                        height = 0;
     std::vector<unsigned char> rgb;
 
     Rgb at(const int x, const int y) const {
@@ -67,10 +66,10 @@ struct Screenshot {
 };
 
 Screenshot capture(const std::string& window) {
-    Screenshot shot;
-    const std::string ppm = shell("import -window " + window + " -depth 8 ppm:- 2>/dev/null");
-    int maxValue = 0;
-    int consumed = 0;
+    Screenshot        shot;
+    const std::string ppm      = shell("import -window " + window + " -depth 8 ppm:- 2>/dev/null");
+    int               maxValue = 0;
+    int               consumed = 0;
     if (std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &shot.width, &shot.height, &maxValue, &consumed) == 3) {
         const std::size_t start = static_cast<std::size_t>(consumed) + 1;
         shot.rgb.assign(ppm.begin() + static_cast<std::ptrdiff_t>(start), ppm.end());
@@ -99,8 +98,8 @@ public:
 
     // Waits for the program to end by itself; its exit status, or -1.
     int waitForExit() {
-        int status = 0;
-        const bool ended = waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; });
+        int        status = 0;
+        const bool ended  = waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; });
         if (!ended) {
             return -1;
         }
@@ -113,7 +112,7 @@ public:
 
 std::vector<std::string> gameWindows() {
     std::vector<std::string> windows;
-    std::string line;
+    std::string              line;
     for (const char c : shell("xdotool search --name '^Quillstep$' 2>/dev/null")) {
         if (c == '\n') {
             windows.push_back(line);
@@ -173,9 +172,9 @@ constexpr int HOST_ITEM_Y = 55, JOIN_ITEM_Y = 74;
 bool looksLikeARunningGame(const Screenshot& shot, const int menuBar) {
     const int area   = shot.height - menuBar;
     const int bottom = shot.height - area / 10;
-    return shot.count({255, 255, 255}, bottom, shot.height) > 40  // the head-up display
-           && shot.count({9, 225, 9}, menuBar, shot.height) > 20  // this player's avatar
-           && shot.count({51, 51, 51}, menuBar + area / 10, bottom) > 1000  // floor
+    return shot.count({255, 255, 255}, bottom, shot.height) > 40              // the head-up display
+           && shot.count({9, 225, 9}, menuBar, shot.height) > 20              // this player's avatar
+           && shot.count({51, 51, 51}, menuBar + area / 10, bottom) > 1000    // floor
            && shot.count({255, 255, 255}, menuBar + area / 10, bottom) > 50;  // walls
 }
 
@@ -183,11 +182,12 @@ TEST(WindowProgram, OneHostsFromTheMenuAnotherJoinsByAddressAndBothPlay) {
     const std::string artefacts = QUILLSTEP_ARTEFACTS;
     shell("mkdir -p " + artefacts);
 
-    WindowProgram hostProgram;
+    WindowProgram     hostProgram;
     const std::string host = newWindow({});
     ASSERT_FALSE(host.empty());
     click(host, MENU_X, MENU_Y);
-    ASSERT_TRUE(waitFor([&] { return showsTextIn(host, 10, HOST_ITEM_Y - 10, 150, HOST_ITEM_Y + 10); })) << "the menu is open";
+    ASSERT_TRUE(waitFor([&] { return showsTextIn(host, 10, HOST_ITEM_Y - 10, 150, HOST_ITEM_Y + 10); }))
+        << "the menu is open";
     click(host, MENU_X + 40, HOST_ITEM_Y);
     ASSERT_TRUE(waitFor([] { return shell("ss -Hlun 'sport = :9998'").find("9998") != std::string::npos; }))
         << "the host's server is up";
@@ -195,11 +195,12 @@ TEST(WindowProgram, OneHostsFromTheMenuAnotherJoinsByAddressAndBothPlay) {
     // From here on the host is only sent keys.
     shell("xdotool windowmove " + host + " 0 0");
 
-    WindowProgram joinProgram;
+    WindowProgram     joinProgram;
     const std::string joined = newWindow({host});
     ASSERT_FALSE(joined.empty());
     click(joined, MENU_X, MENU_Y);
-    ASSERT_TRUE(waitFor([&] { return showsTextIn(joined, 10, JOIN_ITEM_Y - 10, 150, JOIN_ITEM_Y + 10); })) << "the menu is open";
+    ASSERT_TRUE(waitFor([&] { return showsTextIn(joined, 10, JOIN_ITEM_Y - 10, 150, JOIN_ITEM_Y + 10); }))
+        << "the menu is open";
     click(joined, MENU_X + 40, JOIN_ITEM_Y);
     // The dialog's caption and labels are up before anything is typed.
     ASSERT_TRUE(waitFor([&] { return showsTextIn(joined, 70, 110, 170, 130); })) << "the dialog is open";
@@ -216,7 +217,7 @@ TEST(WindowProgram, OneHostsFromTheMenuAnotherJoinsByAddressAndBothPlay) {
         }
         const int area = shot.height - menuBar;
         const int line = menuBar + static_cast<int>(area * (1.0 - (-0.3 + 1.0) / 2.0));  // y = -0.3
-        int dark = 0;
+        int       dark = 0;
         for (int y = line - 12; y < line; ++y) {
             for (int x = 0; x < shot.width / 2; ++x) {
                 const Rgb c = shot.at(x, y);

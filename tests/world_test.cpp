@@ -10,9 +10,8 @@ std::string mapBytes(const MapCells& cells) {
 }
 
 TEST(MapLoading, LongFileLoadsItsFirstCellsAndIgnoresTheRest) {
-    CWorld world;
-    const std::string path = writeTempFile("long.raw", mapBytes(enclosedMap({{10, 10}})) +
-                                                           std::string(5000, '\0'));
+    CWorld            world;
+    const std::string path = writeTempFile("long.raw", mapBytes(enclosedMap({{10, 10}})) + std::string(5000, '\0'));
     ASSERT_TRUE(world.loadMap(path.c_str()));
     EXPECT_TRUE(world.isBlocked({10, 10}));
     EXPECT_TRUE(world.isBlocked({63, 63}));
@@ -46,19 +45,18 @@ TEST(MapLoading, MissingFileEndsTheProcessWithTheReport) {
 
 TEST(MapLoading, MapWithAnOpenEdgeIsRefusedAndTheOldMapKept) {
     RecordingPlatform platform;
-    CWorld world;
+    CWorld            world;
     ASSERT_TRUE(world.loadMap(writeMapFile(enclosedMap({{7, 7}})).c_str()));
 
-    MapCells open = enclosedMap();
-    open[30 * MAPSIZE] = 0;  // (0, 30) lets a mover step off the map
-    open[8 * MAPSIZE + 8] = 1;
+    MapCells open          = enclosedMap();
+    open[30 * MAPSIZE]     = 0;  // (0, 30) lets a mover step off the map
+    open[8 * MAPSIZE + 8]  = 1;
     const std::string path = writeMapFile(open);
     EXPECT_FALSE(world.loadMap(path.c_str()));
 
     ASSERT_EQ(platform.shown.size(), 1u);
     EXPECT_EQ(platform.shown[0].title, "Error");
-    EXPECT_EQ(platform.shown[0].text,
-              "The map \"" + path + "\" cannot be played: its outer edge must be all wall.");
+    EXPECT_EQ(platform.shown[0].text, "The map \"" + path + "\" cannot be played: its outer edge must be all wall.");
     EXPECT_TRUE(world.isBlocked({0, 30}));
     EXPECT_TRUE(world.isBlocked({7, 7}));
     EXPECT_FALSE(world.isBlocked({8, 8}));
@@ -66,8 +64,8 @@ TEST(MapLoading, MapWithAnOpenEdgeIsRefusedAndTheOldMapKept) {
 
 TEST(MapLoading, MapWithoutFloorIsRefused) {
     RecordingPlatform platform;
-    CWorld world;
-    MapCells solid;
+    CWorld            world;
+    MapCells          solid;
     solid.fill(1);
     EXPECT_FALSE(world.loadMap(writeMapFile(solid).c_str()));
     ASSERT_EQ(platform.shown.size(), 1u);
@@ -76,7 +74,7 @@ TEST(MapLoading, MapWithoutFloorIsRefused) {
 }
 
 TEST(CellTest, AskingOutsideTheMapEndsTheProcess) {
-    const CWorld world;
+    const CWorld   world;
     const Position outside[] = {{-1, 5}, {5, -1}, {64, 5}, {5, 64}};
     for (const Position pos : outside) {
         EXPECT_EXIT(world.isBlocked(pos), ::testing::ExitedWithCode(1),
@@ -141,7 +139,7 @@ TEST_F(WorldUpdate, PairsAreOfferedOnlyAfterTheEarlierObjectsUpdate) {
     // The powerup is listed first; the avatar only reaches its cell during
     // its own update, after the powerup's turn, so the pair waits a frame.
     const Powerup& powerup = addPowerup(10, 10);
-    Avatar& avatar         = addAvatar(9, 10);
+    Avatar&        avatar  = addAvatar(9, 10);
     avatar.right           = 1;
 
     world().update();
@@ -150,8 +148,8 @@ TEST_F(WorldUpdate, PairsAreOfferedOnlyAfterTheEarlierObjectsUpdate) {
 
     avatar.right = 0;
     world().update();
-    EXPECT_EQ(arbiter->calls, (std::vector<std::string>{"pick " + std::to_string(avatar.id) + " " +
-                                                        std::to_string(powerup.id)}));
+    EXPECT_EQ(arbiter->calls,
+              (std::vector<std::string>{"pick " + std::to_string(avatar.id) + " " + std::to_string(powerup.id)}));
 }
 
 TEST_F(WorldUpdate, ABulletFiredInThePassMeetsItsShooterThenTakesItsFirstStep) {
@@ -162,22 +160,22 @@ TEST_F(WorldUpdate, ABulletFiredInThePassMeetsItsShooterThenTakesItsFirstStep) {
 
     ASSERT_EQ(world().getObjects().size(), 2u);
     const auto& bullet = static_cast<const Bullet&>(*world().getObjects().back());
-    EXPECT_EQ(arbiter->calls, (std::vector<std::string>{"hit " + std::to_string(shooter.id) + " " +
-                                                        std::to_string(bullet.id)}));
+    EXPECT_EQ(arbiter->calls,
+              (std::vector<std::string>{"hit " + std::to_string(shooter.id) + " " + std::to_string(bullet.id)}));
     EXPECT_EQ(bullet.pos, (Position{10, 11})) << "a new bullet heads along direction 0, towards +y";
 }
 
 TEST_F(WorldUpdate, ObjectsWithTheSameIdAreNeverPaired) {
-    const Avatar& avatar = addAvatar(10, 10);
-    Powerup& powerup     = addPowerup(10, 10);
-    powerup.id           = avatar.id;
+    const Avatar& avatar  = addAvatar(10, 10);
+    Powerup&      powerup = addPowerup(10, 10);
+    powerup.id            = avatar.id;
     world().update();
     EXPECT_TRUE(arbiter->calls.empty());
 }
 
 TEST_F(WorldUpdate, ConsecutiveRemovedObjectsAreAllDeleted) {
     addAvatar(30, 30);
-    addBullet(1, 5, 2);   // flies into the left wall
+    addBullet(1, 5, 2);  // flies into the left wall
     addBullet(1, 6, 2);
     addBullet(62, 7, 6);  // and into the right one
     addAvatar(31, 31);
@@ -186,9 +184,9 @@ TEST_F(WorldUpdate, ConsecutiveRemovedObjectsAreAllDeleted) {
 }
 
 TEST_F(WorldUpdate, RespawnIsAskedAfterTheCountdownRunsOutAndInEveryFrameAfter) {
-    Avatar& avatar      = addAvatar(10, 10);
-    avatar.hp           = 0;
-    avatar.releaseTimer = 0.3f;
+    Avatar& avatar            = addAvatar(10, 10);
+    avatar.hp                 = 0;
+    avatar.releaseTimer       = 0.3f;
     const std::string respawn = "respawn " + std::to_string(avatar.id);
 
     world().update();

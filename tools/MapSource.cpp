@@ -6,8 +6,8 @@
 
 bool parseMapText(const std::string& text, MapCells& cells, std::string& error) {
     std::istringstream lines(text);
-    std::string line;
-    int row = 0;
+    std::string        line;
+    int                row = 0;
     while (std::getline(lines, line)) {
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
@@ -17,8 +17,8 @@ bool parseMapText(const std::string& text, MapCells& cells, std::string& error) 
             return false;
         }
         if (line.size() != MAPSIZE) {
-            error = "line " + std::to_string(row + 1) + " has " + std::to_string(line.size()) +
-                    " characters, not " + std::to_string(MAPSIZE);
+            error = "line " + std::to_string(row + 1) + " has " + std::to_string(line.size()) + " characters, not " +
+                    std::to_string(MAPSIZE);
             return false;
         }
         for (int x = 0; x < MAPSIZE; ++x) {
@@ -45,14 +45,14 @@ bool isFloorConnected(const MapCells& cells) {
         return true;
     }
     std::vector<bool> reached(cells.size(), false);
-    std::vector<int> pending{static_cast<int>(firstFloor - cells.begin())};
+    std::vector<int>  pending{static_cast<int>(firstFloor - cells.begin())};
     reached[static_cast<std::size_t>(pending.back())] = true;
-    std::size_t reachedCount = 1;
+    std::size_t reachedCount                          = 1;
     while (!pending.empty()) {
         const int index = pending.back();
         pending.pop_back();
-        const int x = index % MAPSIZE;
-        const int y = index / MAPSIZE;
+        const int x                = index % MAPSIZE;
+        const int y                = index / MAPSIZE;
         const int neighbours[4][2] = {{x + 1, y}, {x - 1, y}, {x, y + 1}, {x, y - 1}};
         for (const auto& n : neighbours) {
             if (!BETWEEN(n[0], 0, MAPSIZE - 1) || !BETWEEN(n[1], 0, MAPSIZE - 1)) {
@@ -70,6 +70,5 @@ bool isFloorConnected(const MapCells& cells) {
 }
 
 double floorShare(const MapCells& cells) {
-    return static_cast<double>(std::count(cells.begin(), cells.end(), 0)) /
-           static_cast<double>(cells.size());
+    return static_cast<double>(std::count(cells.begin(), cells.end(), 0)) / static_cast<double>(cells.size());
 }

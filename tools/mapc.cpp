@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     }
     const std::string text{std::istreambuf_iterator<char>(source), std::istreambuf_iterator<char>()};
 
-    MapCells cells{};
+    MapCells    cells{};
     std::string error;
     if (!parseMapText(text, cells, error)) {
         std::fprintf(stderr, "mapc: %s: %s\n", argv[1], error.c_str());

@@ -2,12 +2,12 @@
 
 #include "net/Client.h"
 #include "net/Server.h"
-#include "rules/Arbiter.h"
-#include "rules/Executor.h"
-#include "rules/LocalArbiter.h"
 #include "platform/FrameState.h"
 #include "platform/GameAssert.h"
 #include "platform/Platform.h"
+#include "rules/Arbiter.h"
+#include "rules/Executor.h"
+#include "rules/LocalArbiter.h"
 #include "world/World.h"
 
 namespace {
@@ -223,4 +223,3 @@ void CGame::updateConnected() {
     }
     Executor::instance().processMessages();
 }
-

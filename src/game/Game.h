@@ -49,14 +49,14 @@ public:
     void closeSession();
     void setConnectParams(const std::string& address, std::int32_t newPort, const std::string& name);
 
-    std::unique_ptr<IServer> server;  // on the host only
-    std::unique_ptr<IClient> client;  // on every network player, the host included
-    Avatar*       localAvatar  = nullptr;  // owned by the world
-    std::int32_t  state        = state_start;
-    std::string   playerName;
-    std::string   serverAddress;
-    std::int32_t  port         = 0;
-    float         connectTimer = 0.0f;
+    std::unique_ptr<IServer> server;                 // on the host only
+    std::unique_ptr<IClient> client;                 // on every network player, the host included
+    Avatar*                  localAvatar = nullptr;  // owned by the world
+    std::int32_t             state       = state_start;
+    std::string              playerName;
+    std::string              serverAddress;
+    std::int32_t             port         = 0;
+    float                    connectTimer = 0.0f;
 
     // How the network objects are made; tests put their own in.
     std::function<std::unique_ptr<IServer>()> makeServer;

@@ -161,7 +161,7 @@ void drawCog(const int n, const float cx, const float cy, const float inner, con
     glVertex2f(0.0f, 0.0f);
     const float step  = TWO_PI / static_cast<float>(2 * n);
     const float swing = std::sin(elapsedTime) * 10.0f * speed * TWO_PI;
-    float a = 0.0f;
+    float       a     = 0.0f;
     for (int i = 0; i <= 2 * n; ++i) {
         const float angle = swing + a + phase;
         const float c     = std::cos(angle);

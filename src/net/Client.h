@@ -16,7 +16,7 @@ public:
     std::int32_t connect(const char* hostName) override;
     std::int32_t send(std::uint32_t size, const void* data, std::uint32_t flags) override;
     // Ends the session, or the attempt still under way; no handler runs after it.
-    void close() override;
+    void          close() override;
     std::uint32_t localPlayerId() const override;
 
     // The host turned this client away: it speaks another application.
@@ -33,11 +33,11 @@ private:
     void onReceive(const ENetPacket& packet);
     void handOver();
 
-    const Guid applicationGuid;
-    NetHost    net;
-    ENetPeer*  server         = nullptr;  // under net.lock
-    bool       attemptStarted = false;    // game thread only
-    bool       closed         = false;    // game thread only
+    const Guid                 applicationGuid;
+    NetHost                    net;
+    ENetPeer*                  server         = nullptr;  // under net.lock
+    bool                       attemptStarted = false;    // game thread only
+    bool                       closed         = false;    // game thread only
     std::atomic<std::uint32_t> playerId{0};
     std::atomic<bool>          refused{false};
 

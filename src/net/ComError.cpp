@@ -18,20 +18,22 @@ void showError(const char* const text, const char* const title) {
 void reportComError(const std::uint32_t code, const char* const objectName) {
     char title[128];
     std::snprintf(title, sizeof title, "Error on CoCreateInstance(%s)", objectName);
-    char unknown[64];
+    char        unknown[64];
     const char* text = nullptr;
     switch (code) {
         case E_NOINTERFACE:
-            text = "The specified class does not implement the requested interface, or the "
-                   "controlling IUnknown does not expose the requested interface.";
+            text =
+                "The specified class does not implement the requested interface, or the "
+                "controlling IUnknown does not expose the requested interface.";
             break;
         case CLASS_E_NOAGGREGATION:
             text = "This class cannot be created as part of an aggregate.";
             break;
         case REGDB_E_CLASSNOTREG:
-            text = "A specified class is not registered in the registration database. Also can "
-                   "indicate that the type of server you requested in the CLSCTX enumeration is "
-                   "not registered or the values for the server types in the registry are corrupt.";
+            text =
+                "A specified class is not registered in the registration database. Also can "
+                "indicate that the type of server you requested in the CLSCTX enumeration is "
+                "not registered or the values for the server types in the registry are corrupt.";
             break;
         case CO_E_NOTINITIALIZED:
             text = "COM not initialized... call CoInitialize";

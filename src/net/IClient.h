@@ -15,13 +15,13 @@ public:
     // outcome shows in `connected`. 0 once the attempt is under way.
     virtual std::int32_t connect(const char* hostName);
     virtual std::int32_t send(std::uint32_t size, const void* data, std::uint32_t flags);
-    virtual void close();
+    virtual void         close();
     virtual ~IClient();
 
     // The id the host knows this player by, 0 until the connection completed.
     virtual std::uint32_t localPlayerId() const;
 
     // True from a completed connection until the session ends or is closed.
-    std::atomic<bool> connected{false};
+    std::atomic<bool>                connected{false};
     SynchronizedQueue<MessageBuffer> incoming;
 };

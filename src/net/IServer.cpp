@@ -4,8 +4,8 @@
 
 std::optional<ClientRecord> IServer::findClient(const std::uint32_t playerId) const {
     const std::lock_guard<std::mutex> guard(clientsLock);
-    const auto found = std::find_if(clients.begin(), clients.end(),
-                                    [playerId](const ClientRecord& record) { return record.id == playerId; });
+    const auto                        found = std::find_if(clients.begin(), clients.end(),
+                                                           [playerId](const ClientRecord& record) { return record.id == playerId; });
     if (found == clients.end()) {
         return std::nullopt;
     }
@@ -49,8 +49,8 @@ void IServer::addClient(const ClientRecord& record) {
 
 void IServer::removeClient(const std::uint32_t playerId) {
     const std::lock_guard<std::mutex> guard(clientsLock);
-    const auto found = std::find_if(clients.begin(), clients.end(),
-                                    [playerId](const ClientRecord& record) { return record.id == playerId; });
+    const auto                        found = std::find_if(clients.begin(), clients.end(),
+                                                           [playerId](const ClientRecord& record) { return record.id == playerId; });
     if (found != clients.end()) {
         clients.erase(found);
     }

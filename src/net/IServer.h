@@ -24,9 +24,8 @@ public:
     // Records are copies: the list changes on the network thread at any time.
     virtual std::optional<ClientRecord> findClient(std::uint32_t playerId) const;
     virtual std::optional<ClientRecord> getClient(std::int32_t index) const;
-    virtual void close();
-    virtual std::int32_t sendTo(std::uint32_t playerId, std::uint32_t size, const void* data,
-                                std::uint32_t flags);
+    virtual void                        close();
+    virtual std::int32_t sendTo(std::uint32_t playerId, std::uint32_t size, const void* data, std::uint32_t flags);
     // 0 when the session is up; -1 (after telling the player why) when not.
     virtual std::int32_t host(const char* sessionName);
     virtual ~IServer();

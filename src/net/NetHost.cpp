@@ -97,7 +97,7 @@ void NetHost::disconnectAll(const enet_uint32 reason, const enet_uint32 timeoutM
     }
     enet_host_flush(host);
     const enet_uint32 start = enet_time_get();
-    ENetEvent event;
+    ENetEvent         event;
     while (waiting > 0 && enet_time_get() - start < timeoutMs) {
         if (enet_host_service(host, &event, 1) <= 0) {
             continue;

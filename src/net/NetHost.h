@@ -20,7 +20,7 @@ public:
 
     // A host bound to the address (null: any free port). False with errno set
     // when the socket cannot be made.
-    bool create(const ENetAddress* address, std::size_t peerCount);
+    bool      create(const ENetAddress* address, std::size_t peerCount);
     ENetHost* get() const { return host; }
 
     // Starts the service thread. Each pass, `serviceLocked` runs with the lock
@@ -45,9 +45,9 @@ public:
 private:
     void serviceLoop();
 
-    ENetHost*                        host = nullptr;
-    std::thread                      thread;
-    std::atomic<bool>                stopping{false};
-    std::function<void(ENetHost*)>   serviceLocked;
-    std::function<void()>            handOver;
+    ENetHost*                      host = nullptr;
+    std::thread                    thread;
+    std::atomic<bool>              stopping{false};
+    std::function<void(ENetHost*)> serviceLocked;
+    std::function<void()>          handOver;
 };

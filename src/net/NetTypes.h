@@ -9,9 +9,9 @@ constexpr std::uint16_t GAME_PORT = 9998;
 
 // Identifies Quillstep sessions; a peer speaking another one is refused.
 struct Guid {
-    std::uint32_t data1;
-    std::uint16_t data2;
-    std::uint16_t data3;
+    std::uint32_t               data1;
+    std::uint16_t               data2;
+    std::uint16_t               data3;
     std::array<std::uint8_t, 8> data4;
 };
 

@@ -177,7 +177,7 @@ std::int32_t Server::sendTo(const std::uint32_t playerId, const std::uint32_t si
         return -1;
     }
     const std::lock_guard<std::mutex> guard(net.lock);
-    ENetPeer* const peer = peerOf(playerId);
+    ENetPeer* const                   peer = peerOf(playerId);
     if (peer == nullptr) {
         return -1;
     }

@@ -13,8 +13,7 @@ public:
     ~Server() override;
 
     std::int32_t host(const char* sessionName) override;
-    std::int32_t sendTo(std::uint32_t playerId, std::uint32_t size, const void* data,
-                        std::uint32_t flags) override;
+    std::int32_t sendTo(std::uint32_t playerId, std::uint32_t size, const void* data, std::uint32_t flags) override;
     // Ends the session for every player; no handler runs after it.
     void close() override;
 
@@ -26,11 +25,11 @@ private:
         float         roundTripMs = 0.0f;
     };
 
-    void serviceLocked(ENetHost* host);
-    void onReceive(ENetPeer& peer, const ENetPacket& packet);
-    void welcome(ENetPeer& peer);
-    void measureRoundTrips(ENetHost* host);
-    void handOver();
+    void      serviceLocked(ENetHost* host);
+    void      onReceive(ENetPeer& peer, const ENetPacket& packet);
+    void      welcome(ENetPeer& peer);
+    void      measureRoundTrips(ENetHost* host);
+    void      handOver();
     ENetPeer* peerOf(std::uint32_t playerId) const;
 
     const Guid applicationGuid;

@@ -6,7 +6,7 @@
 
 ENetPacket* makePacket(const PacketKind kind, const void* const payload, const std::size_t size,
                        const std::uint32_t sendFlags) {
-    const enet_uint32 flags = (sendFlags & DPNSEND_GUARANTEED) != 0 ? ENET_PACKET_FLAG_RELIABLE : 0;
+    const enet_uint32 flags  = (sendFlags & DPNSEND_GUARANTEED) != 0 ? ENET_PACKET_FLAG_RELIABLE : 0;
     ENetPacket* const packet = enet_packet_create(nullptr, size + 1, flags);
     if (packet == nullptr) {
         return nullptr;

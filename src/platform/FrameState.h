@@ -20,6 +20,6 @@ extern float        aspect;
 // Key states indexed by Windows virtual-key code, each 0 or 1. prevKeys is
 // the copy taken at the end of the last drawn frame, so a key went down in
 // this frame when keys is 1 and prevKeys is 0.
-constexpr int KEY_COUNT = 256;
+constexpr int       KEY_COUNT = 256;
 extern std::uint8_t keys[KEY_COUNT];
 extern std::uint8_t prevKeys[KEY_COUNT];

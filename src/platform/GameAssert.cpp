@@ -7,8 +7,7 @@
 
 void reportAssertionFailure(const char* const conditionText, const AssertSite site) {
     char report[256];
-    std::snprintf(report, sizeof report, "Assertion failed: %s (%s:%d)", conditionText, site.source,
-                  site.line);
+    std::snprintf(report, sizeof report, "Assertion failed: %s (%s:%d)", conditionText, site.source, site.line);
 
     PlatformMessage message;
     message.text  = report;

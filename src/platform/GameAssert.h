@@ -32,5 +32,4 @@ inline constexpr AssertSite SITE_WORLD_NOT_EMPTY{"World", 96};
 
 // The condition is reported exactly as written, so write it the way the
 // report should read.
-#define GAME_ASSERT(condition, site) \
-    ((condition) ? static_cast<void>(0) : reportAssertionFailure(#condition, site))
+#define GAME_ASSERT(condition, site) ((condition) ? static_cast<void>(0) : reportAssertionFailure(#condition, site))

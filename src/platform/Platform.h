@@ -17,7 +17,7 @@ struct PlatformMessage {
     MessageIcon    icon    = MessageIcon::none;
     MessageButtons buttons = MessageButtons::ok;
     // An owned box sits on top of the game window; an unowned one stands alone.
-    bool           ownedByGameWindow = false;
+    bool ownedByGameWindow = false;
 };
 
 // What the "Connect to Server" dialog shows and, on OK, what the player chose.

@@ -34,16 +34,16 @@ FT_ULong unicodeOf(const unsigned char c) {
 }  // namespace
 
 std::string defaultFontFile() {
-    std::string file;
+    std::string      file;
     FcPattern* const pattern = FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif"));
     if (pattern == nullptr) {
         return file;
     }
     FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
-    FcResult result;
+    FcResult         result;
     FcPattern* const match = FcFontMatch(nullptr, pattern, &result);
-    FcChar8* path = nullptr;
+    FcChar8*         path  = nullptr;
     if (match != nullptr && FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch) {
         file = reinterpret_cast<const char*>(path);
     }
@@ -61,18 +61,20 @@ void compileGlyph(const FT_Face face, const unsigned char c) {
     const FT_UInt index = FT_Get_Char_Index(face, unicodeOf(c));
     glNewList(TEXT_LIST_BASE + c, GL_COMPILE);
     if (FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) == 0) {
-        const FT_GlyphSlot glyph   = face->glyph;
-        const FT_Bitmap&   bitmap  = glyph->bitmap;
-        const int          rowSize = (static_cast<int>(bitmap.width) + 7) / 8;
+        const FT_GlyphSlot   glyph   = face->glyph;
+        const FT_Bitmap&     bitmap  = glyph->bitmap;
+        const int            rowSize = (static_cast<int>(bitmap.width) + 7) / 8;
         std::vector<GLubyte> rows(static_cast<std::size_t>(rowSize) * bitmap.rows + 1, 0);
         for (unsigned row = 0; row < bitmap.rows; ++row) {
             std::memcpy(&rows[static_cast<std::size_t>(rowSize) * (bitmap.rows - 1 - row)],
-                        bitmap.buffer + static_cast<std::ptrdiff_t>(row) * bitmap.pitch, static_cast<std::size_t>(rowSize));
+                        bitmap.buffer + static_cast<std::ptrdiff_t>(row) * bitmap.pitch,
+                        static_cast<std::size_t>(rowSize));
         }
         advances[c] = static_cast<float>(glyph->advance.x) / 64.0f;
         glBitmap(static_cast<GLsizei>(bitmap.width), static_cast<GLsizei>(bitmap.rows),
                  static_cast<GLfloat>(-glyph->bitmap_left),
-                 static_cast<GLfloat>(static_cast<int>(bitmap.rows) - glyph->bitmap_top), advances[c], 0.0f, rows.data());
+                 static_cast<GLfloat>(static_cast<int>(bitmap.rows) - glyph->bitmap_top), advances[c], 0.0f,
+                 rows.data());
     }
     glEndList();
 }
@@ -81,8 +83,8 @@ void compileGlyph(const FT_Face face, const unsigned char c) {
 
 void createFontLists() {
     glListBase(TEXT_LIST_BASE);
-    const std::string file = defaultFontFile();
-    FT_Library library = nullptr;
+    const std::string file    = defaultFontFile();
+    FT_Library        library = nullptr;
     if (file.empty() || FT_Init_FreeType(&library) != 0) {
         return;
     }
@@ -100,7 +102,7 @@ void createFontLists() {
 
 void drawText(const float x, const float y, const char* const format, ...) {
     GAME_ASSERT(format, SITE_TEXT_FORMAT);
-    char text[256];
+    char    text[256];
     va_list arguments;
     va_start(arguments, format);
     std::vsnprintf(text, sizeof text, format, arguments);

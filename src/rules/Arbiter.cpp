@@ -5,10 +5,10 @@
 
 #include "net/IClient.h"
 #include "net/IServer.h"
-#include "rules/GameSession.h"
-#include "rules/Executor.h"
 #include "platform/FrameState.h"
 #include "platform/GameAssert.h"
+#include "rules/Executor.h"
+#include "rules/GameSession.h"
 #include "world/Avatar.h"
 #include "world/Bullet.h"
 #include "world/Powerup.h"
@@ -103,8 +103,10 @@ void Arbiter::sendNewGame(const MessageBuffer& worldSetup) const {
             continue;
         }
         const MessageBuffer yourAvatar = encodeYourAvatar(avatar->id);
-        server.sendTo(avatar->playerId, static_cast<std::uint32_t>(yourAvatar.size()), yourAvatar.data(), SEND_NEW_GAME);
-        server.sendTo(avatar->playerId, static_cast<std::uint32_t>(worldSetup.size()), worldSetup.data(), SEND_NEW_GAME);
+        server.sendTo(avatar->playerId, static_cast<std::uint32_t>(yourAvatar.size()), yourAvatar.data(),
+                      SEND_NEW_GAME);
+        server.sendTo(avatar->playerId, static_cast<std::uint32_t>(worldSetup.size()), worldSetup.data(),
+                      SEND_NEW_GAME);
     }
 }
 
@@ -203,7 +205,7 @@ void Arbiter::respawnAvatar(Avatar& avatar) {
 }
 
 void Arbiter::trySpawnPowerup() {
-    const CWorld& world     = CWorld::instance();
+    const CWorld&      world = CWorld::instance();
     const std::int32_t count = world.countPowerups();
     const std::int32_t max   = world.maxPowerups;
     if (count >= max) {
@@ -212,7 +214,7 @@ void Arbiter::trySpawnPowerup() {
     if (std::rand() % 100 >= (max - count) * 100 / max) {
         return;
     }
-    const Position cell     = randomFreeCell();
+    const Position     cell = randomFreeCell();
     const std::int32_t type = std::rand() % 2 == 0 ? powerup_health : powerup_ammo;
     const std::int32_t id   = Executor::instance().addPowerup(cell, type);
     broadcast(encodePowerupSpawn({cell, type, id}), SEND_RULE_OUTCOME);

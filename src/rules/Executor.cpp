@@ -6,9 +6,9 @@
 
 #include "net/IClient.h"
 #include "net/IServer.h"
-#include "rules/GameSession.h"
 #include "platform/GameAssert.h"
 #include "platform/Platform.h"
+#include "rules/GameSession.h"
 #include "world/Avatar.h"
 #include "world/HumanController.h"
 #include "world/Powerup.h"
@@ -50,8 +50,8 @@ bool isStandable(const Position pos) {
 }
 
 bool isPlausibleState(const AvatarStateMessage& state) {
-    return isFlag(state.left) && isFlag(state.right) && isFlag(state.up) && isFlag(state.down) &&
-           isFlag(state.fire) && isStandable(state.pos);
+    return isFlag(state.left) && isFlag(state.right) && isFlag(state.up) && isFlag(state.down) && isFlag(state.fire) &&
+           isStandable(state.pos);
 }
 
 Executor& Executor::instance() {
@@ -86,7 +86,8 @@ void Executor::apply(const MessageBuffer& message) {
             }
             break;
         case MSG_AVATAR_STATE:
-            if (const auto state = decodeAvatarState(message); state && findAvatar(state->avatarId) && isPlausibleState(*state)) {
+            if (const auto state = decodeAvatarState(message);
+                state && findAvatar(state->avatarId) && isPlausibleState(*state)) {
                 applyAvatarState(*state);
             }
             break;
@@ -171,9 +172,9 @@ bool Executor::buildWorld(const WorldSetupMessage& setup) {
             addPowerupWithId(entry.pos, entry.type, entry.id);
             continue;
         }
-        auto avatar = std::make_unique<Avatar>();
-        avatar->pos = entry.pos;
-        avatar->id  = entry.id;
+        auto avatar   = std::make_unique<Avatar>();
+        avatar->pos   = entry.pos;
+        avatar->id    = entry.id;
         Avatar& added = static_cast<Avatar&>(*world.addObject(std::move(avatar)));
         if (added.id == localAvatarId) {
             attachKeyboard(added);
@@ -199,7 +200,7 @@ void Executor::applyAvatarState(const AvatarStateMessage& state) {
 void Executor::removeObject(const std::int32_t id) {
     CObject* const a = CWorld::instance().findObject(id);
     GAME_ASSERT(a, SITE_REMOVE_OBJECT);
-    a->removed = true;
+    a->removed            = true;
     IGameSession& session = gameSession();
     if (session.keyboardAvatar() == a) {
         session.setKeyboardAvatar(nullptr);  // the world deletes it at the end of its update

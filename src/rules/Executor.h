@@ -27,16 +27,16 @@ public:
     // One received message; what processMessages does with each.
     void apply(const MessageBuffer& message);
 
-    void setLocalAvatarId(std::int32_t avatarId);
-    void setupWorld(const WorldSetupMessage& setup);
-    void applyAvatarState(const AvatarStateMessage& state);
-    void removeObject(std::int32_t id);
-    void applyRespawn(std::int32_t avatarId, Position pos);
-    void applyHp(std::int32_t avatarId, std::int32_t hp);
-    void applyScore(std::int32_t avatarId, std::int32_t score);
-    void applyPowerupTaken(std::int32_t avatarId, std::int32_t powerupId);
+    void         setLocalAvatarId(std::int32_t avatarId);
+    void         setupWorld(const WorldSetupMessage& setup);
+    void         applyAvatarState(const AvatarStateMessage& state);
+    void         removeObject(std::int32_t id);
+    void         applyRespawn(std::int32_t avatarId, Position pos);
+    void         applyHp(std::int32_t avatarId, std::int32_t hp);
+    void         applyScore(std::int32_t avatarId, std::int32_t score);
+    void         applyPowerupTaken(std::int32_t avatarId, std::int32_t powerupId);
     std::int32_t addPowerup(Position pos, std::int32_t type);
-    void addPowerupWithId(Position pos, std::int32_t type, std::int32_t id);
+    void         addPowerupWithId(Position pos, std::int32_t type, std::int32_t id);
 
     // Gives the avatar to this machine's keyboard and makes it the local avatar.
     void attachKeyboard(Avatar& avatar);
@@ -50,7 +50,7 @@ private:
 };
 
 // The avatar in play with the id, or null (also when the id names another kind).
-Avatar* findAvatar(std::int32_t id);
+Avatar*  findAvatar(std::int32_t id);
 Powerup* findPowerup(std::int32_t id);
 
 // Whether an avatar or powerup may stand on the cell: inside the map, on floor.

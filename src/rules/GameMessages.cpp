@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "net/ByteCodec.h"
-
 #include "world/Avatar.h"
 
 namespace {
@@ -37,8 +36,8 @@ public:
 
     std::int32_t get() { return getI32(); }
     Position     getPosition() {
-        const std::int32_t x = get();
-        return {x, get()};
+            const std::int32_t x = get();
+            return {x, get()};
     }
 };
 
@@ -70,7 +69,7 @@ MessageBuffer encodeYourAvatar(const std::int32_t avatarId) {
 }
 
 MessageBuffer encodeWorldSetup(const WorldSetupMessage& setup) {
-    const auto nameLength = static_cast<std::int32_t>(setup.mapName.size() + 1);
+    const auto    nameLength = static_cast<std::int32_t>(setup.mapName.size() + 1);
     MessageWriter writer(MSG_WORLD_SETUP);
     writer.put(nameLength).putBytes(setup.mapName.c_str(), static_cast<std::size_t>(nameLength));
     writer.put(static_cast<std::int32_t>(setup.entries.size()));

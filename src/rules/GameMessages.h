@@ -13,15 +13,15 @@
 #include "world/Position.h"
 
 enum GameMessage : std::int32_t {
-    MSG_YOUR_AVATAR     = 1100,
-    MSG_WORLD_SETUP     = 1101,
-    MSG_AVATAR_STATE    = 1103,
-    MSG_AVATAR_REMOVE   = 1104,
-    MSG_AVATAR_RESPAWN  = 1105,
-    MSG_AVATAR_HP       = 1106,
-    MSG_SCORE           = 1107,
-    MSG_POWERUP_TAKEN   = 1108,
-    MSG_POWERUP_SPAWN   = 1109,
+    MSG_YOUR_AVATAR    = 1100,
+    MSG_WORLD_SETUP    = 1101,
+    MSG_AVATAR_STATE   = 1103,
+    MSG_AVATAR_REMOVE  = 1104,
+    MSG_AVATAR_RESPAWN = 1105,
+    MSG_AVATAR_HP      = 1106,
+    MSG_SCORE          = 1107,
+    MSG_POWERUP_TAKEN  = 1108,
+    MSG_POWERUP_SPAWN  = 1109,
 };
 
 // Send flags of each message.

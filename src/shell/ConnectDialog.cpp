@@ -2,7 +2,6 @@
 
 #include <GL/gl.h>
 #include <SDL.h>
-
 #include <backends/imgui_impl_opengl2.h>
 #include <backends/imgui_impl_sdl.h>
 #include <imgui.h>
@@ -109,10 +108,10 @@ private:
     }
 
     std::array<std::array<char, 4>, 4> octets{};
-    int  focusField  = 0;
-    int  quietFrames = 0;
-    int  current     = 0;
-    bool typedHere   = false;
+    int                                focusField  = 0;
+    int                                quietFrames = 0;
+    int                                current     = 0;
+    bool                               typedHere   = false;
 };
 
 void showDisabledText(const char* const label, const char* const text, const float width) {
@@ -133,9 +132,10 @@ void labelAt(const char* const label, const float column) {
 
 // Draws the dialog; tells how it ended, once it has: a button, or the close box.
 std::optional<DialogResult> drawDialog(AddressField& address) {
-    bool open = true;
-    const ImGuiIO& io = ImGui::GetIO();
-    ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x * 0.5f, io.DisplaySize.y * 0.5f), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
+    bool           open = true;
+    const ImGuiIO& io   = ImGui::GetIO();
+    ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x * 0.5f, io.DisplaySize.y * 0.5f), ImGuiCond_Always,
+                            ImVec2(0.5f, 0.5f));
     ImGui::Begin("Connect to Server", &open,
                  ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings |
                      ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoMove);

@@ -2,7 +2,6 @@
 
 #include <GL/gl.h>
 #include <SDL.h>
-
 #include <backends/imgui_impl_opengl2.h>
 #include <backends/imgui_impl_sdl.h>
 #include <imgui.h>
@@ -13,9 +12,9 @@
 
 #include "game/Game.h"
 #include "platform/FrameState.h"
+#include "platform/VirtualKeys.h"
 #include "shell/Menu.h"
 #include "shell/SdlPlatform.h"
-#include "platform/VirtualKeys.h"
 #include "shell/Window.h"
 #include "shell/WindowProc.h"
 
@@ -103,7 +102,7 @@ bool runPass() {
     }
     lastPass = now;
 
-    bool quit = false;
+    bool      quit = false;
     SDL_Event event;
     if (SDL_PollEvent(&event) != 0) {
         quit = windowProc(event, quitCode);

@@ -47,7 +47,8 @@ void underlineMnemonic(ImDrawList* const drawList, const ImVec2 text, const char
 ImVec2 menuItemText() {
     const ImVec2 min = ImGui::GetItemRectMin();
     const ImVec2 max = ImGui::GetItemRectMax();
-    return ImVec2(min.x + ImGui::GetStyle().ItemSpacing.x * 0.5f, min.y + (max.y - min.y - ImGui::GetFontSize()) * 0.5f);
+    return ImVec2(min.x + ImGui::GetStyle().ItemSpacing.x * 0.5f,
+                  min.y + (max.y - min.y - ImGui::GetFontSize()) * 0.5f);
 }
 
 void drawGameMenuItems() {
@@ -73,8 +74,8 @@ void drawGameMenuItems() {
 
 void createMenuContext() {
     ImGui::CreateContext();
-    ImGuiIO& io    = ImGui::GetIO();
-    io.IniFilename = nullptr;  // nothing of the menu is kept between runs
+    ImGuiIO& io            = ImGui::GetIO();
+    io.IniFilename         = nullptr;  // nothing of the menu is kept between runs
     const std::string font = defaultFontFile();
     if (font.empty() || io.Fonts->AddFontFromFileTTF(font.c_str(), MENU_FONT_SIZE) == nullptr) {
         io.Fonts->AddFontDefault();
@@ -88,8 +89,8 @@ void destroyMenuContext() {
 
 int menuBarHeight() {
     // The font's own size is only known once the atlas is built; its request is known at once.
-    const ImGuiIO& io = ImGui::GetIO();
-    const float fontSize = io.Fonts->ConfigData.empty() ? 13.0f : io.Fonts->ConfigData[0].SizePixels;
+    const ImGuiIO& io       = ImGui::GetIO();
+    const float    fontSize = io.Fonts->ConfigData.empty() ? 13.0f : io.Fonts->ConfigData[0].SizePixels;
     return static_cast<int>(fontSize + ImGui::GetStyle().FramePadding.y * 2.0f);
 }
 
@@ -104,9 +105,10 @@ void drawMenuBar(const bool enabled) {
         openRequested = false;
         // A menu bar title starts half an item spacing to the right of the cursor.
         const ImVec2 cursor = ImGui::GetCursorScreenPos();
-        underlineMnemonic(ImGui::GetWindowDrawList(),
-                          ImVec2(cursor.x + static_cast<float>(static_cast<int>(ImGui::GetStyle().ItemSpacing.x * 0.5f)), cursor.y),
-                          "Game", 0);
+        underlineMnemonic(
+            ImGui::GetWindowDrawList(),
+            ImVec2(cursor.x + static_cast<float>(static_cast<int>(ImGui::GetStyle().ItemSpacing.x * 0.5f)), cursor.y),
+            "Game", 0);
         menuOpen = ImGui::BeginMenu("Game");
         if (menuOpen) {
             drawGameMenuItems();

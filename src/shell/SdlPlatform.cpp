@@ -10,10 +10,14 @@ namespace {
 
 Uint32 iconFlags(const MessageIcon icon) {
     switch (icon) {
-        case MessageIcon::information: return SDL_MESSAGEBOX_INFORMATION;
-        case MessageIcon::exclamation: return SDL_MESSAGEBOX_WARNING;
-        case MessageIcon::stop: return SDL_MESSAGEBOX_ERROR;
-        case MessageIcon::none: break;
+        case MessageIcon::information:
+            return SDL_MESSAGEBOX_INFORMATION;
+        case MessageIcon::exclamation:
+            return SDL_MESSAGEBOX_WARNING;
+        case MessageIcon::stop:
+            return SDL_MESSAGEBOX_ERROR;
+        case MessageIcon::none:
+            break;
     }
     return 0;
 }

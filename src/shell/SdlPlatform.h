@@ -6,6 +6,6 @@
 class SdlPlatform : public IPlatform {
 public:
     MessageAnswer showMessage(const PlatformMessage& message) override;
-    DialogResult runConnectDialog(ConnectDialogValues& values) override;
-    void drawFrame() override;
+    DialogResult  runConnectDialog(ConnectDialogValues& values) override;
+    void          drawFrame() override;
 };

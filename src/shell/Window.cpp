@@ -1,20 +1,19 @@
 #include "shell/Window.h"
 
 #include <GL/gl.h>
-
 #include <backends/imgui_impl_opengl2.h>
 #include <backends/imgui_impl_sdl.h>
 #include <imgui.h>
 
 #include "platform/FrameState.h"
-#include "shell/Menu.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
+#include "shell/Menu.h"
 
 bool fullscreen = false;
 
 std::function<bool(int, int, SDL_DisplayMode&)> fullscreenModeAvailable = [](const int width, const int height,
-                                                                               SDL_DisplayMode& mode) {
+                                                                             SDL_DisplayMode& mode) {
     const SDL_DisplayMode wanted{SDL_PIXELFORMAT_RGB888, width, height, 0, nullptr};
     return SDL_GetClosestDisplayMode(0, &wanted, &mode) != nullptr && mode.w == width && mode.h == height;
 };
@@ -93,7 +92,8 @@ bool openWindow(const char* const title, const int width, const int height, cons
     SDL_DisplayMode mode{};
     if (fullscreen && !fullscreenModeAvailable(width, height, mode)) {
         PlatformMessage question;
-        question.text    = "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?";
+        question.text =
+            "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?";
         question.title   = "Problem";
         question.icon    = MessageIcon::exclamation;
         question.buttons = MessageButtons::yesNo;
@@ -112,7 +112,8 @@ bool openWindow(const char* const title, const int width, const int height, cons
         failOpening("Can't Find A Suitable PixelFormat.");
         return false;
     }
-    const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | (fullscreen ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_RESIZABLE);
+    const Uint32 flags =
+        SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | (fullscreen ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_RESIZABLE);
     window = SDL_CreateWindow(title, fullscreen ? 0 : left, fullscreen ? 0 : top, width, height, flags);
     if (window == nullptr) {
         failOpening("Window Creation Error.");

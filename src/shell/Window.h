@@ -23,4 +23,4 @@ bool initRenderState();
 void attachGameMenu();
 
 SDL_Window* gameWindow();
-void swapWindowBuffers();
+void        swapWindowBuffers();

@@ -4,8 +4,8 @@
 
 #include "game/Game.h"
 #include "platform/FrameState.h"
-#include "shell/Menu.h"
 #include "platform/VirtualKeys.h"
+#include "shell/Menu.h"
 #include "shell/Window.h"
 
 bool active = true;
@@ -159,28 +159,48 @@ int virtualKeyOf(const SDL_Keycode key) {
         return 112 + (key - SDLK_F1);
     }
     switch (key) {
-        case SDLK_BACKSPACE: return 8;
-        case SDLK_TAB: return 9;
+        case SDLK_BACKSPACE:
+            return 8;
+        case SDLK_TAB:
+            return 9;
         case SDLK_RETURN:
-        case SDLK_KP_ENTER: return VK_RETURN;
+        case SDLK_KP_ENTER:
+            return VK_RETURN;
         case SDLK_LSHIFT:
-        case SDLK_RSHIFT: return 16;
+        case SDLK_RSHIFT:
+            return 16;
         case SDLK_LCTRL:
-        case SDLK_RCTRL: return 17;
-        case SDLK_PAUSE: return 19;
-        case SDLK_CAPSLOCK: return 20;
-        case SDLK_ESCAPE: return 27;
-        case SDLK_SPACE: return VK_SPACE;
-        case SDLK_PAGEUP: return 33;
-        case SDLK_PAGEDOWN: return 34;
-        case SDLK_END: return 35;
-        case SDLK_HOME: return 36;
-        case SDLK_LEFT: return VK_LEFT;
-        case SDLK_UP: return VK_UP;
-        case SDLK_RIGHT: return VK_RIGHT;
-        case SDLK_DOWN: return VK_DOWN;
-        case SDLK_INSERT: return 45;
-        case SDLK_DELETE: return 46;
-        default: return -1;
+        case SDLK_RCTRL:
+            return 17;
+        case SDLK_PAUSE:
+            return 19;
+        case SDLK_CAPSLOCK:
+            return 20;
+        case SDLK_ESCAPE:
+            return 27;
+        case SDLK_SPACE:
+            return VK_SPACE;
+        case SDLK_PAGEUP:
+            return 33;
+        case SDLK_PAGEDOWN:
+            return 34;
+        case SDLK_END:
+            return 35;
+        case SDLK_HOME:
+            return 36;
+        case SDLK_LEFT:
+            return VK_LEFT;
+        case SDLK_UP:
+            return VK_UP;
+        case SDLK_RIGHT:
+            return VK_RIGHT;
+        case SDLK_DOWN:
+            return VK_DOWN;
+        case SDLK_INSERT:
+            return 45;
+        case SDLK_DELETE:
+            return 46;
+        default:
+            return -1;
     }
 }

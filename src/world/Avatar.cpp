@@ -11,10 +11,9 @@
 
 std::int32_t headingFor(const int dx, const int dy) {
     // Kept to these exact constants so every machine turns an avatar the same way.
-    const double turns = (std::atan2(static_cast<double>(dy), static_cast<double>(dx)) +
-                          6.2831854820251465) *
-                             0.15915493866300567 -
-                         0.19634954631328583;
+    const double turns =
+        (std::atan2(static_cast<double>(dy), static_cast<double>(dx)) + 6.2831854820251465) * 0.15915493866300567 -
+        0.19634954631328583;
     return static_cast<std::int32_t>(turns * 8);
 }
 
@@ -66,7 +65,7 @@ void Avatar::turnToControls(const int dx, const int dy) {
 }
 
 void Avatar::step(const int dx, const int dy) {
-    const CWorld& world = CWorld::instance();
+    const CWorld&  world = CWorld::instance();
     const Position diagonal{pos.x + dx, pos.y + dy};
     const Position vertical{pos.x, pos.y + dy};
     const Position horizontal{pos.x + dx, pos.y};
@@ -109,9 +108,8 @@ void Avatar::setPosition(const Position newPos) {
     pos = newPos;
 }
 
-void Avatar::setControls(const std::int32_t newLeft, const std::int32_t newRight,
-                         const std::int32_t newUp, const std::int32_t newDown,
-                         const std::int32_t newFire) {
+void Avatar::setControls(const std::int32_t newLeft, const std::int32_t newRight, const std::int32_t newUp,
+                         const std::int32_t newDown, const std::int32_t newFire) {
     left  = newLeft;
     right = newRight;
     up    = newUp;

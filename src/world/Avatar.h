@@ -14,8 +14,8 @@ public:
     void draw() const override;
 
     void setPosition(Position newPos);
-    void setControls(std::int32_t newLeft, std::int32_t newRight, std::int32_t newUp,
-                     std::int32_t newDown, std::int32_t newFire);
+    void setControls(std::int32_t newLeft, std::int32_t newRight, std::int32_t newUp, std::int32_t newDown,
+                     std::int32_t newFire);
     void setLeft(std::int32_t value);
     void setRight(std::int32_t value);
     void setUp(std::int32_t value);
@@ -26,24 +26,24 @@ public:
 
     bool isInDeathCountdown() const;
 
-    std::int32_t hp           = 100;
-    std::int32_t ammo         = 50;
-    float        speed        = 8.0f;  // cell steps per second
-    float        moveTimer    = 0.0f;
-    float        fireRate     = 4.0f;  // shots per second
-    float        fireTimer    = 0.0f;
+    std::int32_t hp        = 100;
+    std::int32_t ammo      = 50;
+    float        speed     = 8.0f;  // cell steps per second
+    float        moveTimer = 0.0f;
+    float        fireRate  = 4.0f;  // shots per second
+    float        fireTimer = 0.0f;
     // Heading code: k means k x 45 degrees. 0 until the first movement input,
     // then one of 3 ... 10.
-    std::int32_t direction    = 0;
-    std::int32_t score        = 0;
-    std::int32_t left         = 0;
-    std::int32_t right        = 0;
-    std::int32_t up           = 0;
-    std::int32_t down         = 0;
-    std::int32_t fire         = 0;
+    std::int32_t direction = 0;
+    std::int32_t score     = 0;
+    std::int32_t left      = 0;
+    std::int32_t right     = 0;
+    std::int32_t up        = 0;
+    std::int32_t down      = 0;
+    std::int32_t fire      = 0;
     // The network player who steers it; known on the host only.
-    std::uint32_t playerId    = 0;
-    float        releaseTimer = 0.0f;
+    std::uint32_t               playerId     = 0;
+    float                       releaseTimer = 0.0f;
     std::unique_ptr<Controller> controller;
 
 private:

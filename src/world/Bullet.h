@@ -15,7 +15,7 @@ public:
     std::int32_t direction = 0;      // heading code, brought into 0 ... 7 at each update
     float        speed     = 40.0f;  // cell steps per second
     float        moveTimer = 0.0f;
-    std::int32_t owner     = 0;      // id of the avatar that fired it
+    std::int32_t owner     = 0;  // id of the avatar that fired it
 };
 
 // The cell step of heading code 0 ... 7.

@@ -1,8 +1,8 @@
 #include "world/HumanController.h"
 
-#include "rules/IArbiter.h"
 #include "platform/FrameState.h"
 #include "platform/VirtualKeys.h"
+#include "rules/IArbiter.h"
 #include "world/Avatar.h"
 
 HumanController::HumanController()

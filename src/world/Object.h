@@ -19,7 +19,7 @@ class CObject {
 public:
     CObject();
     explicit CObject(std::int32_t givenId);
-    virtual void update() = 0;
+    virtual void update()     = 0;
     virtual void draw() const = 0;
     virtual ~CObject();
 
@@ -29,7 +29,7 @@ public:
     Position pos;
     // Set once the object is out of play; the world deletes it at the end of
     // its update. Never cleared again.
-    bool removed = false;
+    bool         removed = false;
     std::int32_t id;
 };
 

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "rules/IArbiter.h"
 #include "platform/GameAssert.h"
 #include "platform/Platform.h"
+#include "rules/IArbiter.h"
 #include "world/Avatar.h"
 #include "world/Powerup.h"
 
@@ -33,8 +33,8 @@ bool hasFloor(const MapCells& cells) {
 bool hasOpenEdge(const MapCells& cells) {
     for (int i = 0; i < MAPSIZE; ++i) {
         const int last = MAPSIZE - 1;
-        if (cellAt(cells, i, 0) == FLOOR || cellAt(cells, i, last) == FLOOR ||
-            cellAt(cells, 0, i) == FLOOR || cellAt(cells, last, i) == FLOOR) {
+        if (cellAt(cells, i, 0) == FLOOR || cellAt(cells, i, last) == FLOOR || cellAt(cells, 0, i) == FLOOR ||
+            cellAt(cells, last, i) == FLOOR) {
             return true;
         }
     }
@@ -100,10 +100,9 @@ void CWorld::clearObjects() {
 }
 
 std::int32_t CWorld::countPowerups() const {
-    return static_cast<std::int32_t>(
-        std::count_if(objects.begin(), objects.end(), [](const std::unique_ptr<CObject>& object) {
-            return !object->removed && isExactly<Powerup>(*object);
-        }));
+    return static_cast<std::int32_t>(std::count_if(
+        objects.begin(), objects.end(),
+        [](const std::unique_ptr<CObject>& object) { return !object->removed && isExactly<Powerup>(*object); }));
 }
 
 void CWorld::update() {

@@ -17,6 +17,8 @@
 //   frametime SECONDS      game time per frame (default 0.02)
 //   quit                   end the program
 
+#include <nlohmann/json.hpp>
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -29,13 +31,11 @@
 #include <string>
 #include <thread>
 
-#include <nlohmann/json.hpp>
-
 #include "game/Game.h"
-#include "rules/IArbiter.h"
 #include "platform/FrameState.h"
 #include "platform/Platform.h"
 #include "platform/VirtualKeys.h"
+#include "rules/IArbiter.h"
 #include "world/Avatar.h"
 #include "world/Bullet.h"
 #include "world/Powerup.h"
@@ -57,34 +57,56 @@ public:
 
 const char* stateName(const std::int32_t state) {
     switch (state) {
-        case state_start: return "start";
-        case state_running: return "running";
-        case state_hosting: return "hosting";
-        case state_connecting: return "connecting";
-        case state_connected: return "connected";
-        case state_creating: return "creating";
-        default: return "unknown";
+        case state_start:
+            return "start";
+        case state_running:
+            return "running";
+        case state_hosting:
+            return "hosting";
+        case state_connecting:
+            return "connecting";
+        case state_connected:
+            return "connected";
+        case state_creating:
+            return "creating";
+        default:
+            return "unknown";
     }
 }
 
 int keyNamed(const std::string& name) {
-    if (name == "left") return VK_LEFT;
-    if (name == "right") return VK_RIGHT;
-    if (name == "up") return VK_UP;
-    if (name == "down") return VK_DOWN;
-    if (name == "space") return VK_SPACE;
-    if (name == "enter") return VK_RETURN;
+    if (name == "left")
+        return VK_LEFT;
+    if (name == "right")
+        return VK_RIGHT;
+    if (name == "up")
+        return VK_UP;
+    if (name == "down")
+        return VK_DOWN;
+    if (name == "space")
+        return VK_SPACE;
+    if (name == "enter")
+        return VK_RETURN;
     return -1;
 }
 
 nlohmann::ordered_json describeObject(const CObject& object) {
     nlohmann::ordered_json entry;
     if (const auto* const avatar = objectAs<Avatar>(const_cast<CObject*>(&object))) {
-        entry = {{"class", "Avatar"},       {"id", avatar->id},       {"x", avatar->pos.x},
-                 {"y", avatar->pos.y},      {"hp", avatar->hp},       {"ammo", avatar->ammo},
-                 {"score", avatar->score},  {"playerId", avatar->playerId}, {"direction", avatar->direction}};
+        entry = {{"class", "Avatar"},
+                 {"id", avatar->id},
+                 {"x", avatar->pos.x},
+                 {"y", avatar->pos.y},
+                 {"hp", avatar->hp},
+                 {"ammo", avatar->ammo},
+                 {"score", avatar->score},
+                 {"playerId", avatar->playerId},
+                 {"direction", avatar->direction}};
     } else if (const auto* const powerup = objectAs<Powerup>(const_cast<CObject*>(&object))) {
-        entry = {{"class", "Powerup"}, {"id", powerup->id}, {"x", powerup->pos.x}, {"y", powerup->pos.y},
+        entry = {{"class", "Powerup"},
+                 {"id", powerup->id},
+                 {"x", powerup->pos.x},
+                 {"y", powerup->pos.y},
                  {"type", powerup->type}};
     } else {
         entry = {{"class", "Bullet"}, {"id", object.id}, {"x", object.pos.x}, {"y", object.pos.y}};
@@ -93,7 +115,7 @@ nlohmann::ordered_json describeObject(const CObject& object) {
 }
 
 std::string describeWorld(const double gameTime) {
-    const CGame&   game    = CGame::instance();
+    const CGame&           game    = CGame::instance();
     nlohmann::ordered_json objects = nlohmann::ordered_json::array();
     for (const auto& object : CWorld::instance().getObjects()) {
         if (!object->removed) {
@@ -105,7 +127,8 @@ std::string describeWorld(const double gameTime) {
         {"time", gameTime},
         {"playerId", game.client ? game.client->localPlayerId() : 0},
         {"clients", game.server ? game.server->clientCount() : 0},
-        {"localAvatar", game.localAvatar != nullptr ? nlohmann::ordered_json(game.localAvatar->id) : nlohmann::ordered_json()},
+        {"localAvatar",
+         game.localAvatar != nullptr ? nlohmann::ordered_json(game.localAvatar->id) : nlohmann::ordered_json()},
         {"objects", std::move(objects)},
     };
     return world.dump();
@@ -119,7 +142,7 @@ public:
     // Carries out one command; false once the script asked to quit.
     bool run(const std::string& line) {
         std::istringstream words(line);
-        std::string command;
+        std::string        command;
         words >> command;
         if (command.empty() || command[0] == '#') {
             return true;
@@ -170,7 +193,8 @@ private:
             if (avatar == nullptr || game.state != state_running) {
                 return "error no avatar in play";
             }
-            if (!BETWEEN(cell.x, 0, MAPSIZE - 1) || !BETWEEN(cell.y, 0, MAPSIZE - 1) || CWorld::instance().isBlocked(cell)) {
+            if (!BETWEEN(cell.x, 0, MAPSIZE - 1) || !BETWEEN(cell.y, 0, MAPSIZE - 1) ||
+                CWorld::instance().isBlocked(cell)) {
                 return "error not a floor cell";
             }
             avatar->setPosition(cell);
@@ -213,11 +237,11 @@ private:
         std::fflush(stdout);
     }
 
-    HeadlessPlatform desktop;
-    float  frameLength = 0.02f;
-    double gameTime    = 0.0;
-    bool   paced       = true;
-    std::chrono::steady_clock::time_point nextFrame = std::chrono::steady_clock::now();
+    HeadlessPlatform                      desktop;
+    float                                 frameLength = 0.02f;
+    double                                gameTime    = 0.0;
+    bool                                  paced       = true;
+    std::chrono::steady_clock::time_point nextFrame   = std::chrono::steady_clock::now();
 };
 
 }  // namespace
@@ -234,7 +258,7 @@ int main(const int argc, char** const argv) {
     std::istream& script = argc > 1 ? static_cast<std::istream&>(file) : std::cin;
     std::srand(static_cast<unsigned>(std::time(nullptr)));  // as the program seeds the rules
     HeadlessPlayer player;
-    std::string line;
+    std::string    line;
     while (std::getline(script, line)) {
         if (!player.run(line)) {
             break;
