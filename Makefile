@@ -5,7 +5,7 @@
 BUILD_DIR ?= build
 JOBS      ?= $(shell nproc)
 
-.PHONY: all deps build run test test-sanitized test-threads bench clean
+.PHONY: all deps build run test test-sanitized test-threads lint bench clean
 
 all: build
 
@@ -35,6 +35,10 @@ test-threads: deps
 	cmake -S . -B build-tsan -DQUILLSTEP_SANITIZE=thread
 	cmake --build build-tsan -j $(JOBS) --target quillstep_threaded_tests
 	ctest --test-dir build-tsan --output-on-failure -L threaded
+
+# Style (clang-format) and static analysis (clang-tidy); any finding fails.
+lint: deps $(BUILD_DIR)/CMakeCache.txt
+	bash scripts/lint.sh $(BUILD_DIR)
 
 bench: build
 	./$(BUILD_DIR)/bench/world_bench

@@ -13,7 +13,7 @@
 
 namespace {
 
-void BM_LoopbackRoundTrip(benchmark::State& state) {
+void loopbackRoundTrip(benchmark::State& state) {
     Server server;
     if (server.host("bogus game") != 0) {
         state.SkipWithError("cannot host on the game port");
@@ -43,4 +43,4 @@ void BM_LoopbackRoundTrip(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_LoopbackRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(loopbackRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime();

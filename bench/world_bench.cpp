@@ -35,7 +35,7 @@ void fillWorld(CWorld& world, const int avatars, const int bullets) {
     }
 }
 
-void BM_WorldUpdate(benchmark::State& state) {
+void worldUpdate(benchmark::State& state) {
     CWorld& world = CWorld::instance();  // objects place their bullets in the process's world
     fillWorld(world, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     frameTime = 0.0f;
@@ -48,4 +48,4 @@ void BM_WorldUpdate(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_WorldUpdate)->Args({2, 0})->Args({8, 32})->Args({16, 128})->Args({32, 512});
+BENCHMARK(worldUpdate)->Args({2, 0})->Args({8, 32})->Args({16, 128})->Args({32, 512});

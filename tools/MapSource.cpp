@@ -28,7 +28,7 @@ bool parseMapText(const std::string& text, MapCells& cells, std::string& error) 
                         "'; only '#' and '.' are allowed";
                 return false;
             }
-            cells[static_cast<std::size_t>(row * MAPSIZE + x)] = c == '#' ? WALL_BYTE : 0;
+            cells[static_cast<std::size_t>(row) * MAPSIZE + static_cast<std::size_t>(x)] = c == '#' ? WALL_BYTE : 0;
         }
         ++row;
     }
@@ -58,7 +58,7 @@ bool isFloorConnected(const MapCells& cells) {
             if (!BETWEEN(n[0], 0, MAPSIZE - 1) || !BETWEEN(n[1], 0, MAPSIZE - 1)) {
                 continue;
             }
-            const auto next = static_cast<std::size_t>(n[1] * MAPSIZE + n[0]);
+            const auto next = static_cast<std::size_t>(n[1]) * MAPSIZE + static_cast<std::size_t>(n[0]);
             if (cells[next] == 0 && !reached[next]) {
                 reached[next] = true;
                 ++reachedCount;

@@ -44,7 +44,7 @@ public:
     // One frame of the game: the rules, the received messages, the world.
     void update();
     // Draws the screen of the current state.
-    void draw();
+    void draw() const;
     // Ends the current game's world and network; keeps state and rules.
     void closeSession();
     void setConnectParams(const std::string& address, std::int32_t newPort, const std::string& name);

@@ -101,7 +101,7 @@ void drawGameView(const CGame& game) {
 
 }  // namespace
 
-void CGame::draw() {
+void CGame::draw() const {
     glScalef(aspect, 1.0f, 0.0f);
     if (state == state_running) {
         drawGameView(*this);

@@ -11,14 +11,14 @@ namespace {
 constexpr enet_uint32 SOCKET_WAIT_MS = 5;
 
 void initializeEnetOnce() {
-    static const bool initialized = [] {
+    static const bool ENET_INITIALIZED = [] {
         const bool ok = enet_initialize() == 0;
         if (ok) {
             std::atexit(enet_deinitialize);
         }
         return ok;
     }();
-    (void)initialized;
+    (void)ENET_INITIALIZED;
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ constexpr std::uint32_t DPNSEND_SYNC          = 0x80000000;
 using MessageBuffer = std::vector<std::uint8_t>;
 
 // No game message comes near this; anything larger is dropped on arrival.
-constexpr std::size_t MAX_MESSAGE_SIZE = 64 * 1024;
+constexpr std::size_t MAX_MESSAGE_SIZE = 64 * std::size_t{1024};
 
 // Notices the network objects queue themselves, four bytes holding the kind.
 enum NetNotice : std::int32_t {

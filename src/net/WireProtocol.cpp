@@ -41,7 +41,7 @@ std::optional<ReceivedPacket> readPacket(const ENetPacket& packet) {
 
 bool readHelloGuid(const std::uint8_t* const payload, const std::size_t size, Guid& guid) {
     ByteReader reader(payload, size);
-    Guid       read;
+    Guid       read{};
     read.data1 = reader.getU32();
     read.data2 = reader.getU16();
     read.data3 = reader.getU16();

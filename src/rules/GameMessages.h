@@ -45,13 +45,13 @@ constexpr std::size_t POWERUP_SPAWN_SIZE  = 20;
 constexpr std::int32_t MAX_MAP_NAME_LENGTH = 256;
 
 struct AvatarStateMessage {
-    std::int32_t avatarId;
-    std::int32_t left, right, up, down, fire;
+    std::int32_t avatarId = 0;
+    std::int32_t left = 0, right = 0, up = 0, down = 0, fire = 0;
     Position     pos;
 };
 
 struct AvatarRespawnMessage {
-    std::int32_t avatarId;
+    std::int32_t avatarId = 0;
     Position     pos;
 };
 
@@ -72,17 +72,17 @@ struct PowerupTakenMessage {
 
 struct PowerupSpawnMessage {
     Position     pos;
-    std::int32_t type;
-    std::int32_t powerupId;
+    std::int32_t type      = 0;
+    std::int32_t powerupId = 0;
 };
 
 enum WorldEntryKind : std::int32_t { entry_powerup = 0, entry_avatar = 1 };
 
 struct WorldEntry {
-    std::int32_t kind;  // entry_powerup; anything else is read as an avatar
+    std::int32_t kind = entry_powerup;  // anything else is read as an avatar
     Position     pos;
-    std::int32_t type;  // powerups only
-    std::int32_t id;
+    std::int32_t type = 0;  // powerups only
+    std::int32_t id   = 0;
 };
 
 struct WorldSetupMessage {

@@ -17,7 +17,7 @@ namespace {
 constexpr std::uint8_t FLOOR = 0;
 
 std::uint8_t cellAt(const MapCells& cells, const int x, const int y) {
-    return cells[static_cast<std::size_t>(y * MAPSIZE + x)];
+    return cells[static_cast<std::size_t>(y) * MAPSIZE + static_cast<std::size_t>(x)];
 }
 
 void refuseMap(const char* const fileName, const char* const reason) {
@@ -54,7 +54,7 @@ CWorld::~CWorld() {
 
 bool CWorld::loadMap(const char* const fileName) {
     FILE* const f = std::fopen(fileName, "rb");
-    GAME_ASSERT(f!=NULL, SITE_MAP_FILE_OPEN);
+    GAME_ASSERT(f!=NULL, SITE_MAP_FILE_OPEN);  // NOLINT(modernize-use-nullptr): the report quotes it as written
 
     // A short file replaces only the leading cells; bytes past the map are never read.
     MapCells loaded = cells;

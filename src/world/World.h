@@ -8,7 +8,7 @@
 #include "world/Object.h"
 #include "world/Position.h"
 
-using MapCells = std::array<std::uint8_t, MAPSIZE * MAPSIZE>;
+using MapCells = std::array<std::uint8_t, std::size_t{MAPSIZE} * MAPSIZE>;
 
 // A map can be played when it has floor and every floor cell is enclosed by
 // walls: movers only ever ask about cells next to the one they stand on.
