@@ -156,6 +156,25 @@ TEST_F(PlayerMessages, MessagesAboutObjectsThisPlayerLacksOrCannotHoldAreDropped
     EXPECT_EQ(world().getObjects().size(), 3u);
 }
 
+TEST_F(PlayerMessages, HostileValuesAreHeldToWhatTheRulesCanProduce) {
+    Avatar& avatar = addAvatar(5, 5);
+    receive(encodeAvatarHp({avatar.id, INT32_MAX}));
+    EXPECT_EQ(avatar.hp, HEALTH_CAP);
+    Powerup& health = addPowerup(6, 6);
+    health.type     = powerup_health;
+    receive(encodePowerupTaken({avatar.id, health.id}));  // overflowed before the cap
+    EXPECT_EQ(avatar.hp, HEALTH_CAP);
+
+    // A spawn may not reuse a live id, of a powerup or of anything else.
+    const std::size_t before = world().getObjects().size();
+    receive(encodePowerupSpawn({{8, 8}, powerup_ammo, avatar.id}));
+    EXPECT_EQ(world().getObjects().size(), before);
+    for (int i = 0; i < 20000; ++i) {
+        receive(encodePowerupSpawn({{1 + i % 60, 2}, powerup_ammo, 5000 + i}));
+    }
+    EXPECT_EQ(world().countPowerups(), world().maxPowerups);
+}
+
 TEST_F(PlayerMessages, AWorldThatCannotBeSetUpEndsTheJoinWithAMessage) {
     WorldSetupMessage missingMap = twoPlayerWorld();
     missingMap.mapName           = "Levels/nowhere.raw";
@@ -165,6 +184,17 @@ TEST_F(PlayerMessages, AWorldThatCannotBeSetUpEndsTheJoinWithAMessage) {
     EXPECT_EQ(CGame::instance().client, nullptr);
     ASSERT_EQ(platform.shown.size(), 1u);
     EXPECT_EQ(platform.shown[0].text, "The host's map \"Levels/nowhere.raw\" is not on this machine.");
+
+    resetGame();
+    platform.shown.clear();
+    client                    = &giveClient(2);
+    CGame::instance().state   = state_connected;
+    WorldSetupMessage hostile = twoPlayerWorld();
+    hostile.mapName           = "/dev/stdin";  // would block the game thread for good if opened
+    receive(encodeWorldSetup(hostile));
+    EXPECT_EQ(CGame::instance().state, state_start);
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].text, "The host named a map this game does not accept.");
 
     resetGame();
     client                   = &giveClient(2);

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "TestSupport.h"
 #include "platform/FrameState.h"
+#include "world/MapFile.h"
 
 namespace {
 
@@ -9,38 +12,44 @@ std::string mapBytes(const MapCells& cells) {
     return std::string(cells.begin(), cells.end());
 }
 
-TEST(MapLoading, LongFileLoadsItsFirstCellsAndIgnoresTheRest) {
+TEST(MapLoading, AFileThatIsNotExactlyAMapIsRefusedWithTheRealReason) {
+    RecordingPlatform platform;
     CWorld            world;
-    const std::string path = writeTempFile("long.raw", mapBytes(enclosedMap({{10, 10}})) + std::string(5000, '\0'));
-    ASSERT_TRUE(world.loadMap(path.c_str()));
-    EXPECT_TRUE(world.isBlocked({10, 10}));
-    EXPECT_TRUE(world.isBlocked({63, 63}));
-    EXPECT_FALSE(world.isBlocked({62, 62}));
+    ASSERT_TRUE(world.loadMap(writeMapFile(enclosedMap({{7, 7}})).c_str()));
+
+    const std::string full = mapBytes(enclosedMap());
+    const std::string fifo = writeTempFile("map.fifo", "");
+    ::unlink(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string directory = ::testing::TempDir();
+
+    const std::pair<std::string, std::string> cases[] = {
+        {"no/such/map.raw", "it is missing."},
+        {writeTempFile("empty.raw", ""), "it is 0 bytes long, not 4096."},
+        {writeTempFile("short.raw", full.substr(0, 100)), "it is 100 bytes long, not 4096."},
+        {writeTempFile("long.raw", full + std::string(5000, '\0')), "it is 9096 bytes long, not 4096."},
+        {directory, "it is not a regular file."},
+        {fifo, "it is not a regular file."},  // a blocking open would hang here
+    };
+    for (const auto& [path, reason] : cases) {
+        platform.shown.clear();
+        EXPECT_FALSE(world.loadMap(path.c_str())) << path;
+        ASSERT_EQ(platform.shown.size(), 1u) << path;
+        EXPECT_EQ(platform.shown[0].text, "The map \"" + path + "\" cannot be played: " + reason);
+    }
+    EXPECT_TRUE(world.isBlocked({7, 7})) << "the previous map stays";
+    ::unlink(fifo.c_str());
 }
 
-TEST(MapLoading, ShortFileReplacesOnlyTheLeadingCells) {
-    CWorld world;
-    ASSERT_TRUE(world.loadMap(writeMapFile(enclosedMap({{20, 1}, {35, 1}, {36, 1}, {5, 30}})).c_str()));
-
-    // 100 bytes: all of row 0, then cells (0,1) ... (35,1) with a wall at (3,1).
-    std::string shortMap(MAPSIZE, '\1');
-    shortMap += '\1';
-    shortMap += std::string(35, '\0');
-    shortMap[MAPSIZE + 3] = '\1';
-    ASSERT_EQ(shortMap.size(), 100u);
-    ASSERT_TRUE(world.loadMap(writeTempFile("short.raw", shortMap).c_str()));
-
-    EXPECT_TRUE(world.isBlocked({3, 1}));
-    EXPECT_FALSE(world.isBlocked({20, 1}));
-    EXPECT_FALSE(world.isBlocked({35, 1}));
-    EXPECT_TRUE(world.isBlocked({36, 1})) << "cells after the file's end keep the previous map";
-    EXPECT_TRUE(world.isBlocked({5, 30}));
-}
-
-TEST(MapLoading, MissingFileEndsTheProcessWithTheReport) {
-    CWorld world;
-    EXPECT_EXIT(world.loadMap("no/such/map.raw"), ::testing::ExitedWithCode(1),
-                "Program error: Assertion failed: f!=NULL \\(World:44\\)");
+TEST(MapLoading, OnlyBareNamesInTheLevelsFolderAreTakenFromTheNetwork) {
+    EXPECT_EQ(levelsPathFor("Levels/map2.raw"), "Levels/map2.raw");
+    EXPECT_EQ(levelsPathFor("arena.raw"), "Levels/arena.raw");
+    for (const char* const hostile : {"/dev/stdin", "../map2.raw", "Levels/../../etc/passwd", "Levels/sub/map.raw", "",
+                                      "Levels/", ".hidden", "map\x01.raw", "Levels/.."}) {
+        EXPECT_EQ(levelsPathFor(hostile), std::nullopt) << hostile;
+    }
+    EXPECT_EQ(levelsPathFor(std::string(MAX_MAP_FILE_NAME, 'm')), "Levels/" + std::string(MAX_MAP_FILE_NAME, 'm'));
+    EXPECT_EQ(levelsPathFor(std::string(MAX_MAP_FILE_NAME + 1, 'm')), std::nullopt);
 }
 
 TEST(MapLoading, MapWithAnOpenEdgeIsRefusedAndTheOldMapKept) {

@@ -24,7 +24,6 @@ inline constexpr AssertSite SITE_SINGLE_PLAYER_START{"Game", 243};
 inline constexpr AssertSite SITE_TEXT_FORMAT{"Mainfile", 643};
 inline constexpr AssertSite SITE_POWERUP_TYPE{"Powerup", 78};
 inline constexpr AssertSite SITE_CELL_IN_GRID{"World", 36};
-inline constexpr AssertSite SITE_MAP_FILE_OPEN{"World", 44};
 inline constexpr AssertSite SITE_WORLD_NOT_EMPTY{"World", 96};
 
 // Shows "Assertion failed: <condition> (<source>:<line>)" and ends the process.

@@ -1,7 +1,11 @@
 #include "rules/Executor.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "net/IClient.h"
@@ -11,6 +15,7 @@
 #include "rules/GameSession.h"
 #include "world/Avatar.h"
 #include "world/HumanController.h"
+#include "world/MapFile.h"
 #include "world/Powerup.h"
 #include "world/World.h"
 
@@ -26,12 +31,23 @@ bool isPowerupType(const std::int32_t type) {
     return type == powerup_ammo || type == powerup_health;
 }
 
-bool isReadable(const std::string& fileName) {
-    FILE* const f = std::fopen(fileName.c_str(), "rb");
-    if (f == nullptr) {
-        return false;
+bool exists(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0;
+}
+
+// Every entry on the floor, ids unique, no more powerups than the host keeps.
+bool isBuildable(const WorldSetupMessage& setup, const std::int32_t maxPowerups) {
+    std::set<std::int32_t> ids;
+    std::int32_t           powerups = 0;
+    for (const WorldEntry& entry : setup.entries) {
+        if (!isStandable(entry.pos) || !ids.insert(entry.id).second) {
+            return false;
+        }
+        if (entry.kind == entry_powerup && (!isPowerupType(entry.type) || ++powerups > maxPowerups)) {
+            return false;
+        }
     }
-    std::fclose(f);
     return true;
 }
 
@@ -120,7 +136,9 @@ void Executor::apply(const MessageBuffer& message) {
             break;
         case MSG_POWERUP_SPAWN:
             if (const auto spawn = decodePowerupSpawn(message);
-                spawn && isPowerupType(spawn->type) && isStandable(spawn->pos)) {
+                spawn && isPowerupType(spawn->type) && isStandable(spawn->pos) &&
+                CWorld::instance().findObject(spawn->powerupId) == nullptr &&
+                CWorld::instance().countPowerups() < CWorld::instance().maxPowerups) {
                 addPowerupWithId(spawn->pos, spawn->type, spawn->powerupId);
             }
             break;
@@ -153,19 +171,22 @@ void Executor::setupWorld(const WorldSetupMessage& setup) {
 }
 
 bool Executor::buildWorld(const WorldSetupMessage& setup) {
-    CWorld& world = CWorld::instance();
-    if (!isReadable(setup.mapName)) {
+    CWorld&                          world = CWorld::instance();
+    const std::optional<std::string> path  = levelsPathFor(setup.mapName);
+    if (!path) {
+        showError("The host named a map this game does not accept.");
+        return false;
+    }
+    if (!exists(*path)) {
         showError("The host's map \"" + setup.mapName + "\" is not on this machine.");
         return false;
     }
-    if (!world.loadMap(setup.mapName.c_str())) {
+    if (!world.loadMap(path->c_str())) {
         return false;  // loadMap told the player why
     }
-    for (const WorldEntry& entry : setup.entries) {
-        if (!isStandable(entry.pos) || (entry.kind == entry_powerup && !isPowerupType(entry.type))) {
-            showError("The host sent a world this game cannot set up.");
-            return false;
-        }
+    if (!isBuildable(setup, world.maxPowerups)) {
+        showError("The host sent a world this game cannot set up.");
+        return false;
     }
     for (const WorldEntry& entry : setup.entries) {
         if (entry.kind == entry_powerup) {
@@ -223,7 +244,9 @@ void Executor::applyRespawn(const std::int32_t avatarId, const Position pos) {
 void Executor::applyHp(const std::int32_t avatarId, const std::int32_t hp) {
     Avatar* const avatar = findAvatar(avatarId);
     GAME_ASSERT(avatar, SITE_HP_AVATAR);
-    avatar->hp = hp;
+    // Values from the network may be anything; within the caps every rule's
+    // arithmetic stays far from overflow.
+    avatar->hp = std::min(hp, HEALTH_CAP);
     if (hp <= 0) {
         avatar->hp           = 0;
         avatar->releaseTimer = DEATH_COUNTDOWN;

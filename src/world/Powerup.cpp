@@ -12,9 +12,7 @@
 namespace {
 
 constexpr std::int32_t AMMO_GAIN   = 20;
-constexpr std::int32_t AMMO_CAP    = 200;
 constexpr std::int32_t HEALTH_GAIN = 25;
-constexpr std::int32_t HEALTH_CAP  = 150;
 
 }  // namespace
 

@@ -6,6 +6,10 @@
 
 class Avatar;
 
+// No pick-up raises an avatar's stock past these.
+constexpr std::int32_t AMMO_CAP   = 200;
+constexpr std::int32_t HEALTH_CAP = 150;
+
 enum PowerupType : std::int32_t {
     powerup_ammo   = 0,
     powerup_health = 1,

@@ -3,13 +3,13 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "platform/GameAssert.h"
 #include "platform/Platform.h"
 #include "rules/IArbiter.h"
 #include "world/Avatar.h"
+#include "world/MapFile.h"
 #include "world/Powerup.h"
 
 namespace {
@@ -53,14 +53,12 @@ CWorld::~CWorld() {
 }
 
 bool CWorld::loadMap(const char* const fileName) {
-    FILE* const f = std::fopen(fileName, "rb");
-    GAME_ASSERT(f!=NULL, SITE_MAP_FILE_OPEN);  // NOLINT(modernize-use-nullptr): the report quotes it as written
-
-    // A short file replaces only the leading cells; bytes past the map are never read.
-    MapCells loaded = cells;
-    std::fread(loaded.data(), 1, loaded.size(), f);
-    std::fclose(f);
-
+    const MapReadResult read = readMapFile(fileName);
+    if (const auto* const reason = std::get_if<std::string>(&read)) {
+        refuseMap(fileName, reason->c_str());
+        return false;
+    }
+    const MapCells& loaded = std::get<MapCells>(read);
     if (!hasFloor(loaded)) {
         refuseMap(fileName, "it has no floor.");
         return false;

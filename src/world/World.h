@@ -26,11 +26,11 @@ public:
     CWorld(const CWorld&)            = delete;
     CWorld& operator=(const CWorld&) = delete;
 
-    // Reads up to MAPSIZE x MAPSIZE cell bytes; a shorter file replaces only
-    // the leading cells. A file that cannot be opened ends the process. A map
+    // Reads the MAPSIZE x MAPSIZE cell bytes of a map file. A file that
+    // cannot be read (missing, not a regular file, another size) or a map
     // that could not be played (an open edge, no floor) is refused with a
-    // message and leaves the cells as they were; the caller must not start a
-    // game on it.
+    // message naming the reason and leaves the cells as they were; the caller
+    // must not start a game on it.
     bool loadMap(const char* fileName);
 
     // Whether the cell is a wall; objects never block. Asking about a cell
