@@ -156,6 +156,24 @@ TEST_F(PlayerMessages, MessagesAboutObjectsThisPlayerLacksOrCannotHoldAreDropped
     EXPECT_EQ(world().getObjects().size(), 3u);
 }
 
+TEST_F(PlayerMessages, TheHostsStatusReplacesThisMachinesCount) {
+    Avatar& avatar = addAvatar(5, 5);
+    receive(encodeAvatarStatus({avatar.id, {7, 8}, 60, 300, 12}));
+    EXPECT_EQ(avatar.pos, (Position{7, 8}));
+    EXPECT_EQ(avatar.hp, 60);
+    EXPECT_EQ(avatar.score, 300);
+    EXPECT_EQ(avatar.ammo, 12);
+
+    receive(encodeAvatarStatus({avatar.id, {7, 9}, 0, 300, INT32_MAX}));
+    EXPECT_EQ(avatar.hp, 0);
+    EXPECT_FLOAT_EQ(avatar.releaseTimer, 5.0f) << "a death it had not heard of starts the countdown";
+    EXPECT_EQ(avatar.ammo, AMMO_CAP);
+
+    receive(encodeAvatarStatus({avatar.id, {0, 9}, 50, 0, 0}));  // into the wall
+    EXPECT_EQ(avatar.pos, (Position{7, 9}));
+    EXPECT_EQ(avatar.hp, 0);
+}
+
 TEST_F(PlayerMessages, HostileValuesAreHeldToWhatTheRulesCanProduce) {
     Avatar& avatar = addAvatar(5, 5);
     receive(encodeAvatarHp({avatar.id, INT32_MAX}));

@@ -219,6 +219,10 @@ TEST_F(RunningGame, AKillSendsHitPointsThenScoreAndStartsTheCountdown) {
     std::vector<SentMessage> expected = toPlayers(encodeAvatarHp({victim.id, 0}), SEND_RULE_OUTCOME, {P1, P2});
     const auto               score    = toPlayers(encodeScore({killer.id, 300}), SEND_RULE_OUTCOME, {P1, P2});
     expected.insert(expected.end(), score.begin(), score.end());
+    // Then where the dead avatar lies, so no machine keeps it elsewhere.
+    const auto status =
+        toPlayers(encodeAvatarStatus({victim.id, {9, 9}, 0, 0, victim.ammo}), SEND_RULE_OUTCOME, {P1, P2});
+    expected.insert(expected.end(), status.begin(), status.end());
     EXPECT_EQ(server->sent, expected);
 }
 
@@ -249,7 +253,11 @@ TEST_F(RunningGame, AKillByABulletWhoseShooterLeftScoresNothing) {
     Bullet& bullet = addBullet(9, 9, 0, 424242);
     rules->hitAvatar(victim, bullet);
     EXPECT_EQ(victim.hp, 0);
-    EXPECT_EQ(server->sent, toPlayers(encodeAvatarHp({victim.id, -10}), SEND_RULE_OUTCOME, {P1, P2}));
+    std::vector<SentMessage> expected = toPlayers(encodeAvatarHp({victim.id, -10}), SEND_RULE_OUTCOME, {P1, P2});
+    const auto               status =
+        toPlayers(encodeAvatarStatus({victim.id, {9, 9}, 0, 0, victim.ammo}), SEND_RULE_OUTCOME, {P1, P2});
+    expected.insert(expected.end(), status.begin(), status.end());
+    EXPECT_EQ(server->sent, expected);
 }
 
 TEST_F(RunningGame, RespawnAndPickupAreAppliedThenSent) {
@@ -299,6 +307,26 @@ TEST_F(RunningGame, AReportedStateMovesThePlayersOwnAvatarAndGoesToTheOthers) {
     EXPECT_EQ(avatar.pos, (Position{6, 7}));
     EXPECT_EQ(avatar.left, 0);
     EXPECT_TRUE(server->sent.empty());
+}
+
+TEST_F(RunningGame, TheHostsCountStandsForTheDeadAndForAmmunition) {
+    Avatar& avatar = playerAvatar(P1, 5, 5);
+    avatar.hp      = 0;
+    avatar.ammo    = 37;
+    receive(P1, encodeAvatarState({avatar.id, 0, 1, 0, 0, 1, {6, 5}}));  // sent before it learned of its death
+    EXPECT_EQ(avatar.pos, (Position{5, 5})) << "the dead lie where they fell";
+    EXPECT_EQ(server->sent,
+              toPlayers(encodeAvatarState({avatar.id, 0, 1, 0, 0, 1, {5, 5}}), SEND_STATE_TO_PLAYERS, {P2}));
+
+    // Fire released: the players' own shot counts give way to the host's, the sender's too.
+    server->sent.clear();
+    avatar.hp = 100;
+    receive(P1, encodeAvatarState({avatar.id, 0, 0, 0, 0, 0, {6, 5}}));
+    std::vector<SentMessage> expected =
+        toPlayers(encodeAvatarState({avatar.id, 0, 0, 0, 0, 0, {6, 5}}), SEND_STATE_TO_PLAYERS, {P2});
+    const auto status = toPlayers(encodeAvatarStatus({avatar.id, {6, 5}, 100, 0, 37}), SEND_RULE_OUTCOME, {P1, P2});
+    expected.insert(expected.end(), status.begin(), status.end());
+    EXPECT_EQ(server->sent, expected);
 }
 
 TEST_F(RunningGame, OnlyAPlayerTakesItsOwnAvatarOut) {

@@ -150,6 +150,19 @@ void Arbiter::update() {
 
 void Arbiter::avatarInputChanged(Avatar& avatar) {
     broadcast(encodeAvatarState(stateOf(avatar)), SEND_STATE_TO_PLAYERS, avatar.playerId);
+    const bool wasFiring = firingAvatars.count(avatar.id) != 0;
+    if (avatar.fire != 0) {
+        firingAvatars.insert(avatar.id);
+    } else {
+        firingAvatars.erase(avatar.id);
+    }
+    if (wasFiring && avatar.fire == 0) {
+        sendStatus(avatar);
+    }
+}
+
+void Arbiter::sendStatus(const Avatar& avatar) const {
+    broadcast(encodeAvatarStatus(statusOf(avatar)), SEND_RULE_OUTCOME);
 }
 
 void Arbiter::handleAvatarState(const MessageBuffer& message, const std::uint32_t sender) {
@@ -162,8 +175,19 @@ void Arbiter::handleAvatarState(const MessageBuffer& message, const std::uint32_
     if (avatar == nullptr || avatar->playerId != sender || !isPlausibleState(*state)) {
         return;
     }
-    Executor::instance().applyAvatarState(*state);
-    broadcast(encodeAvatarState(*state), SEND_STATE_TO_PLAYERS, sender);
+    // The dead lie where they fell: a move the owner sent before it learned
+    // of its death changes nothing, on this machine or any other.
+    AvatarStateMessage applied = *state;
+    if (avatar->hp <= 0) {
+        applied.pos = avatar->pos;
+    }
+    const bool wasFiring = avatar->fire != 0;
+    Executor::instance().applyAvatarState(applied);
+    broadcast(encodeAvatarState(applied), SEND_STATE_TO_PLAYERS, sender);
+    if (wasFiring && applied.fire == 0) {
+        // Each machine counted the shots on its own clock; the host's count stands.
+        sendStatus(*avatar);
+    }
 }
 
 void Arbiter::handleAvatarRemove(const MessageBuffer& message, const std::uint32_t sender) {
@@ -242,4 +266,8 @@ void Arbiter::hitAvatar(Avatar& avatar, Bullet& bullet) {
         }
     }
     Executor::instance().applyHp(avatar.id, newHp);
+    if (newHp <= 0) {
+        // Every machine stops the dead avatar where it has it; the host's cell stands.
+        sendStatus(avatar);
+    }
 }

@@ -32,12 +32,16 @@ private:
     void sendNewGame(const MessageBuffer& worldSetup) const;
     void handlePlayerLeft(std::uint32_t playerId);
     void removeAvatar(std::int32_t avatarId, std::uint32_t sender);
+    // Tells every player the host's cell, hit points, score and ammunition of the avatar.
+    void sendStatus(const Avatar& avatar) const;
     // Sends to every player of this game except the host's own and `excluded`.
     void broadcast(const MessageBuffer& message, std::uint32_t flags, std::uint32_t excluded = 0) const;
 
     // The players who were given an avatar when this game began; players who
     // join later wait for the next game and hear nothing of this one.
     std::set<std::uint32_t> playersInGame;
+    // Avatars steered on this machine whose fire flag was last reported on.
+    std::set<std::int32_t> firingAvatars;
 };
 
 // Starts the host's rules.

@@ -142,6 +142,12 @@ void Executor::apply(const MessageBuffer& message) {
                 addPowerupWithId(spawn->pos, spawn->type, spawn->powerupId);
             }
             break;
+        case MSG_AVATAR_STATUS:
+            if (const auto status = decodeAvatarStatus(message);
+                status && findAvatar(status->avatarId) && isStandable(status->pos)) {
+                applyAvatarStatus(*status);
+            }
+            break;
         default:
             break;  // other ids, and the network's own notices
     }
@@ -251,6 +257,21 @@ void Executor::applyHp(const std::int32_t avatarId, const std::int32_t hp) {
         avatar->hp           = 0;
         avatar->releaseTimer = DEATH_COUNTDOWN;
     }
+}
+
+void Executor::applyAvatarStatus(const AvatarStatusMessage& status) {
+    Avatar* const avatar = findAvatar(status.avatarId);
+    if (avatar == nullptr) {
+        return;
+    }
+    avatar->pos = status.pos;
+    if ((status.hp <= 0) != (avatar->hp <= 0)) {
+        applyHp(status.avatarId, status.hp);  // a death or a life this machine has not seen
+    } else if (status.hp > 0) {
+        avatar->hp = std::min(status.hp, HEALTH_CAP);
+    }
+    avatar->score = status.score;
+    avatar->ammo  = std::clamp(status.ammo, 0, AMMO_CAP);
 }
 
 void Executor::applyScore(const std::int32_t avatarId, const std::int32_t score) {

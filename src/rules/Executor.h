@@ -27,12 +27,14 @@ public:
     // One received message; what processMessages does with each.
     void apply(const MessageBuffer& message);
 
-    void         setLocalAvatarId(std::int32_t avatarId);
-    void         setupWorld(const WorldSetupMessage& setup);
-    void         applyAvatarState(const AvatarStateMessage& state);
-    void         removeObject(std::int32_t id);
-    void         applyRespawn(std::int32_t avatarId, Position pos);
-    void         applyHp(std::int32_t avatarId, std::int32_t hp);
+    void setLocalAvatarId(std::int32_t avatarId);
+    void setupWorld(const WorldSetupMessage& setup);
+    void applyAvatarState(const AvatarStateMessage& state);
+    void removeObject(std::int32_t id);
+    void applyRespawn(std::int32_t avatarId, Position pos);
+    void applyHp(std::int32_t avatarId, std::int32_t hp);
+    // Takes the host's cell, hit points, score and ammunition for an avatar.
+    void         applyAvatarStatus(const AvatarStatusMessage& status);
     void         applyScore(std::int32_t avatarId, std::int32_t score);
     void         applyPowerupTaken(std::int32_t avatarId, std::int32_t powerupId);
     std::int32_t addPowerup(Position pos, std::int32_t type);

@@ -57,6 +57,10 @@ AvatarStateMessage stateOf(const Avatar& avatar) {
     return {avatar.id, avatar.left, avatar.right, avatar.up, avatar.down, avatar.fire, avatar.pos};
 }
 
+AvatarStatusMessage statusOf(const Avatar& avatar) {
+    return {avatar.id, avatar.pos, avatar.hp, avatar.score, avatar.ammo};
+}
+
 std::int32_t messageId(const MessageBuffer& message) {
     if (message.size() < 4) {
         return -1;
@@ -117,6 +121,16 @@ MessageBuffer encodePowerupTaken(const PowerupTakenMessage& taken) {
 
 MessageBuffer encodePowerupSpawn(const PowerupSpawnMessage& spawn) {
     return MessageWriter(MSG_POWERUP_SPAWN).put(spawn.pos).put(spawn.type).put(spawn.powerupId).bytes();
+}
+
+MessageBuffer encodeAvatarStatus(const AvatarStatusMessage& status) {
+    return MessageWriter(MSG_AVATAR_STATUS)
+        .put(status.avatarId)
+        .put(status.pos)
+        .put(status.hp)
+        .put(status.score)
+        .put(status.ammo)
+        .bytes();
 }
 
 std::optional<std::int32_t> decodeYourAvatar(const MessageBuffer& message) {
@@ -231,4 +245,18 @@ std::optional<PowerupSpawnMessage> decodePowerupSpawn(const MessageBuffer& messa
     spawn.type      = reader->get();
     spawn.powerupId = reader->get();
     return spawn;
+}
+
+std::optional<AvatarStatusMessage> decodeAvatarStatus(const MessageBuffer& message) {
+    auto reader = readerFor(message, MSG_AVATAR_STATUS, AVATAR_STATUS_SIZE);
+    if (!reader) {
+        return std::nullopt;
+    }
+    AvatarStatusMessage status{};
+    status.avatarId = reader->get();
+    status.pos      = reader->getPosition();
+    status.hp       = reader->get();
+    status.score    = reader->get();
+    status.ammo     = reader->get();
+    return status;
 }

@@ -22,14 +22,18 @@ enum GameMessage : std::int32_t {
     MSG_SCORE          = 1107,
     MSG_POWERUP_TAKEN  = 1108,
     MSG_POWERUP_SPAWN  = 1109,
+    MSG_AVATAR_STATUS  = 1110,
 };
 
-// Send flags of each message.
+// Send flags of each message. Every message is guaranteed: each machine
+// applies a message once, in the order its sender sent it, and a lost or
+// late one would leave the machines disagreeing for good (a control change
+// keeps an avatar walking, a hit or pick-up is never repaired).
 constexpr std::uint32_t SEND_NEW_GAME         = DPNSEND_SYNC | DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED;
-constexpr std::uint32_t SEND_STATE_TO_HOST    = DPNSEND_PRIORITY_HIGH;
-constexpr std::uint32_t SEND_STATE_TO_PLAYERS = DPNSEND_PRIORITY_LOW;
+constexpr std::uint32_t SEND_STATE_TO_HOST    = DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED;
+constexpr std::uint32_t SEND_STATE_TO_PLAYERS = DPNSEND_PRIORITY_LOW | DPNSEND_GUARANTEED;
 constexpr std::uint32_t SEND_AVATAR_REMOVE    = DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED;
-constexpr std::uint32_t SEND_RULE_OUTCOME     = DPNSEND_PRIORITY_HIGH;
+constexpr std::uint32_t SEND_RULE_OUTCOME     = DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED;
 
 // Sizes of the fixed-size messages.
 constexpr std::size_t YOUR_AVATAR_SIZE    = 8;
@@ -40,6 +44,7 @@ constexpr std::size_t AVATAR_HP_SIZE      = 12;
 constexpr std::size_t SCORE_SIZE          = 12;
 constexpr std::size_t POWERUP_TAKEN_SIZE  = 12;
 constexpr std::size_t POWERUP_SPAWN_SIZE  = 20;
+constexpr std::size_t AVATAR_STATUS_SIZE  = 28;
 
 // The longest map name a world set-up may carry, its terminating zero included.
 constexpr std::int32_t MAX_MAP_NAME_LENGTH = 256;
@@ -70,6 +75,16 @@ struct PowerupTakenMessage {
     std::int32_t powerupId;
 };
 
+// The host's count of what each machine otherwise tracks on its own clock:
+// where a dead avatar lies, and how many bullets an avatar has left.
+struct AvatarStatusMessage {
+    std::int32_t avatarId = 0;
+    Position     pos;
+    std::int32_t hp    = 0;
+    std::int32_t score = 0;
+    std::int32_t ammo  = 0;
+};
+
 struct PowerupSpawnMessage {
     Position     pos;
     std::int32_t type      = 0;
@@ -93,7 +108,8 @@ struct WorldSetupMessage {
 class Avatar;
 
 // The avatar's control flags and cell, as a state message reports them.
-AvatarStateMessage stateOf(const Avatar& avatar);
+AvatarStateMessage  stateOf(const Avatar& avatar);
+AvatarStatusMessage statusOf(const Avatar& avatar);
 
 // The id at offset 0, or -1 for a buffer too short to hold one.
 std::int32_t messageId(const MessageBuffer& message);
@@ -107,6 +123,7 @@ MessageBuffer encodeAvatarHp(const AvatarHpMessage& hp);
 MessageBuffer encodeScore(const ScoreMessage& score);
 MessageBuffer encodePowerupTaken(const PowerupTakenMessage& taken);
 MessageBuffer encodePowerupSpawn(const PowerupSpawnMessage& spawn);
+MessageBuffer encodeAvatarStatus(const AvatarStatusMessage& status);
 
 // Each reads a message of its id; nothing when the buffer holds another id
 // or is too short for the layout, so nobody reads past what arrived.
@@ -119,3 +136,4 @@ std::optional<AvatarHpMessage>      decodeAvatarHp(const MessageBuffer& message)
 std::optional<ScoreMessage>         decodeScore(const MessageBuffer& message);
 std::optional<PowerupTakenMessage>  decodePowerupTaken(const MessageBuffer& message);
 std::optional<PowerupSpawnMessage>  decodePowerupSpawn(const MessageBuffer& message);
+std::optional<AvatarStatusMessage>  decodeAvatarStatus(const MessageBuffer& message);

@@ -26,6 +26,9 @@ void Avatar::update() {
         releaseTimer -= frameTime;
         return;
     }
+    if (hp <= 0) {
+        return;  // dead, countdown over: only the host's respawn brings it back
+    }
     if (controller) {
         controller->update();
     }
