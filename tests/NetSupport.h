@@ -22,9 +22,10 @@ inline bool waitUntil(const std::function<bool()>&    condition,
     return true;
 }
 
-template <class T>
-std::vector<T> drain(SynchronizedQueue<T>& queue) {
-    std::vector<T> entries;
+// Everything a queue or inbox holds, oldest first.
+template <class Queue>
+auto drain(Queue& queue) {
+    std::vector<typename decltype(queue.pop())::value_type> entries;
     while (auto entry = queue.pop()) {
         entries.push_back(std::move(*entry));
     }

@@ -3,6 +3,7 @@
 #include <thread>
 #include <vector>
 
+#include "net/ServerInbox.h"
 #include "net/SynchronizedQueue.h"
 
 namespace {
@@ -46,6 +47,21 @@ TEST(SynchronizedQueue, ManyProducersOneConsumerLoseNothingAndKeepEachProducersO
     }
     EXPECT_EQ(queue.size(), 0);
     EXPECT_EQ(nextOf, std::vector<int>(PRODUCERS, PER_PRODUCER));
+}
+
+TEST(ServerInbox, APlayersUnreadBytesAreCappedAndNoticesAlwaysKept) {
+    ServerInbox         inbox;
+    const MessageBuffer big(MAX_MESSAGE_SIZE, 7);
+    EXPECT_TRUE(inbox.push({1, big}));
+    EXPECT_TRUE(inbox.push({1, big}));
+    EXPECT_FALSE(inbox.push({1, MessageBuffer(1, 7)})) << "past the cap";
+    EXPECT_TRUE(inbox.push({2, big})) << "each player has a cap of its own";
+    inbox.pushNotice({1, noticeBuffer(NET_PLAYER_DESTROYED)});
+    EXPECT_EQ(inbox.size(), 4);
+
+    ASSERT_TRUE(inbox.pop().has_value());
+    EXPECT_TRUE(inbox.push({1, big})) << "reading frees room";
+    EXPECT_FALSE(inbox.push({1, big}));
 }
 
 }  // namespace

@@ -67,11 +67,13 @@ void CGame::abandonGame() {
 
 void CGame::closeSession() {
     CWorld::instance().clearObjects();
+    // The player leaves first, while the host's service thread still answers
+    // it; the other way round, it would wait out its leave time-out.
+    client.reset();
     if (server) {
         server->close();
         server.reset();
     }
-    client.reset();
     localAvatar = nullptr;
 }
 
@@ -175,6 +177,12 @@ void CGame::startHostedGame() {
 }
 
 void CGame::update() {
+    if (state == state_hosting && server) {
+        // Nothing sent before the game starts means anything, and unread it
+        // would pile up for as long as the host waits.
+        while (server->incoming.pop()) {
+        }
+    }
     if (state == state_connecting) {
         updateConnecting();
     }

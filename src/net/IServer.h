@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "net/NetTypes.h"
-#include "net/SynchronizedQueue.h"
+#include "net/ServerInbox.h"
 
 // One player connected to the hosted session.
 struct ClientRecord {
@@ -34,7 +34,7 @@ public:
     // The whole list at one moment, for walking it while players come and go.
     std::vector<ClientRecord> clientList() const;
 
-    SynchronizedQueue<ServerMessage> incoming;
+    ServerInbox incoming;
 
 protected:
     void addClient(const ClientRecord& record);

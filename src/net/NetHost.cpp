@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "net/NetTypes.h"
+#include "net/WireProtocol.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ bool NetHost::create(const ENetAddress* const address, const std::size_t peerCou
     // ENet refuses much larger packets before it gathers their fragments;
     // the receivers drop anything above MAX_MESSAGE_SIZE themselves.
     host->maximumPacketSize = MAX_MESSAGE_SIZE + 16;
+    lastHeard.assign(host->peerCount, 0);
     return true;
 }
 
@@ -68,12 +70,45 @@ void NetHost::serviceLoop() {
     }
 }
 
-bool NetHost::sendNow(ENetPeer* const peer, ENetPacket* const packet) {
+bool NetHost::queue(ENetPeer* const peer, ENetPacket* const packet) {
     if (packet == nullptr) {
         return false;
     }
     if (enet_peer_send(peer, 0, packet) != 0) {
         enet_packet_destroy(packet);
+        return false;
+    }
+    return true;
+}
+
+void NetHost::heard(const ENetPeer& peer, const enet_uint32 now) {
+    lastHeard[static_cast<std::size_t>(&peer - host->peers)] = now;
+}
+
+std::vector<ENetPeer*> NetHost::keepAlive(const enet_uint32 now) {
+    std::vector<ENetPeer*> silent;
+    const bool             beat = now - lastHeartbeat >= HEARTBEAT_PERIOD_MS;
+    if (beat) {
+        lastHeartbeat = now;
+    }
+    for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
+        if (peer->state != ENET_PEER_STATE_CONNECTED) {
+            continue;
+        }
+        if (now - lastHeard[static_cast<std::size_t>(peer - host->peers)] > SILENCE_LIMIT_MS) {
+            silent.push_back(peer);
+        } else if (beat) {
+            queue(peer, makeHeartbeat());
+        }
+    }
+    if (beat) {
+        enet_host_flush(host);
+    }
+    return silent;
+}
+
+bool NetHost::sendNow(ENetPeer* const peer, ENetPacket* const packet) {
+    if (!queue(peer, packet)) {
         return false;
     }
     enet_host_flush(host);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 // One ENet host and the thread that services it. ENet is not thread-safe, so
 // every use of the host is under `lock`; the service thread waits on the
@@ -40,6 +41,16 @@ public:
     // caller holds the lock.
     bool sendNow(ENetPeer* peer, ENetPacket* packet);
 
+    // Queues a packet without flushing: it leaves with the next flush or pass.
+    bool queue(ENetPeer* peer, ENetPacket* packet);
+
+    // Liveness, on the service thread under the lock. `heard` notes any
+    // packet or connection from a peer; `keepAlive` sends the heartbeats that
+    // are due and returns the connected peers silent for too long, for the
+    // caller to drop.
+    void                   heard(const ENetPeer& peer, enet_uint32 now);
+    std::vector<ENetPeer*> keepAlive(enet_uint32 now);
+
     std::mutex lock;
 
 private:
@@ -50,4 +61,6 @@ private:
     std::atomic<bool>              stopping{false};
     std::function<void(ENetHost*)> serviceLocked;
     std::function<void()>          handOver;
+    std::vector<enet_uint32>       lastHeard;  // by peer index
+    enet_uint32                    lastHeartbeat = 0;
 };

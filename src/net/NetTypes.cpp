@@ -1,7 +1,13 @@
 #include "net/NetTypes.h"
 
+#include "net/ByteCodec.h"
+
 MessageBuffer noticeBuffer(const NetNotice notice) {
-    const auto kind = static_cast<std::uint32_t>(notice);
-    return {static_cast<std::uint8_t>(kind), static_cast<std::uint8_t>(kind >> 8),
-            static_cast<std::uint8_t>(kind >> 16), static_cast<std::uint8_t>(kind >> 24)};
+    return ByteWriter().putI32(notice).takeBytes();
+}
+
+bool readsAsNotice(const std::uint8_t* const bytes, const std::size_t size) {
+    ByteReader         reader(bytes, size);
+    const std::int32_t kind = reader.getI32();
+    return reader.ok() && kind >= NET_PLAYER_CREATED && kind <= NET_SESSION_TERMINATED;
 }

@@ -43,3 +43,6 @@ enum NetNotice : std::int32_t {
 };
 
 MessageBuffer noticeBuffer(NetNotice notice);
+
+// Whether bytes from a peer would be taken for a notice.
+bool readsAsNotice(const std::uint8_t* bytes, std::size_t size);

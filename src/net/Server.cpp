@@ -1,5 +1,6 @@
 #include "net/Server.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,7 +15,22 @@ namespace {
 constexpr std::size_t MAX_PLAYERS = 255;
 
 constexpr enet_uint32 ROUND_TRIP_PERIOD_MS = 250;
-constexpr enet_uint32 CLOSE_TIMEOUT_MS     = 250;
+// How long a closing host waits for its players to acknowledge the end.
+constexpr enet_uint32 CLOSE_TIMEOUT_MS = 1000;
+
+// A peer must say hello this soon after connecting. Hellos are sent the
+// moment the connection stands, so even a lossy link makes it with room.
+constexpr enet_uint32 HELLO_DEADLINE_MS = 3000;
+// Peers from one address still waiting to say hello. Players who said hello
+// are not counted: a LAN may put many players behind one address.
+constexpr std::size_t MAX_WAITING_PER_ADDRESS = 4;
+
+// What a player can send at most: a state report for each frame in which
+// keys changed, at a few hundred frames a second. Twice that within one
+// second is an attack, not a player.
+constexpr enet_uint32   RATE_WINDOW_MS         = 1000;
+constexpr std::uint32_t MAX_PACKETS_PER_WINDOW = 1000;
+constexpr std::uint32_t MAX_BYTES_PER_WINDOW   = 128 * 1024;
 
 // A player's id lives in its peer's user data; 0 means not (yet) a player.
 std::uint32_t playerIdOf(const ENetPeer& peer) {
@@ -60,19 +76,24 @@ std::int32_t Server::host(const char* const newSessionName) {
         return -1;
     }
     sessionName = newSessionName != nullptr ? newSessionName : "";
+    watches.assign(net.get()->peerCount, PeerWatch{});
     net.start([this](ENetHost* host) { serviceLocked(host); }, [this] { handOver(); });
     return 0;
 }
 
 void Server::serviceLocked(ENetHost* const host) {
-    ENetEvent event;
+    const enet_uint32 now = enet_time_get();
+    ENetEvent         event;
     while (enet_host_service(host, &event, 0) > 0) {
         switch (event.type) {
             case ENET_EVENT_TYPE_CONNECT:
-                setPlayerId(*event.peer, 0);  // a player only once it has said hello
+                onConnect(*event.peer, now);
                 break;
             case ENET_EVENT_TYPE_RECEIVE:
-                onReceive(*event.peer, *event.packet);
+                net.heard(*event.peer, now);
+                if (withinRate(*event.peer, event.packet->dataLength, now)) {
+                    onReceive(*event.peer, *event.packet);
+                }
                 enet_packet_destroy(event.packet);
                 break;
             case ENET_EVENT_TYPE_DISCONNECT:
@@ -85,7 +106,64 @@ void Server::serviceLocked(ENetHost* const host) {
                 break;
         }
     }
+    dropLatePeers(host, now);
     measureRoundTrips(host);
+}
+
+void Server::onConnect(ENetPeer& peer, const enet_uint32 now) {
+    setPlayerId(peer, 0);  // a player only once it has said hello
+    net.heard(peer, now);
+    ENetHost* const host = net.get();
+    watches.resize(host->peerCount);
+    watches[static_cast<std::size_t>(&peer - host->peers)] = {now, now, 0, 0};
+
+    std::size_t waiting = 0;
+    for (const ENetPeer* other = host->peers; other < host->peers + host->peerCount; ++other) {
+        if (other != &peer && other->state == ENET_PEER_STATE_CONNECTED && playerIdOf(*other) == 0 &&
+            other->address.host == peer.address.host) {
+            ++waiting;
+        }
+    }
+    if (waiting >= MAX_WAITING_PER_ADDRESS) {
+        cutOff(peer, DISCONNECT_NO_HELLO);
+    }
+}
+
+bool Server::withinRate(ENetPeer& peer, const std::size_t bytes, const enet_uint32 now) {
+    PeerWatch& watch = watches[static_cast<std::size_t>(&peer - net.get()->peers)];
+    if (now - watch.windowStart >= RATE_WINDOW_MS) {
+        watch.windowStart   = now;
+        watch.windowBytes   = 0;
+        watch.windowPackets = 0;
+    }
+    watch.windowBytes += static_cast<std::uint32_t>(std::min<std::size_t>(bytes, MAX_BYTES_PER_WINDOW));
+    ++watch.windowPackets;
+    if (watch.windowBytes > MAX_BYTES_PER_WINDOW || watch.windowPackets > MAX_PACKETS_PER_WINDOW) {
+        cutOff(peer, DISCONNECT_FLOODING);
+        return false;
+    }
+    return true;
+}
+
+void Server::dropLatePeers(ENetHost* const host, const enet_uint32 now) {
+    for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
+        const PeerWatch& watch = watches[static_cast<std::size_t>(peer - host->peers)];
+        if (peer->state == ENET_PEER_STATE_CONNECTED && playerIdOf(*peer) == 0 &&
+            now - watch.connectedAt > HELLO_DEADLINE_MS) {
+            cutOff(*peer, DISCONNECT_NO_HELLO);
+        }
+    }
+    for (ENetPeer* const silent : net.keepAlive(now)) {
+        cutOff(*silent, 0);
+    }
+}
+
+void Server::cutOff(ENetPeer& peer, const enet_uint32 reason) {
+    if (const std::uint32_t id = playerIdOf(peer); id != 0) {
+        arrivals.push_back({Arrival::What::left, id, {}, 0.0f});
+    }
+    setPlayerId(peer, 0);
+    enet_peer_disconnect_now(&peer, reason);
 }
 
 void Server::onReceive(ENetPeer& peer, const ENetPacket& packet) {
@@ -103,14 +181,16 @@ void Server::onReceive(ENetPeer& peer, const ENetPacket& packet) {
                 break;  // said twice
             }
             if (!readHelloGuid(payload, size, guid) || !(guid == applicationGuid)) {
-                enet_peer_disconnect(&peer, DISCONNECT_FOREIGN_APPLICATION);
+                enet_peer_disconnect(&peer, DISCONNECT_FOREIGN_APPLICATION);  // gently: it is told why
                 break;
             }
             welcome(peer);
             break;
         }
         case PacketKind::game:
-            if (id != 0 && size > 0 && size <= MAX_MESSAGE_SIZE) {
+            // A game message that reads as one of the network's own notices
+            // would let a peer speak for the network: it is dropped.
+            if (id != 0 && size > 0 && size <= MAX_MESSAGE_SIZE && !readsAsNotice(payload, size)) {
                 arrivals.push_back({Arrival::What::message, id, MessageBuffer(payload, payload + size), 0.0f});
             }
             break;
@@ -143,11 +223,11 @@ void Server::handOver() {
     for (Arrival& arrival : arrivals) {
         switch (arrival.what) {
             case Arrival::What::joined:
-                incoming.push({arrival.playerId, noticeBuffer(NET_PLAYER_CREATED)});
+                incoming.pushNotice({arrival.playerId, noticeBuffer(NET_PLAYER_CREATED)});
                 addClient({arrival.playerId, -1.0f});
                 break;
             case Arrival::What::left:
-                incoming.push({arrival.playerId, noticeBuffer(NET_PLAYER_DESTROYED)});
+                incoming.pushNotice({arrival.playerId, noticeBuffer(NET_PLAYER_DESTROYED)});
                 removeClient(arrival.playerId);
                 break;
             case Arrival::What::message:

@@ -25,7 +25,21 @@ private:
         float         roundTripMs = 0.0f;
     };
 
-    void      serviceLocked(ENetHost* host);
+    // What the host watches of each peer, by peer index.
+    struct PeerWatch {
+        enet_uint32   connectedAt   = 0;
+        enet_uint32   windowStart   = 0;
+        std::uint32_t windowBytes   = 0;
+        std::uint32_t windowPackets = 0;
+    };
+
+    void serviceLocked(ENetHost* host);
+    void onConnect(ENetPeer& peer, enet_uint32 now);
+    // False when the peer was cut off for sending too much.
+    bool withinRate(ENetPeer& peer, std::size_t bytes, enet_uint32 now);
+    void dropLatePeers(ENetHost* host, enet_uint32 now);
+    // Disconnects at once; a player among them leaves the game.
+    void      cutOff(ENetPeer& peer, enet_uint32 reason);
     void      onReceive(ENetPeer& peer, const ENetPacket& packet);
     void      welcome(ENetPeer& peer);
     void      measureRoundTrips(ENetHost* host);
@@ -36,7 +50,8 @@ private:
     NetHost    net;
 
     // Service thread only (under the lock where they touch ENet).
-    std::uint32_t        nextPlayerId = 1;
-    enet_uint32          lastMeasure  = 0;
-    std::vector<Arrival> arrivals;
+    std::uint32_t          nextPlayerId = 1;
+    enet_uint32            lastMeasure  = 0;
+    std::vector<Arrival>   arrivals;
+    std::vector<PeerWatch> watches;
 };

@@ -41,9 +41,3 @@ private:
     std::deque<T>      entries;
     mutable std::mutex lock;
 };
-
-// A message a player sent to the host, or a notice about that player.
-struct ServerMessage {
-    std::uint32_t playerId = 0;
-    MessageBuffer data;
-};

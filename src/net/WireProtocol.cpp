@@ -32,6 +32,11 @@ ENetPacket* makeWelcome(const std::uint32_t playerId, const char* const sessionN
     return makePacket(PacketKind::welcome, payload.bytes().data(), payload.bytes().size(), DPNSEND_GUARANTEED);
 }
 
+ENetPacket* makeHeartbeat() {
+    const auto kind = static_cast<enet_uint8>(PacketKind::heartbeat);
+    return enet_packet_create(&kind, 1, ENET_PACKET_FLAG_UNSEQUENCED);
+}
+
 std::optional<ReceivedPacket> readPacket(const ENetPacket& packet) {
     if (packet.dataLength < 1) {
         return std::nullopt;

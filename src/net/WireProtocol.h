@@ -13,13 +13,23 @@
 
 // The first byte of every packet.
 enum class PacketKind : std::uint8_t {
-    hello   = 1,  // player to host: application GUID and player name
-    welcome = 2,  // host to player: the player's id and the session name
-    game    = 3,  // either way: one game message, the bytes after this one
+    hello     = 1,  // player to host: application GUID and player name
+    welcome   = 2,  // host to player: the player's id and the session name
+    game      = 3,  // either way: one game message, the bytes after this one
+    heartbeat = 4,  // either way, unsequenced, no payload: "still here"
 };
 
-// The reason a host gives when it drops a peer during the handshake.
-constexpr enet_uint32 DISCONNECT_FOREIGN_APPLICATION = 1;
+// The reasons a host gives when it drops a peer.
+constexpr enet_uint32 DISCONNECT_FOREIGN_APPLICATION = 1;  // another GUID, or a malformed hello
+constexpr enet_uint32 DISCONNECT_NO_HELLO            = 2;  // no hello in time, or too many waiting from its address
+constexpr enet_uint32 DISCONNECT_FLOODING            = 3;  // sent far more than a player can
+
+// Liveness: each end sends a heartbeat this often, and takes a peer it has
+// heard nothing from for SILENCE_LIMIT_MS as gone. Unsequenced heartbeats
+// are never held back behind a lost reliable packet, so a live peer on a
+// lossy link is heard several times a second.
+constexpr enet_uint32 HEARTBEAT_PERIOD_MS = 250;
+constexpr enet_uint32 SILENCE_LIMIT_MS    = 4000;
 
 constexpr std::size_t HELLO_SIZE = 1 + 16;  // the player name may follow
 
@@ -30,6 +40,7 @@ ENetPacket* makePacket(PacketKind kind, const void* payload, std::size_t size, s
 
 ENetPacket* makeHello(const Guid& applicationGuid, const char* playerName);
 ENetPacket* makeWelcome(std::uint32_t playerId, const char* sessionName);
+ENetPacket* makeHeartbeat();
 
 // A received packet: its kind and the bytes after it.
 struct ReceivedPacket {
