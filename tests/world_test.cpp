@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "platform/FrameState.h"
 #include "world/MapFile.h"
+#include "world/WorldDigest.h"
 
 namespace {
 
@@ -204,6 +205,33 @@ TEST_F(WorldUpdate, RespawnIsAskedAfterTheCountdownRunsOutAndInEveryFrameAfter) 
     EXPECT_EQ(arbiter->calls, std::vector<std::string>{respawn});
     world().update();
     EXPECT_EQ(arbiter->calls, (std::vector<std::string>{respawn, respawn}));
+}
+
+}  // namespace
+
+namespace {
+
+void addTo(CWorld& world, std::unique_ptr<CObject> object, const std::int32_t id, const Position pos) {
+    object->id  = id;
+    object->pos = pos;
+    world.addObject(std::move(object));
+}
+
+TEST(WorldDigest, AgreesOnWhatMachinesShareWhateverTheOrderAndNothingElse) {
+    CWorld first;
+    CWorld second;
+    addTo(first, std::make_unique<Avatar>(), 1, {3, 3});
+    addTo(first, std::make_unique<Powerup>(), 2, {4, 4});
+    addTo(second, std::make_unique<Powerup>(), 2, {4, 4});
+    addTo(second, std::make_unique<Avatar>(), 1, {3, 3});
+    objectAs<Powerup>(first.getObjects().back().get())->type   = powerup_health;
+    objectAs<Powerup>(second.getObjects().front().get())->type = powerup_health;
+    addTo(second, std::make_unique<Bullet>(), -5, {6, 6});  // each machine flies its own bullets
+    EXPECT_EQ(worldDigest(first), worldDigest(second));
+    EXPECT_EQ(digestText(worldDigest(first)).size(), 16u);
+
+    objectAs<Avatar>(std::next(second.getObjects().begin())->get())->ammo = 49;
+    EXPECT_NE(worldDigest(first), worldDigest(second)) << "ammunition counts";
 }
 
 }  // namespace

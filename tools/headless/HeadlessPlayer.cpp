@@ -9,7 +9,7 @@
 //   press KEY, release KEY left, right, up, down, space, enter
 //   frames N, seconds S    run frames of `frametime` seconds each
 //   step                   run one frame and print the world
-//   world                  print the world as one JSON line
+//   world                  print the world as one JSON line, with its digest
 //   place X Y              put this player's avatar on a cell and report it,
 //                          as a move would (for setting up a scene)
 //   exit                   Game > Exit Current Game
@@ -40,6 +40,7 @@
 #include "world/Bullet.h"
 #include "world/Powerup.h"
 #include "world/World.h"
+#include "world/WorldDigest.h"
 
 namespace {
 
@@ -129,6 +130,7 @@ std::string describeWorld(const double gameTime) {
         {"clients", game.server ? game.server->clientCount() : 0},
         {"localAvatar",
          game.localAvatar != nullptr ? nlohmann::ordered_json(game.localAvatar->id) : nlohmann::ordered_json()},
+        {"digest", digestText(worldDigest(CWorld::instance()))},
         {"objects", std::move(objects)},
     };
     return world.dump();
