@@ -13,7 +13,11 @@
 #include <iterator>
 #include <thread>
 
-PlayerProcess::PlayerProcess(std::string playerName, const std::string& host) : name(std::move(playerName)) {
+PlayerProcess::PlayerProcess(std::string playerName, const std::string& host)
+    : PlayerProcess(std::move(playerName), host, {QUILLSTEP_HEADLESS}) {}
+
+PlayerProcess::PlayerProcess(std::string playerName, const std::string& host, const std::vector<std::string>& program)
+    : name(std::move(playerName)) {
     errorFile = ::testing::TempDir() + "quillstep_" + name + "_" + std::to_string(getpid()) + ".err";
     int toPlayer[2];
     int fromPlayer[2];
@@ -29,12 +33,17 @@ PlayerProcess::PlayerProcess(std::string playerName, const std::string& host) : 
         dup2(errors, STDERR_FILENO);
         close(toPlayer[1]);
         close(fromPlayer[0]);
-        const char* const player = QUILLSTEP_HEADLESS;
-        if (host.empty()) {
-            execl(player, player, static_cast<char*>(nullptr));
-        } else {
-            execlp("ip", "ip", "netns", "exec", host.c_str(), player, static_cast<char*>(nullptr));
+        std::vector<std::string> words;
+        if (!host.empty()) {
+            words = {"ip", "netns", "exec", host};
         }
+        words.insert(words.end(), program.begin(), program.end());
+        std::vector<char*> arguments;
+        for (std::string& word : words) {
+            arguments.push_back(word.data());
+        }
+        arguments.push_back(nullptr);
+        execvp(arguments[0], arguments.data());
         _exit(127);
     }
     close(toPlayer[0]);
@@ -77,12 +86,13 @@ std::string PlayerProcess::readLine(const std::chrono::seconds bound) {
     }
 }
 
-std::string PlayerProcess::command(const std::string& line, const std::chrono::seconds bound) {
+bool PlayerProcess::send(const std::string& line) {
     const std::string text = line + "\n";
-    if (input < 0 || write(input, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
-        return "";
-    }
-    return readLine(bound);
+    return input >= 0 && write(input, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
+std::string PlayerProcess::command(const std::string& line, const std::chrono::seconds bound) {
+    return send(line) ? readLine(bound) : "";
 }
 
 nlohmann::json PlayerProcess::world() {

@@ -14,12 +14,17 @@ class PlayerProcess {
 public:
     // `host` is a network namespace, or "" for this machine's own network.
     PlayerProcess(std::string name, const std::string& host);
+    // Any program that answers commands a line each, with its arguments.
+    PlayerProcess(std::string name, const std::string& host, const std::vector<std::string>& program);
     ~PlayerProcess();
     PlayerProcess(const PlayerProcess&)            = delete;
     PlayerProcess& operator=(const PlayerProcess&) = delete;
 
     // Sends one command and returns its one-line answer ("" if none came in time).
-    std::string    command(const std::string& line, std::chrono::seconds bound = std::chrono::seconds(60));
+    std::string command(const std::string& line, std::chrono::seconds bound = std::chrono::seconds(60));
+    // A command and its answer apart, so several machines can run at once.
+    bool           send(const std::string& line);
+    std::string    answer(std::chrono::seconds bound = std::chrono::seconds(60)) { return readLine(bound); }
     nlohmann::json world();
     nlohmann::json step();
 
@@ -27,6 +32,8 @@ public:
     std::string messages() const;
     // Ends the player and tells whether it exited with status 0.
     bool quit();
+
+    pid_t processId() const { return pid; }
 
     const std::string name;
 

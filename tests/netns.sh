@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Three test hosts on a virtual network of this machine, for tests of what
-# crosses a network: namespaces qs-host, qs-p1 and qs-p2 with the addresses
-# 10.77.0.1, .2 and .3 on the bridge qs-br0.
+# Four test hosts on a virtual network of this machine, for tests of what
+# crosses a network: namespaces qs-host, qs-p1, qs-p2 and qs-relay with the
+# addresses 10.77.0.1, .2, .3 and .4 on the bridge qs-br0.
 #   netns.sh up     makes them; prints "netns", or "loopback" when this
 #                   machine cannot make them (not root, no namespaces)
 #   netns.sh down   removes them
 set -u
 
-NAMESPACES=(qs-host qs-p1 qs-p2)
+NAMESPACES=(qs-host qs-p1 qs-p2 qs-relay)
 
 down() {
   for ns in "${NAMESPACES[@]}"; do
