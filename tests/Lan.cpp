@@ -1,0 +1,159 @@
+#include "Lan.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+
+using nlohmann::json;
+
+namespace {
+
+std::string runScript(const std::string& command) {
+    std::string output;
+    if (FILE* const pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            output += buffer;
+        }
+        pclose(pipe);
+    }
+    output.erase(std::remove(output.begin(), output.end(), '\n'), output.end());
+    return output;
+}
+
+const char* const KEYS[] = {"left", "right", "up", "down", "space"};
+
+}  // namespace
+
+void Lan::SetUp() {
+    namespaces = wantsTestHosts() && runScript(QUILLSTEP_SOURCE_DIR "/tests/netns.sh up") == "netns";
+    if (wantsTestHosts() && !namespaces) {
+        std::printf("Network namespaces cannot be made on this machine: the players share its loopback.\n");
+    }
+}
+
+void Lan::TearDown() {
+    machines.clear();
+    relay.reset();
+    if (namespaces) {
+        runScript(QUILLSTEP_SOURCE_DIR "/tests/netns.sh down");
+    }
+}
+
+std::string Lan::hostOf(const std::size_t machine) const {
+    if (!namespaces) {
+        return "";
+    }
+    return machine == 0 ? "qs-host" : machine % 2 == 1 ? "qs-p1" : "qs-p2";
+}
+
+void Lan::relayWith(const double loss, const int delayMs, const int jitterMs) {
+    relay = std::make_unique<PlayerProcess>(
+        "relay", "qs-relay",
+        std::vector<std::string>{QUILLSTEP_RELAY, "9998", "10.77.0.1", "9998", std::to_string(loss),
+                                 std::to_string(delayMs), std::to_string(jitterMs), "20261207"});
+    ASSERT_EQ(relay->answer(std::chrono::seconds(10)), "ready");
+}
+
+void Lan::all(const std::string& command) {
+    for (auto& machine : machines) {
+        machine->send(command);
+    }
+    for (auto& machine : machines) {
+        EXPECT_EQ(machine->answer(), "ok") << machine->name << ": " << command;
+    }
+}
+
+std::vector<json> Lan::worlds() {
+    for (auto& machine : machines) {
+        machine->send("world");
+    }
+    std::vector<json> seen;
+    for (auto& machine : machines) {
+        seen.push_back(json::parse(machine->answer(), nullptr, false));
+    }
+    return seen;
+}
+
+bool Lan::framesUntil(const std::function<bool(const std::vector<json>&)>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline) {
+        all("frames 1");
+        if (condition(worlds())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+PlayerProcess& Lan::addMachine(const std::string& name) {
+    machines.push_back(std::make_unique<PlayerProcess>(name, hostOf(machines.size())));
+    return *machines.back();
+}
+
+void Lan::hostGame() {
+    ASSERT_EQ(addMachine("host").command("host"), "ok");
+    ASSERT_TRUE(framesUntil([](const std::vector<json>& w) { return w[0]["clients"] == 1; }));
+}
+
+void Lan::joinPlayers(const std::size_t players, const std::string& joinAddress, const std::size_t clients) {
+    for (std::size_t i = 1; i <= players; ++i) {
+        ASSERT_EQ(addMachine("player" + std::to_string(i)).command("join " + joinAddress), "ok");
+    }
+    ASSERT_TRUE(framesUntil([&](const std::vector<json>& w) {
+        return w[0]["clients"] == clients &&
+               std::all_of(w.begin() + 1, w.end(), [](const json& one) { return one["state"] == "connected"; });
+    }));
+}
+
+void Lan::pressEnter() {
+    ASSERT_EQ(machines[0]->command("press enter"), "ok");
+    ASSERT_EQ(machines[0]->command("release enter"), "ok");
+    ASSERT_TRUE(framesUntil([](const std::vector<json>& w) {
+        return std::all_of(w.begin(), w.end(), [](const json& one) { return !one["localAvatar"].is_null(); });
+    }));
+}
+
+void Lan::startGame(const std::size_t players, const std::string& joinAddress) {
+    hostGame();
+    joinPlayers(players, joinAddress, players + 1);
+    pressEnter();
+}
+
+void Lan::playAtRandom(const int slices, const double sliceSeconds, const unsigned seed) {
+    std::mt19937 random(seed);
+    for (int slice = 0; slice < slices; ++slice) {
+        for (auto& machine : machines) {
+            for (const char* const key : KEYS) {
+                const bool down = random() % (key == std::string("space") ? 2 : 4) == 0;
+                machine->command(std::string(down ? "press " : "release ") + key);
+            }
+        }
+        all("seconds " + std::to_string(sliceSeconds));
+    }
+}
+
+void Lan::releaseEverything() {
+    for (auto& machine : machines) {
+        for (const char* const key : KEYS) {
+            machine->command(std::string("release ") + key);
+        }
+    }
+}
+
+bool Lan::digestsAgreeWithin(const double seconds, std::vector<json>& agreed) {
+    for (double waited = 0.0; waited <= seconds; waited += 0.1) {
+        agreed = worlds();
+        if (std::all_of(agreed.begin(), agreed.end(),
+                        [&](const json& one) { return one["digest"] == agreed[0]["digest"]; })) {
+            return true;
+        }
+        all("seconds 0.1");
+    }
+    for (std::size_t i = 1; i < agreed.size(); ++i) {
+        ADD_FAILURE() << machines[i]->name << " differs from the host:\n"
+                      << agreed[i].dump() << "\n"
+                      << agreed[0].dump();
+    }
+    return false;
+}

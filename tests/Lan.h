@@ -1,0 +1,56 @@
+#pragma once
+
+// A network of machines for tests: headless players in processes of their
+// own, on test hosts of their own (network namespaces) when the machine can
+// make them, driven together and compared by their world digests.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "PlayerProcess.h"
+
+class Lan : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // False keeps every machine on this machine's loopback, where the test
+    // process itself can reach them.
+    virtual bool wantsTestHosts() const { return true; }
+
+    std::string hostAddress() const { return namespaces ? "10.77.0.1" : "127.0.0.1"; }
+    std::string hostOf(std::size_t machine) const;
+
+    // Puts a relay between the players and the host: players join 10.77.0.4.
+    void relayWith(double loss, int delayMs, int jitterMs);
+
+    // Every machine carries out the command at once, in real time.
+    void                        all(const std::string& command);
+    std::vector<nlohmann::json> worlds();
+    // Every machine takes frames until the worlds satisfy the condition.
+    bool framesUntil(const std::function<bool(const std::vector<nlohmann::json>&)>& condition);
+
+    PlayerProcess& addMachine(const std::string& name);
+    // Starts hosting and waits for the host's own player.
+    void hostGame();
+    // The players join; waits until the host lists `clients` players and every machine has connected.
+    void joinPlayers(std::size_t players, const std::string& joinAddress, std::size_t clients);
+    // ENTER on the host; waits until every machine steers an avatar.
+    void pressEnter();
+    void startGame(std::size_t players, const std::string& joinAddress);
+
+    // Everyone presses and releases keys at random, firing often.
+    void playAtRandom(int slices, double sliceSeconds, unsigned seed);
+    void releaseEverything();
+
+    // Within the bound, a moment at which every machine's digest is the host's.
+    bool digestsAgreeWithin(double seconds, std::vector<nlohmann::json>& agreed);
+
+    bool                                        namespaces = false;
+    std::unique_ptr<PlayerProcess>              relay;
+    std::vector<std::unique_ptr<PlayerProcess>> machines;
+};

@@ -1,0 +1,110 @@
+#include "RoguePeer.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include "net/ByteCodec.h"
+#include "net/WireProtocol.h"
+
+RoguePeer::RoguePeer(const bool listen, const bool heartbeats) : heartbeats(heartbeats) {
+    ENetAddress address{};
+    address.host = ENET_HOST_ANY;
+    address.port = GAME_PORT;
+    if (!net.create(listen ? &address : nullptr, 4)) {
+        ADD_FAILURE() << "the rogue peer has no socket: " << std::strerror(errno);
+        return;
+    }
+    net.start([this](ENetHost* host) { serviceLocked(host); }, [] {});
+}
+
+void RoguePeer::serviceLocked(ENetHost* const host) {
+    const enet_uint32 now = enet_time_get();
+    ENetEvent         event;
+    while (enet_host_service(host, &event, 0) > 0) {
+        switch (event.type) {
+            case ENET_EVENT_TYPE_CONNECT:
+                peer = event.peer;
+                net.heard(*peer, now);
+                isConnected = true;
+                break;
+            case ENET_EVENT_TYPE_RECEIVE: {
+                net.heard(*event.peer, now);
+                const auto    packet = readPacket(*event.packet);
+                std::uint32_t id     = 0;
+                if (packet && packet->kind == PacketKind::welcome && readWelcomeId(packet->payload, packet->size, id)) {
+                    playerId = id;
+                } else if (packet && packet->kind == PacketKind::game) {
+                    const std::lock_guard<std::mutex> guard(receivedLock);
+                    messages.emplace_back(packet->payload, packet->payload + packet->size);
+                }
+                enet_packet_destroy(event.packet);
+                break;
+            }
+            case ENET_EVENT_TYPE_DISCONNECT:
+                reason      = event.data;
+                isConnected = false;
+                break;
+            case ENET_EVENT_TYPE_NONE:
+                break;
+        }
+    }
+    if (heartbeats) {
+        net.keepAlive(now);
+    }
+}
+
+bool RoguePeer::connectTo(const char* const address, const std::chrono::milliseconds bound) {
+    ENetAddress target{};
+    target.port = GAME_PORT;
+    inet_pton(AF_INET, address, &target.host);
+    {
+        const std::lock_guard<std::mutex> guard(net.lock);
+        enet_host_connect(net.get(), &target, 1, 0);
+        enet_host_flush(net.get());
+    }
+    return awaitPlayer(bound);
+}
+
+bool RoguePeer::awaitPlayer(const std::chrono::milliseconds bound) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (!isConnected && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return isConnected;
+}
+
+void RoguePeer::sendPacket(const std::vector<std::uint8_t>& bytes, const bool reliable) {
+    const std::lock_guard<std::mutex> guard(net.lock);
+    if (peer == nullptr || !isConnected) {
+        return;
+    }
+    net.sendNow(peer, enet_packet_create(bytes.data(), bytes.size(), reliable ? ENET_PACKET_FLAG_RELIABLE : 0));
+}
+
+void RoguePeer::sendGame(const MessageBuffer& message, const bool reliable) {
+    std::vector<std::uint8_t> packet{static_cast<std::uint8_t>(PacketKind::game)};
+    packet.insert(packet.end(), message.begin(), message.end());
+    sendPacket(packet, reliable);
+}
+
+void RoguePeer::sendHello(const Guid& guid) {
+    ByteWriter hello;
+    hello.putBytes("\x01", 1).putU32(guid.data1).putU16(guid.data2).putU16(guid.data3);
+    hello.putBytes(guid.data4.data(), guid.data4.size()).putBytes("rogue", 6);
+    sendPacket(hello.bytes());
+}
+
+void RoguePeer::sendWelcome(const std::uint32_t id) {
+    ByteWriter welcome;
+    welcome.putBytes("\x02", 1).putU32(id).putBytes("rogue game", 11);
+    sendPacket(welcome.bytes());
+}
+
+std::vector<MessageBuffer> RoguePeer::received() {
+    const std::lock_guard<std::mutex> guard(receivedLock);
+    return messages;
+}
