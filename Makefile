@@ -5,7 +5,7 @@
 BUILD_DIR ?= build
 JOBS      ?= $(shell nproc)
 
-.PHONY: all deps build run test test-sanitized test-threads lint bench clean
+.PHONY: all deps build run test test-sanitized test-threads lint fuzz bench clean
 
 all: build
 
@@ -40,9 +40,13 @@ test-threads: deps
 lint: deps $(BUILD_DIR)/CMakeCache.txt
 	bash scripts/lint.sh $(BUILD_DIR)
 
+# Each libFuzzer target for FUZZ_SECONDS (60 by default) on its seed corpus.
+fuzz: deps
+	bash scripts/fuzz.sh
+
 bench: build
 	./$(BUILD_DIR)/bench/world_bench
 	./$(BUILD_DIR)/bench/net_bench
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz

@@ -13,8 +13,8 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   xvfb xauth xfonts-base xdotool x11-utils imagemagick iproute2
-  # lint
-  clang-format clang-tidy
+  # lint and fuzzing
+  clang-format clang-tidy clang libclang-rt-14-dev
 )
 
 missing=()

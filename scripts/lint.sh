@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build}
 
-mapfile -t sources < <(git ls-files 'src/*.cpp' 'src/*.h' 'tools/*.cpp' 'tools/*.h' 'bench/*.cpp' 'tests/*.cpp' 'tests/*.h')
+mapfile -t sources < <(git ls-files 'src/*.cpp' 'src/*.h' 'tools/*.cpp' 'tools/*.h' 'bench/*.cpp' 'tests/*.cpp' 'tests/*.h' 'fuzz/*.cpp' 'fuzz/*.h')
 echo "lint: clang-format on ${#sources[@]} files"
 clang-format --dry-run --Werror "${sources[@]}"
 
