@@ -47,6 +47,7 @@ fuzz: deps
 bench: build
 	./$(BUILD_DIR)/bench/world_bench
 	./$(BUILD_DIR)/bench/net_bench
+	bash bench/quit_time.sh $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz

@@ -8,7 +8,8 @@
 // LOSS is the share of datagrams dropped in each direction (0.2 = 20 %);
 // each datagram that goes through waits DELAY_MS +- JITTER_MS, so datagrams
 // sent closer together than the jitter overtake each other. The relay runs
-// until standard input ends or says "quit" (answered "ok").
+// until standard input ends or says "quit" (answered "ok"); it then writes
+// on standard error how many datagrams and bytes it carried each way.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -29,6 +30,16 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// What crossed the relay in one direction, before any loss.
+struct Tally {
+    unsigned long long datagrams = 0;
+    unsigned long long bytes     = 0;
+    void               add(const std::size_t size) {
+                      ++datagrams;
+                      bytes += size;
+    }
+};
 
 struct Datagram {
     Clock::time_point         due;
@@ -99,6 +110,8 @@ private:
         char          line[64];
         const ssize_t got = ::read(STDIN_FILENO, line, sizeof line);
         if (got <= 0 || std::strncmp(line, "quit", 4) == 0) {
+            std::fprintf(stderr, "to target: %llu datagrams, %llu bytes; from target: %llu datagrams, %llu bytes\n",
+                         upstream.datagrams, upstream.bytes, downstream.datagrams, downstream.bytes);
             std::printf("ok\n");
             std::fflush(stdout);
             return false;
@@ -123,6 +136,7 @@ private:
             }
             known = senders.emplace(keyOf(from), Sender{from, socket}).first;
         }
+        upstream.add(static_cast<std::size_t>(got));
         pass(known->second.socket, target, buffer, static_cast<std::size_t>(got));
     }
 
@@ -132,6 +146,7 @@ private:
         if (got < 0) {
             return;
         }
+        downstream.add(static_cast<std::size_t>(got));
         for (const auto& [key, sender] : senders) {
             if (sender.socket == socket) {
                 pass(listener, sender.address, buffer, static_cast<std::size_t>(got));
@@ -174,6 +189,8 @@ private:
     const int                                                            jitterMs;
     std::mt19937                                                         random;
     std::map<std::uint64_t, Sender>                                      senders;
+    Tally                                                                upstream;
+    Tally                                                                downstream;
     std::priority_queue<Datagram, std::vector<Datagram>, std::greater<>> pending;
 };
 
