@@ -105,6 +105,14 @@ TEST_F(AvatarMovement, DeadAvatarOnlyCountsDown) {
     EXPECT_FLOAT_EQ(avatar.fireTimer, 0.5f);
     EXPECT_NEAR(avatar.releaseTimer, 1.0f, 1e-5f);
     EXPECT_EQ(world().getObjects().size(), 1u);
+
+    // Countdown over but no respawn yet (it is the host's to send): still waiting.
+    for (int frame = 0; frame < 10; ++frame) {
+        world().update();
+    }
+    EXPECT_LE(avatar.releaseTimer, 0.0f);
+    EXPECT_EQ(avatar.pos, (Position{10, 10}));
+    EXPECT_EQ(world().getObjects().size(), 1u) << "no shots from the dead";
 }
 
 using Firing = WorldTest;
