@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "GameDoubles.h"
+#include "TestSupport.h"
 #include "game/GameScreen.h"
 #include "platform/FrameState.h"
 #include "platform/Text.h"
@@ -228,6 +229,57 @@ TEST_F(Desktop, RunningGameShowsTheMapTheGreenAvatarAndTheHeadUpDisplay) {
     EXPECT_NEAR(frame[1], 25, 1);
     EXPECT_EQ(frame[2], 0);
     EXPECT_EQ(atWindow(0.27f, 0.12f), (Rgb{0, 0, 0})) << "the death panel is black inside";
+}
+
+TEST_F(Desktop, TheRecordedMapDrawsTheSamePixelsAsQuadsSentOneByOne) {
+    CWorld& world = CWorld::instance();
+    world.clearObjects();
+    ASSERT_TRUE(world.loadMap("Levels/map2.raw"));
+    const auto drawAndRead = [&](const std::function<void()>& draw) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glScalef(2.0f / MAPSIZE, -2.0f / MAPSIZE, 1.0f);
+        glTranslatef(-MAPSIZE / 2.0f + 3.3f, -MAPSIZE / 2.0f + 1.7f, 0.0f);  // off the pixel grid, as in play
+        draw();
+        std::vector<std::uint8_t> read(static_cast<std::size_t>(screenWidth * screenHeight * 3));
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, screenWidth, screenHeight, GL_RGB, GL_UNSIGNED_BYTE, read.data());
+        return read;
+    };
+    // How the map was drawn before it was recorded: every quad sent each frame.
+    const auto oneByOne = drawAndRead([&] {
+        glBegin(GL_QUADS);
+        for (int y = 0; y < MAPSIZE; ++y) {
+            for (int x = 0; x < MAPSIZE; ++x) {
+                const float grey = world.isBlocked({x, y}) ? 1.0f : 0.2f;
+                glColor3f(grey, grey, grey);
+                glVertex2i(x, y);
+                glVertex2i(x, y + 1);
+                glVertex2i(x + 1, y + 1);
+                glVertex2i(x + 1, y);
+            }
+        }
+        glEnd();
+        glColor3f(1.0f, 1.0f, 1.0f);
+        glBegin(GL_LINE_LOOP);
+        glVertex2i(0, 0);
+        glVertex2i(0, MAPSIZE);
+        glVertex2i(MAPSIZE, MAPSIZE);
+        glVertex2i(MAPSIZE, 0);
+        glEnd();
+    });
+    const auto recorded = drawAndRead([&] { world.draw(); });
+    const auto replayed = drawAndRead([&] { world.draw(); });  // the second draw replays the list
+    EXPECT_TRUE(recorded == oneByOne);
+    EXPECT_TRUE(replayed == oneByOne);
+
+    MapCells other = enclosedMap({{20, 20}});
+    ASSERT_TRUE(world.loadMap(writeMapFile(other).c_str()));
+    const auto afterLoad = drawAndRead([&] { world.draw(); });
+    EXPECT_FALSE(afterLoad == oneByOne) << "a new map is recorded anew";
 }
 
 TEST_F(Desktop, TextAdvancesGlyphByGlyphAndOffViewTextIsNotDrawn) {

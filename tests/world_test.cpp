@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <random>
+
 #include "TestSupport.h"
 #include "platform/FrameState.h"
 #include "world/MapFile.h"
@@ -181,6 +183,52 @@ TEST_F(WorldUpdate, ObjectsWithTheSameIdAreNeverPaired) {
     powerup.id            = avatar.id;
     world().update();
     EXPECT_TRUE(arbiter->calls.empty());
+}
+
+TEST_F(WorldUpdate, ManyObjectsOnFewCellsArePairedInListOrderOnce) {
+    // Objects that stand still, crowded on a 3 x 3 patch: the pairs must
+    // reach the rules as a walk over every later object would offer them.
+    std::mt19937          random(5);
+    std::vector<CObject*> listed;
+    std::vector<Position> cells;
+    for (int i = 0; i < 300; ++i) {
+        const int x = 10 + static_cast<int>(random() % 3);
+        const int y = 10 + static_cast<int>(random() % 3);
+        switch (random() % 3) {
+            case 0:
+                listed.push_back(&addAvatar(x, y));
+                break;
+            case 1:
+                listed.push_back(&addPowerup(x, y));
+                break;
+            default: {
+                Bullet& bullet   = addBullet(x, y, 0);
+                bullet.moveTimer = 1e9f;
+                listed.push_back(&bullet);
+            }
+        }
+    }
+    std::vector<std::string> expected;
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        for (std::size_t j = i + 1; j < listed.size(); ++j) {
+            CObject& a = *listed[i];
+            CObject& b = *listed[j];
+            if (!(a.pos == b.pos)) {
+                continue;
+            }
+            const auto avatar = [](CObject& o) { return std::to_string(o.id); };
+            if (isExactly<Avatar>(a) != isExactly<Avatar>(b) && !isExactly<Bullet>(a) && !isExactly<Bullet>(b)) {
+                expected.push_back("pick " + avatar(isExactly<Avatar>(a) ? a : b) + " " +
+                                   avatar(isExactly<Avatar>(a) ? b : a));
+            } else if (isExactly<Avatar>(a) != isExactly<Avatar>(b) && !isExactly<Powerup>(a) &&
+                       !isExactly<Powerup>(b)) {
+                expected.push_back("hit " + avatar(isExactly<Avatar>(a) ? a : b) + " " +
+                                   avatar(isExactly<Avatar>(a) ? b : a));
+            }
+        }
+    }
+    world().update();
+    EXPECT_EQ(arbiter->calls, expected);
 }
 
 TEST_F(WorldUpdate, ConsecutiveRemovedObjectsAreAllDeleted) {

@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "shell/Menu.h"
+#include "world/World.h"
 
 bool fullscreen = false;
 
@@ -186,6 +187,7 @@ bool initRenderState() {
     glClearDepth(1.0);
     glDisable(GL_DEPTH_TEST);
     createFontLists();
+    CWorld::instance().forgetDrawing();
     return true;
 }
 

@@ -10,6 +10,9 @@
 // only the one steered here has a controller.
 class Avatar : public CObject {
 public:
+    static constexpr ObjectKind KIND = ObjectKind::avatar;
+
+    Avatar() : CObject(KIND) {}
     void update() override;
     void draw() const override;
 

@@ -12,7 +12,7 @@ Position bulletStep(const std::int32_t direction) {
     return STEPS[direction];
 }
 
-Bullet::Bullet() : CObject(nextBulletId--) {}
+Bullet::Bullet() : CObject(KIND, nextBulletId--) {}
 
 void Bullet::update() {
     moveTimer -= frameTime;

@@ -8,6 +8,8 @@
 // travel over the network; one flies until it enters a wall or a rule removes it.
 class Bullet : public CObject {
 public:
+    static constexpr ObjectKind KIND = ObjectKind::bullet;
+
     Bullet();
     void update() override;
     void draw() const override;

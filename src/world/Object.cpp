@@ -3,8 +3,8 @@
 std::int32_t nextObjectId = 0;
 std::int32_t nextBulletId = -1;
 
-CObject::CObject() : id(nextObjectId++) {}
+CObject::CObject(const ObjectKind objectKind) : id(nextObjectId++), kind(objectKind) {}
 
-CObject::CObject(const std::int32_t givenId) : id(givenId) {}
+CObject::CObject(const ObjectKind objectKind, const std::int32_t givenId) : id(givenId), kind(objectKind) {}
 
 CObject::~CObject() = default;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <typeinfo>
 
 #include "world/Position.h"
 
@@ -14,11 +13,15 @@ extern std::int32_t nextObjectId;
 // powerup that the host numbered.
 extern std::int32_t nextBulletId;
 
+// The exact class of an object, so the rules tell objects apart without
+// run-time type names.
+enum class ObjectKind : std::uint8_t { avatar, bullet, powerup };
+
 // Anything that stands on a cell of the map. The world owns every object.
 class CObject {
 public:
-    CObject();
-    explicit CObject(std::int32_t givenId);
+    explicit CObject(ObjectKind kind);
+    CObject(ObjectKind kind, std::int32_t givenId);
     virtual void update()     = 0;
     virtual void draw() const = 0;
     virtual ~CObject();
@@ -29,14 +32,15 @@ public:
     Position pos;
     // Set once the object is out of play; the world deletes it at the end of
     // its update. Never cleared again.
-    bool         removed = false;
-    std::int32_t id;
+    bool             removed = false;
+    std::int32_t     id;
+    const ObjectKind kind;
 };
 
-// The rules tell objects apart by their exact class.
+// The rules tell objects apart by their exact class; each class names its kind.
 template <class T>
 bool isExactly(const CObject& object) {
-    return typeid(object) == typeid(T);
+    return object.kind == T::KIND;
 }
 
 // The object as a T when it is exactly a T, else null.

@@ -16,7 +16,7 @@ constexpr std::int32_t HEALTH_GAIN = 25;
 
 }  // namespace
 
-Powerup::Powerup() : type(std::rand() % 2) {}
+Powerup::Powerup() : CObject(KIND), type(std::rand() % 2) {}
 
 void Powerup::update() {}
 

@@ -20,6 +20,8 @@ class Powerup : public CObject {
 public:
     // Draws its type from the C library's generator, the one the host's rules
     // use: every powerup made, on any machine, consumes one number of it.
+    static constexpr ObjectKind KIND = ObjectKind::powerup;
+
     Powerup();
     void update() override;
     void draw() const override;

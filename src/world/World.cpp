@@ -67,7 +67,8 @@ bool CWorld::loadMap(const char* const fileName) {
         refuseMap(fileName, "its outer edge must be all wall.");
         return false;
     }
-    cells = loaded;
+    cells          = loaded;
+    cellsListReady = false;
     return true;
 }
 
@@ -108,29 +109,48 @@ void CWorld::update() {
 
     // Bullets fired during this walk are appended behind it and reached in
     // the same walk, so a bullet takes its first step in the frame it is fired.
-    for (auto entry = objects.begin(); entry != objects.end(); ++entry) {
+    cellIndex.clear();
+    std::uint32_t order       = 0;
+    auto          lastIndexed = objects.end();
+    const auto    indexNew    = [&] {
+        for (auto next = lastIndexed == objects.end() ? objects.begin() : std::next(lastIndexed); next != objects.end();
+             lastIndexed = next++) {
+            cellIndex.add(**next, order++);
+        }
+    };
+    indexNew();
+    std::uint32_t walked = 0;
+    for (auto entry = objects.begin(); entry != objects.end(); ++entry, ++walked) {
         CObject& object = **entry;
         if (object.removed) {
             continue;
         }
+        const Position before = object.pos;
         object.update();
         if (Avatar* const avatar = objectAs<Avatar>(&object);
             avatar != nullptr && avatar->hp == 0 && !(avatar->releaseTimer > 0.0f)) {
             currentArbiter().respawnAvatar(*avatar);
         }
-        offerPairs(entry);
+        if (!(object.pos == before)) {
+            cellIndex.move(object, walked, before);
+        }
+        indexNew();
+        offerPairs(object, walked);
     }
 
     objects.remove_if([](const std::unique_ptr<CObject>& object) { return object->removed; });
 }
 
-void CWorld::offerPairs(const ObjectList::iterator first) {
-    // Only objects from `first` on: each pair is offered once per frame, the
-    // earlier-listed object first. An object taken out of play by one pair
-    // takes part in no further pair.
-    CObject& a = **first;
-    for (auto entry = first; entry != objects.end() && !a.removed; ++entry) {
-        CObject& b = **entry;
+void CWorld::offerPairs(CObject& a, const std::uint32_t order) {
+    // Only objects listed from `a` on: each pair is offered once per frame,
+    // the earlier-listed object first. An object taken out of play by one
+    // pair takes part in no further pair.
+    const std::vector<CellIndex::Entry>& here = cellIndex.at(a.pos);
+    for (std::size_t i = 0; i < here.size() && !a.removed; ++i) {
+        if (here[i].order < order) {
+            continue;
+        }
+        CObject& b = *here[i].object;
         if (b.id != a.id && !b.removed && b.pos == a.pos) {
             currentArbiter().collide(a, b);
         }
@@ -154,6 +174,30 @@ void CWorld::draw() const {
 }
 
 void CWorld::drawCells() const {
+    // The map changes only when one loads, so its 4096 quads are recorded
+    // once and replayed each frame.
+    if (!cellsListReady) {
+        if (cellsList == 0) {
+            cellsList = glGenLists(1);
+        }
+        if (cellsList == 0) {
+            sendCellQuads();  // no list to be had: draw them directly
+            return;
+        }
+        glNewList(cellsList, GL_COMPILE);
+        sendCellQuads();
+        glEndList();
+        cellsListReady = true;
+    }
+    glCallList(cellsList);
+}
+
+void CWorld::forgetDrawing() {
+    cellsList      = 0;
+    cellsListReady = false;
+}
+
+void CWorld::sendCellQuads() const {
     glBegin(GL_QUADS);
     for (int y = 0; y < MAPSIZE; ++y) {
         for (int x = 0; x < MAPSIZE; ++x) {

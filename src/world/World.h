@@ -5,6 +5,7 @@
 #include <list>
 #include <memory>
 
+#include "world/CellIndex.h"
 #include "world/Object.h"
 #include "world/Position.h"
 
@@ -54,6 +55,8 @@ public:
 
     // Draws in world units, one cell per unit; the caller sets the view.
     void draw() const;
+    // A new OpenGL context holds none of the lists drawing made in the old one.
+    void forgetDrawing();
 
     using ObjectList = std::list<std::unique_ptr<CObject>>;
     const ObjectList& getObjects() const { return objects; }
@@ -62,9 +65,15 @@ public:
     const std::int32_t maxPowerups = 10;
 
 private:
-    void offerPairs(ObjectList::iterator first);
+    void offerPairs(CObject& a, std::uint32_t order);
     void drawCells() const;
+    void sendCellQuads() const;
 
     MapCells   cells{};
     ObjectList objects;
+    CellIndex  cellIndex;
+    // The map's quads as an OpenGL display list, recorded at the first draw
+    // after a map loads.
+    mutable unsigned cellsList      = 0;
+    mutable bool     cellsListReady = false;
 };
