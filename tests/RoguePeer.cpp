@@ -28,7 +28,7 @@ void RoguePeer::serviceLocked(ENetHost* const host) {
         switch (event.type) {
             case ENET_EVENT_TYPE_CONNECT:
                 peer = event.peer;
-                net.heard(*peer, now);
+                net.connected(*peer, now);
                 isConnected = true;
                 break;
             case ENET_EVENT_TYPE_RECEIVE: {

@@ -172,6 +172,15 @@ TEST_F(PlayerMessages, TheHostsStatusReplacesThisMachinesCount) {
     receive(encodeAvatarStatus({avatar.id, {0, 9}, 50, 0, 0}));  // into the wall
     EXPECT_EQ(avatar.pos, (Position{7, 9}));
     EXPECT_EQ(avatar.hp, 0);
+
+    // The avatar steered here keeps the cell its keys took it to while it lives.
+    Avatar& mine = addAvatar(10, 10);
+    Executor::instance().attachKeyboard(mine);
+    receive(encodeAvatarStatus({mine.id, {9, 10}, 100, 0, 30}));
+    EXPECT_EQ(mine.pos, (Position{10, 10}));
+    EXPECT_EQ(mine.ammo, 30);
+    receive(encodeAvatarStatus({mine.id, {9, 10}, 0, 0, 30}));
+    EXPECT_EQ(mine.pos, (Position{9, 10})) << "but lies where the host says it fell";
 }
 
 TEST_F(PlayerMessages, HostileValuesAreHeldToWhatTheRulesCanProduce) {

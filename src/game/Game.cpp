@@ -192,6 +192,13 @@ void CGame::update() {
     if (state == state_connected) {
         updateConnected();
     }
+    // What this frame sent leaves together.
+    if (server) {
+        server->flush();
+    }
+    if (client) {
+        client->flush();
+    }
 }
 
 void CGame::updateConnecting() {

@@ -64,7 +64,7 @@ void Client::serviceLocked(ENetHost* const host) {
     while (enet_host_service(host, &event, 0) > 0) {
         switch (event.type) {
             case ENET_EVENT_TYPE_CONNECT:
-                net.heard(*event.peer, now);
+                net.connected(*event.peer, now);
                 net.sendNow(event.peer, makeHello(applicationGuid, PLAYER_NAME));
                 break;
             case ENET_EVENT_TYPE_RECEIVE:
@@ -150,9 +150,18 @@ std::int32_t Client::send(const std::uint32_t size, const void* const data, cons
     if (server == nullptr) {
         return -1;
     }
-    // Every send is flushed to the socket before it returns, which is all a
-    // synchronous send asks for.
-    return net.sendNow(server, makePacket(PacketKind::game, data, size, flags)) ? 0 : -1;
+    // A synchronous send is on the socket before it returns; the others
+    // leave together with the frame's flush or the network thread's next pass.
+    ENetPacket* const packet = makePacket(PacketKind::game, data, size, flags);
+    const bool        sent   = (flags & DPNSEND_SYNC) != 0 ? net.sendNow(server, packet) : net.queue(server, packet);
+    return sent ? 0 : -1;
+}
+
+void Client::flush() {
+    const std::lock_guard<std::mutex> guard(net.lock);
+    if (net.get() != nullptr && server != nullptr) {
+        enet_host_flush(net.get());
+    }
 }
 
 void Client::close() {

@@ -17,6 +17,7 @@ public:
     std::int32_t send(std::uint32_t size, const void* data, std::uint32_t flags) override;
     // Ends the session, or the attempt still under way; no handler runs after it.
     void          close() override;
+    void          flush() override;
     std::uint32_t localPlayerId() const override;
 
     // The host turned this client away: it speaks another application.

@@ -16,6 +16,8 @@ public:
     virtual std::int32_t connect(const char* hostName);
     virtual std::int32_t send(std::uint32_t size, const void* data, std::uint32_t flags);
     virtual void         close();
+    // Sends at once what is queued (see IServer::flush).
+    virtual void flush();
     virtual ~IClient();
 
     // The id the host knows this player by, 0 until the connection completed.

@@ -30,6 +30,17 @@ std::int32_t IServer::host(const char*) {
     return 0;
 }
 
+void IServer::sendToPlayers(const std::uint32_t size, const void* const data, const std::uint32_t flags,
+                            const std::function<bool(std::uint32_t)>& wanted) {
+    for (const ClientRecord& player : clientList()) {
+        if (wanted(player.id)) {
+            sendTo(player.id, size, data, flags);
+        }
+    }
+}
+
+void IServer::flush() {}
+
 IServer::~IServer() = default;
 
 std::int32_t IServer::clientCount() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -28,6 +29,14 @@ public:
     virtual std::int32_t sendTo(std::uint32_t playerId, std::uint32_t size, const void* data, std::uint32_t flags);
     // 0 when the session is up; -1 (after telling the player why) when not.
     virtual std::int32_t host(const char* sessionName);
+    // One message to every listed player the filter wants. The base class
+    // sends to each in the list's order.
+    virtual void sendToPlayers(std::uint32_t size, const void* data, std::uint32_t flags,
+                               const std::function<bool(std::uint32_t)>& wanted);
+    // Sends at once what is queued. Sends without DPNSEND_SYNC are queued and
+    // leave together, at the end of the frame or on the network thread's
+    // next pass.
+    virtual void flush();
     virtual ~IServer();
 
     std::int32_t clientCount() const;

@@ -85,6 +85,15 @@ void NetHost::heard(const ENetPeer& peer, const enet_uint32 now) {
     lastHeard[static_cast<std::size_t>(&peer - host->peers)] = now;
 }
 
+void NetHost::connected(ENetPeer& peer, const enet_uint32 now) {
+    heard(peer, now);
+    // ENet drops unreliable packets when round trips grow, and on a lossy
+    // link it throttles them down to nothing. The only unreliable packets
+    // here are heartbeats, which must get through most of all.
+    peer.packetThrottle             = ENET_PEER_PACKET_THROTTLE_SCALE;
+    peer.packetThrottleDeceleration = 0;
+}
+
 std::vector<ENetPeer*> NetHost::keepAlive(const enet_uint32 now) {
     std::vector<ENetPeer*> silent;
     const bool             beat = now - lastHeartbeat >= HEARTBEAT_PERIOD_MS;

@@ -48,7 +48,10 @@ public:
     // packet or connection from a peer; `keepAlive` sends the heartbeats that
     // are due and returns the connected peers silent for too long, for the
     // caller to drop.
-    void                   heard(const ENetPeer& peer, enet_uint32 now);
+    void heard(const ENetPeer& peer, enet_uint32 now);
+    // A peer just connected: noted as heard, and its heartbeats made safe
+    // from ENet's throttle.
+    void                   connected(ENetPeer& peer, enet_uint32 now);
     std::vector<ENetPeer*> keepAlive(enet_uint32 now);
 
     std::mutex lock;

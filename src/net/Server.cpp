@@ -99,6 +99,7 @@ void Server::serviceLocked(ENetHost* const host) {
             case ENET_EVENT_TYPE_DISCONNECT:
                 if (const std::uint32_t id = playerIdOf(*event.peer); id != 0) {
                     arrivals.push_back({Arrival::What::left, id, {}, 0.0f});
+                    playerPeers.erase(id);
                 }
                 setPlayerId(*event.peer, 0);
                 break;
@@ -112,7 +113,7 @@ void Server::serviceLocked(ENetHost* const host) {
 
 void Server::onConnect(ENetPeer& peer, const enet_uint32 now) {
     setPlayerId(peer, 0);  // a player only once it has said hello
-    net.heard(peer, now);
+    net.connected(peer, now);
     ENetHost* const host = net.get();
     watches.resize(host->peerCount);
     watches[static_cast<std::size_t>(&peer - host->peers)] = {now, now, 0, 0};
@@ -161,6 +162,7 @@ void Server::dropLatePeers(ENetHost* const host, const enet_uint32 now) {
 void Server::cutOff(ENetPeer& peer, const enet_uint32 reason) {
     if (const std::uint32_t id = playerIdOf(peer); id != 0) {
         arrivals.push_back({Arrival::What::left, id, {}, 0.0f});
+        playerPeers.erase(id);
     }
     setPlayerId(peer, 0);
     enet_peer_disconnect_now(&peer, reason);
@@ -202,6 +204,7 @@ void Server::onReceive(ENetPeer& peer, const ENetPacket& packet) {
 void Server::welcome(ENetPeer& peer) {
     const std::uint32_t id = nextPlayerId++;
     setPlayerId(peer, id);
+    playerPeers[id] = &peer;
     net.sendNow(&peer, makeWelcome(id, sessionName.c_str()));
     arrivals.push_back({Arrival::What::joined, id, {}, 0.0f});
 }
@@ -242,13 +245,15 @@ void Server::handOver() {
 }
 
 ENetPeer* Server::peerOf(const std::uint32_t playerId) const {
-    ENetHost* const host = net.get();
-    for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
-        if (playerIdOf(*peer) == playerId && peer->state == ENET_PEER_STATE_CONNECTED) {
-            return peer;
-        }
+    const auto found = playerPeers.find(playerId);
+    if (found == playerPeers.end() || found->second->state != ENET_PEER_STATE_CONNECTED) {
+        return nullptr;
     }
-    return nullptr;
+    return found->second;
+}
+
+bool Server::deliver(ENetPeer* const peer, ENetPacket* const packet, const std::uint32_t flags) {
+    return (flags & DPNSEND_SYNC) != 0 ? net.sendNow(peer, packet) : net.queue(peer, packet);
 }
 
 std::int32_t Server::sendTo(const std::uint32_t playerId, const std::uint32_t size, const void* const data,
@@ -261,11 +266,43 @@ std::int32_t Server::sendTo(const std::uint32_t playerId, const std::uint32_t si
     if (peer == nullptr) {
         return -1;
     }
-    return net.sendNow(peer, makePacket(PacketKind::game, data, size, flags)) ? 0 : -1;
+    return deliver(peer, makePacket(PacketKind::game, data, size, flags), flags) ? 0 : -1;
+}
+
+void Server::sendToPlayers(const std::uint32_t size, const void* const data, const std::uint32_t flags,
+                           const std::function<bool(std::uint32_t)>& wanted) {
+    if (net.get() == nullptr) {
+        return;
+    }
+    const std::lock_guard<std::mutex> guard(net.lock);
+    // One packet for everyone: ENet counts its references and frees it after the last send.
+    ENetPacket* const packet = makePacket(PacketKind::game, data, size, flags);
+    if (packet == nullptr) {
+        return;
+    }
+    for (const auto& [id, peer] : playerPeers) {
+        if (peer->state == ENET_PEER_STATE_CONNECTED && wanted(id)) {
+            enet_peer_send(peer, 0, packet);
+        }
+    }
+    if (packet->referenceCount == 0) {
+        enet_packet_destroy(packet);
+    } else if ((flags & DPNSEND_SYNC) != 0) {
+        enet_host_flush(net.get());
+    }
+}
+
+void Server::flush() {
+    if (net.get() == nullptr) {
+        return;
+    }
+    const std::lock_guard<std::mutex> guard(net.lock);
+    enet_host_flush(net.get());
 }
 
 void Server::close() {
     net.stop();
+    playerPeers.clear();
     net.disconnectAll(0, CLOSE_TIMEOUT_MS);
     arrivals.clear();
 }

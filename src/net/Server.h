@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "net/IServer.h"
@@ -14,6 +15,9 @@ public:
 
     std::int32_t host(const char* sessionName) override;
     std::int32_t sendTo(std::uint32_t playerId, std::uint32_t size, const void* data, std::uint32_t flags) override;
+    void         sendToPlayers(std::uint32_t size, const void* data, std::uint32_t flags,
+                               const std::function<bool(std::uint32_t)>& wanted) override;
+    void         flush() override;
     // Ends the session for every player; no handler runs after it.
     void close() override;
 
@@ -45,6 +49,8 @@ private:
     void      measureRoundTrips(ENetHost* host);
     void      handOver();
     ENetPeer* peerOf(std::uint32_t playerId) const;
+    // Queues the packet (taking it over), or sends it at once for a synchronous send.
+    bool deliver(ENetPeer* peer, ENetPacket* packet, std::uint32_t flags);
 
     const Guid applicationGuid;
     NetHost    net;
@@ -54,4 +60,6 @@ private:
     enet_uint32            lastMeasure  = 0;
     std::vector<Arrival>   arrivals;
     std::vector<PeerWatch> watches;
+    // Each player's peer, under the lock: a send finds its peer at once.
+    std::unordered_map<std::uint32_t, ENetPeer*> playerPeers;
 };

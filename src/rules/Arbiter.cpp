@@ -116,11 +116,9 @@ void Arbiter::broadcast(const MessageBuffer& message, const std::uint32_t flags,
         return;
     }
     const std::uint32_t own = ownPlayerId();
-    for (const ClientRecord& player : server->clientList()) {
-        if (player.id != own && player.id != excluded && playersInGame.count(player.id) != 0) {
-            server->sendTo(player.id, static_cast<std::uint32_t>(message.size()), message.data(), flags);
-        }
-    }
+    server->sendToPlayers(
+        static_cast<std::uint32_t>(message.size()), message.data(), flags,
+        [&](const std::uint32_t id) { return id != own && id != excluded && playersInGame.count(id) != 0; });
 }
 
 void Arbiter::update() {

@@ -264,7 +264,11 @@ void Executor::applyAvatarStatus(const AvatarStatusMessage& status) {
     if (avatar == nullptr) {
         return;
     }
-    avatar->pos = status.pos;
+    // A live avatar steered here goes where its keys take it: this machine
+    // has moved it on since the host counted, and its next report says where.
+    if (avatar != gameSession().keyboardAvatar() || status.hp <= 0) {
+        avatar->pos = status.pos;
+    }
     if ((status.hp <= 0) != (avatar->hp <= 0)) {
         applyHp(status.avatarId, status.hp);  // a death or a life this machine has not seen
     } else if (status.hp > 0) {
