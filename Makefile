@@ -47,6 +47,8 @@ fuzz: deps
 bench: build
 	./$(BUILD_DIR)/bench/world_bench
 	./$(BUILD_DIR)/bench/net_bench
+	./$(BUILD_DIR)/bench/host_load
+	bash tests/with-xvfb.sh ./$(BUILD_DIR)/bench/draw_bench
 	bash bench/quit_time.sh $(BUILD_DIR)
 
 clean:

@@ -48,4 +48,10 @@ void worldUpdate(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(worldUpdate)->Args({2, 0})->Args({8, 32})->Args({16, 128})->Args({32, 512});
+BENCHMARK(worldUpdate)
+    ->Args({2, 0})
+    ->Args({8, 32})
+    ->Args({16, 128})
+    ->Args({32, 512})
+    ->Args({256, 768})
+    ->Args({256, 3840});

@@ -158,10 +158,7 @@ std::int32_t Client::send(const std::uint32_t size, const void* const data, cons
 }
 
 void Client::flush() {
-    const std::lock_guard<std::mutex> guard(net.lock);
-    if (net.get() != nullptr && server != nullptr) {
-        enet_host_flush(net.get());
-    }
+    net.requestFlush();
 }
 
 void Client::close() {

@@ -1,6 +1,13 @@
 #include "net/NetHost.h"
 
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
 
 #include "net/NetTypes.h"
 #include "net/WireProtocol.h"
@@ -10,6 +17,7 @@ namespace {
 // How long the service thread sleeps on a silent socket: the bound on how
 // late a close is noticed and how far apart ENet's resend timers are checked.
 constexpr enet_uint32 SOCKET_WAIT_MS = 5;
+constexpr int         PASS_PAUSE_US  = 1000;
 
 void initializeEnetOnce() {
     static const bool ENET_INITIALIZED = [] {
@@ -29,6 +37,9 @@ NetHost::~NetHost() {
     if (host != nullptr) {
         enet_host_destroy(host);
     }
+    if (wake >= 0) {
+        ::close(wake);
+    }
 }
 
 bool NetHost::create(const ENetAddress* const address, const std::size_t peerCount) {
@@ -40,7 +51,12 @@ bool NetHost::create(const ENetAddress* const address, const std::size_t peerCou
     // ENet refuses much larger packets before it gathers their fragments;
     // the receivers drop anything above MAX_MESSAGE_SIZE themselves.
     host->maximumPacketSize = MAX_MESSAGE_SIZE + 16;
+    // Game messages are runs of small int32 fields: ENet's range coder
+    // shrinks a frame's worth to about a third (see the protocol notes).
+    enet_host_compress_with_range_coder(host);
+    wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     lastHeard.assign(host->peerCount, 0);
+    lastSent.assign(host->peerCount, 0);
     return true;
 }
 
@@ -51,6 +67,16 @@ void NetHost::start(std::function<void(ENetHost*)> newServiceLocked, std::functi
     thread        = std::thread(&NetHost::serviceLoop, this);
 }
 
+double NetHost::serviceCpuSeconds() {
+    clockid_t clock = 0;
+    timespec  used{};
+    if (!thread.joinable() || pthread_getcpuclockid(thread.native_handle(), &clock) != 0 ||
+        clock_gettime(clock, &used) != 0) {
+        return 0.0;
+    }
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9;
+}
+
 void NetHost::stop() {
     stopping = true;
     if (thread.joinable()) {
@@ -58,15 +84,30 @@ void NetHost::stop() {
     }
 }
 
+void NetHost::requestFlush() {
+    if (wake >= 0) {
+        const std::uint64_t            one     = 1;
+        [[maybe_unused]] const ssize_t written = ::write(wake, &one, sizeof one);
+    }
+}
+
 void NetHost::serviceLoop() {
     while (!stopping) {
-        enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE | ENET_SOCKET_WAIT_INTERRUPT;
-        enet_socket_wait(host->socket, &condition, SOCKET_WAIT_MS);
+        // Wakes for a datagram, for a flush the game asked for, or after the wait.
+        pollfd ready[2] = {{host->socket, POLLIN, 0}, {wake, POLLIN, 0}};
+        if (::poll(ready, wake >= 0 ? 2 : 1, static_cast<int>(SOCKET_WAIT_MS)) > 0 &&
+            (ready[1].revents & POLLIN) != 0) {
+            std::uint64_t                  count = 0;
+            [[maybe_unused]] const ssize_t got   = ::read(wake, &count, sizeof count);
+        }
         {
             const std::lock_guard<std::mutex> guard(lock);
             serviceLocked(host);
         }
         handOver();
+        // With many peers every datagram would wake a pass over all of
+        // them; a short pause lets a pass take what arrived meanwhile.
+        std::this_thread::sleep_for(std::chrono::microseconds(PASS_PAUSE_US));
     }
 }
 
@@ -78,6 +119,7 @@ bool NetHost::queue(ENetPeer* const peer, ENetPacket* const packet) {
         enet_packet_destroy(packet);
         return false;
     }
+    lastSent[static_cast<std::size_t>(peer - host->peers)] = enet_time_get();
     return true;
 }
 
@@ -104,10 +146,11 @@ std::vector<ENetPeer*> NetHost::keepAlive(const enet_uint32 now) {
         if (peer->state != ENET_PEER_STATE_CONNECTED) {
             continue;
         }
-        if (now - lastHeard[static_cast<std::size_t>(peer - host->peers)] > SILENCE_LIMIT_MS) {
+        const auto index = static_cast<std::size_t>(peer - host->peers);
+        if (now - lastHeard[index] > SILENCE_LIMIT_MS) {
             silent.push_back(peer);
-        } else if (beat) {
-            queue(peer, makeHeartbeat());
+        } else if (beat && now - lastSent[index] >= HEARTBEAT_PERIOD_MS) {
+            queue(peer, makeHeartbeat());  // only a peer sent nothing else lately needs one
         }
     }
     if (beat) {

@@ -41,8 +41,11 @@ public:
     // caller holds the lock.
     bool sendNow(ENetPeer* peer, ENetPacket* packet);
 
-    // Queues a packet without flushing: it leaves with the next flush or pass.
+    // Queues a packet without flushing: it leaves with the next pass.
     bool queue(ENetPeer* peer, ENetPacket* packet);
+    // Wakes the service thread, whose pass sends everything queued: the
+    // caller pays neither the compression nor the system calls. Needs no lock.
+    void requestFlush();
 
     // Liveness, on the service thread under the lock. `heard` notes any
     // packet or connection from a peer; `keepAlive` sends the heartbeats that
@@ -53,6 +56,9 @@ public:
     // from ENet's throttle.
     void                   connected(ENetPeer& peer, enet_uint32 now);
     std::vector<ENetPeer*> keepAlive(enet_uint32 now);
+
+    // CPU time the service thread has used so far, in seconds.
+    double serviceCpuSeconds();
 
     std::mutex lock;
 
@@ -65,5 +71,7 @@ private:
     std::function<void(ENetHost*)> serviceLocked;
     std::function<void()>          handOver;
     std::vector<enet_uint32>       lastHeard;  // by peer index
+    std::vector<enet_uint32>       lastSent;   // by peer index
     enet_uint32                    lastHeartbeat = 0;
+    int                            wake          = -1;  // eventfd the service thread also waits on
 };

@@ -293,11 +293,18 @@ void Server::sendToPlayers(const std::uint32_t size, const void* const data, con
 }
 
 void Server::flush() {
-    if (net.get() == nullptr) {
-        return;
+    net.requestFlush();
+}
+
+Server::Traffic Server::traffic() {
+    Traffic totals;
+    if (net.get() != nullptr) {
+        const std::lock_guard<std::mutex> guard(net.lock);
+        totals = {net.get()->totalSentData, net.get()->totalSentPackets, net.get()->totalReceivedData,
+                  net.get()->totalReceivedPackets, 0.0};
     }
-    const std::lock_guard<std::mutex> guard(net.lock);
-    enet_host_flush(net.get());
+    totals.serviceCpuSeconds = net.serviceCpuSeconds();
+    return totals;
 }
 
 void Server::close() {

@@ -21,6 +21,13 @@ public:
     // Ends the session for every player; no handler runs after it.
     void close() override;
 
+    // What crossed the host's socket so far, for measuring.
+    struct Traffic {
+        std::uint64_t bytesOut = 0, packetsOut = 0, bytesIn = 0, packetsIn = 0;
+        double        serviceCpuSeconds = 0.0;
+    };
+    Traffic traffic();
+
 private:
     struct Arrival {
         enum class What { joined, left, message, roundTrip } what;

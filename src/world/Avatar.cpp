@@ -67,18 +67,24 @@ void Avatar::turnToControls(const int dx, const int dy) {
     }
 }
 
-void Avatar::step(const int dx, const int dy) {
-    const CWorld&  world = CWorld::instance();
-    const Position diagonal{pos.x + dx, pos.y + dy};
-    const Position vertical{pos.x, pos.y + dy};
-    const Position horizontal{pos.x + dx, pos.y};
+Position stepFrom(const CWorld& world, const Position from, const int dx, const int dy) {
+    const Position diagonal{from.x + dx, from.y + dy};
+    const Position vertical{from.x, from.y + dy};
+    const Position horizontal{from.x + dx, from.y};
     if (!world.isBlocked(diagonal)) {
-        pos = diagonal;
-    } else if (!world.isBlocked(vertical)) {
-        pos = vertical;
-    } else if (!world.isBlocked(horizontal)) {
-        pos = horizontal;
+        return diagonal;
     }
+    if (!world.isBlocked(vertical)) {
+        return vertical;
+    }
+    if (!world.isBlocked(horizontal)) {
+        return horizontal;
+    }
+    return from;
+}
+
+void Avatar::step(const int dx, const int dy) {
+    pos = stepFrom(CWorld::instance(), pos, dx, dy);
 }
 
 void Avatar::draw() const {

@@ -6,6 +6,12 @@
 #include "world/Controller.h"
 #include "world/Object.h"
 
+class CWorld;
+
+// Where one step along (dx, dy) takes a mover from a cell: diagonally when
+// that cell is free, else along y, else along x, else nowhere.
+Position stepFrom(const CWorld& world, Position from, int dx, int dy);
+
 // A player's figure. Every machine moves every avatar by its control flags;
 // only the one steered here has a controller.
 class Avatar : public CObject {

@@ -58,6 +58,10 @@ public:
     // A new OpenGL context holds none of the lists drawing made in the old one.
     void forgetDrawing();
 
+    // Off, the map's quads are sent one by one every frame, as they once
+    // were; for measuring what the recorded map saves.
+    bool recordMap = true;
+
     using ObjectList = std::list<std::unique_ptr<CObject>>;
     const ObjectList& getObjects() const { return objects; }
 
@@ -68,6 +72,7 @@ private:
     void offerPairs(CObject& a, std::uint32_t order);
     void drawCells() const;
     void sendCellQuads() const;
+    void sendCellRuns() const;
 
     MapCells   cells{};
     ObjectList objects;
