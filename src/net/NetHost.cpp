@@ -84,7 +84,7 @@ void NetHost::stop() {
     }
 }
 
-void NetHost::requestFlush() {
+void NetHost::requestFlush() const {
     if (wake >= 0) {
         const std::uint64_t            one     = 1;
         [[maybe_unused]] const ssize_t written = ::write(wake, &one, sizeof one);

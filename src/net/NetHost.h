@@ -45,7 +45,7 @@ public:
     bool queue(ENetPeer* peer, ENetPacket* packet);
     // Wakes the service thread, whose pass sends everything queued: the
     // caller pays neither the compression nor the system calls. Needs no lock.
-    void requestFlush();
+    void requestFlush() const;
 
     // Liveness, on the service thread under the lock. `heard` notes any
     // packet or connection from a peer; `keepAlive` sends the heartbeats that

@@ -32,7 +32,7 @@ public:
 private:
     std::vector<Entry>&             bucketFor(Position cell);
     static void                     insertSorted(std::vector<Entry>& bucket, Entry entry);
-    std::vector<std::vector<Entry>> buckets = std::vector<std::vector<Entry>>(MAPSIZE * MAPSIZE);
+    std::vector<std::vector<Entry>> buckets = std::vector<std::vector<Entry>>(std::size_t{MAPSIZE} * MAPSIZE);
     std::vector<std::size_t>        used;     // buckets holding something, for clear
     std::vector<Entry>              outside;  // objects off the grid, which no rule forbids
 };

@@ -106,7 +106,7 @@ public:
     }
 
 private:
-    bool keepRunning() {
+    bool keepRunning() const {
         char          line[64];
         const ssize_t got = ::read(STDIN_FILENO, line, sizeof line);
         if (got <= 0 || std::strncmp(line, "quit", 4) == 0) {
