@@ -32,5 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* const data, const std:
     roundTrip<PowerupTakenMessage>(bytes, decodePowerupTaken, encodePowerupTaken);
     roundTrip<PowerupSpawnMessage>(bytes, decodePowerupSpawn, encodePowerupSpawn);
     roundTrip<AvatarStatusMessage>(bytes, decodeAvatarStatus, encodeAvatarStatus);
+    roundTrip<AvatarAddMessage>(bytes, decodeAvatarAdd, encodeAvatarAdd);
+    roundTrip<AvatarNameMessage>(bytes, decodeAvatarName, encodeAvatarName);
     return 0;
 }

@@ -30,6 +30,8 @@ MESSAGES = {
     "taken": fields(1108, 500, 100),
     "spawn": fields(1109, 1, 7, 0, 102),
     "status": fields(1110, 500, 1, 6, 60, 100, 20),
+    "add": fields(1111, 502, 2, 6),
+    "name": fields(1112, 500, 3) + b"Ann",
 }
 
 
@@ -62,9 +64,10 @@ for name, packet in {"hello": b"\x01" + bytes.fromhex("3e49e9edc86a154f8d018b163
     write("packets", name, packet)
 write("executor", "game", pieces(MESSAGES["your_avatar"], MESSAGES["world_setup"], MESSAGES["state"],
                                   MESSAGES["hp"], MESSAGES["taken"], MESSAGES["spawn"], MESSAGES["status"],
-                                  MESSAGES["respawn"], MESSAGES["score"], MESSAGES["remove"]))
+                                  MESSAGES["respawn"], MESSAGES["score"], MESSAGES["add"], MESSAGES["name"], MESSAGES["remove"]))
 write("arbiter", "players", pieces(fields(1103, 11, 0, 1, 0, 0, 1, 2, 5), fields(1103, 11, 0, 0, 0, 0, 0, 2, 5),
-                                   fields(1104, 12), sender=2) + pieces(fields(1104, 12), fields(2), sender=3))
+                                   fields(1104, 12), sender=2) + pieces(fields(1104, 12), fields(2), sender=3)
+      + pieces(fields(1), sender=4))
 with open(os.path.join(os.path.dirname(ROOT), "..", "Levels", "map2.raw"), "rb") as f:
     write("map", "map2", f.read())
 write("map", "short", b"\1" * 100)

@@ -91,10 +91,10 @@ void RoguePeer::sendGame(const MessageBuffer& message, const bool reliable) {
     sendPacket(packet, reliable);
 }
 
-void RoguePeer::sendHello(const Guid& guid) {
+void RoguePeer::sendHello(const Guid& guid, const std::string& name) {
     ByteWriter hello;
     hello.putBytes("\x01", 1).putU32(guid.data1).putU16(guid.data2).putU16(guid.data3);
-    hello.putBytes(guid.data4.data(), guid.data4.size()).putBytes("rogue", 6);
+    hello.putBytes(guid.data4.data(), guid.data4.size()).putBytes(name.data(), name.size()).putBytes("", 1);
     sendPacket(hello.bytes());
 }
 

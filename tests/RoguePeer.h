@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "net/NetHost.h"
@@ -26,7 +27,7 @@ public:
     // A whole packet, its kind byte included.
     void sendPacket(const std::vector<std::uint8_t>& packet, bool reliable = true);
     void sendGame(const MessageBuffer& message, bool reliable = true);
-    void sendHello(const Guid& guid = APPLICATION_GUID);
+    void sendHello(const Guid& guid = APPLICATION_GUID, const std::string& name = "rogue");
     void sendWelcome(std::uint32_t playerId);
 
     bool        connected() const { return isConnected; }

@@ -183,6 +183,34 @@ TEST_F(PlayerMessages, TheHostsStatusReplacesThisMachinesCount) {
     EXPECT_EQ(mine.pos, (Position{9, 10})) << "but lies where the host says it fell";
 }
 
+TEST_F(PlayerMessages, APlayerWhoJoinedLaterAppearsOnceOnFloor) {
+    Avatar& avatar = addAvatar(5, 5);
+    receive(encodeAvatarAdd({900, {7, 7}}));
+    receive(encodeAvatarAdd({900, {8, 8}}));        // the same id again
+    receive(encodeAvatarAdd({avatar.id, {9, 9}}));  // an id in use
+    receive(encodeAvatarAdd({901, {0, 7}}));        // in the wall
+    ASSERT_NE(findAvatar(900), nullptr);
+    EXPECT_EQ(findAvatar(900)->pos, (Position{7, 7}));
+    EXPECT_EQ(avatar.pos, (Position{5, 5}));
+    EXPECT_EQ(findAvatar(901), nullptr);
+    EXPECT_EQ(world().getObjects().size(), 2u);
+}
+
+TEST_F(PlayerMessages, NamesAreCleanedAgainOnArrival) {
+    Avatar& avatar = addAvatar(5, 5);
+    receive(encodeAvatarName({avatar.id, "Bob"}));
+    EXPECT_EQ(avatar.name, "Bob");
+    receive(encodeAvatarName({avatar.id,
+                              "\x07"
+                              "Eve\x1b]0;owned\x07 the great and terrible"}));
+    EXPECT_EQ(avatar.name, "Eve]0;owned the");
+    receive(encodeAvatarName({4242, "Nobody"}));  // no such avatar: nothing happens
+    MessageBuffer lying = encodeAvatarName({avatar.id, "Mallory"});
+    lying[8]            = 200;  // a length past the end
+    receive(lying);
+    EXPECT_EQ(avatar.name, "Eve]0;owned the");
+}
+
 TEST_F(PlayerMessages, HostileValuesAreHeldToWhatTheRulesCanProduce) {
     Avatar& avatar = addAvatar(5, 5);
     receive(encodeAvatarHp({avatar.id, INT32_MAX}));

@@ -13,6 +13,7 @@
 #include "RoguePeer.h"
 #include "net/ByteCodec.h"
 #include "rules/GameMessages.h"
+#include "rules/PlayerName.h"
 #include "world/Powerup.h"
 
 namespace {
@@ -32,7 +33,7 @@ std::vector<MessageBuffer> everyMessage(const std::vector<std::int32_t>& ids, co
     std::mt19937                    random(seed);
     const std::vector<std::int32_t> values = edgeValues(ids);
     std::vector<MessageBuffer>      batch;
-    for (std::int32_t id = MSG_YOUR_AVATAR - 1; id <= MSG_AVATAR_STATUS + 1; ++id) {
+    for (std::int32_t id = MSG_YOUR_AVATAR - 1; id <= LAST_GAME_MESSAGE + 1; ++id) {
         for (const std::int32_t kind : {id, 1, 2, 3, -1}) {
             for (std::size_t length = 0; length <= 44; ++length) {
                 ByteWriter message;
@@ -111,6 +112,26 @@ TEST_F(HostileLan, EveryMessageAtEveryLengthFromAPlayerChangesNothingItMayNot) {
     EXPECT_EQ(host["x"], honest["x"]);
     EXPECT_EQ(host["y"], honest["y"]);
     EXPECT_TRUE(rogue.connected()) << "a player sending nonsense at a player's pace may stay";
+}
+
+TEST_F(HostileLan, AHostileNameReachesEveryScreenCleaned) {
+    const std::string hostile = "\x1b[2J\xff Evil\nName that is far too long" + std::string(5000, 'x');
+    ASSERT_NO_FATAL_FAILURE(hostGame());
+    ASSERT_TRUE(rogue.connectTo("127.0.0.1"));
+    rogue.sendHello(APPLICATION_GUID, hostile);
+    PlayerProcess& honest = addMachine("honest");
+    ASSERT_EQ(honest.command("name Ann"), "ok");
+    ASSERT_EQ(honest.command("join 127.0.0.1"), "ok");
+    ASSERT_TRUE(
+        framesUntil([](const std::vector<json>& w) { return w[0]["clients"] == 3 && w[1]["state"] == "connected"; }));
+    all("pace on");
+    ASSERT_NO_FATAL_FAILURE(pressEnter());
+    all("seconds 0.5");
+    const std::int32_t rogueId = rogueAvatar();
+    for (const json& world : worlds()) {
+        EXPECT_EQ(objectWithId(world, rogueId)["name"], "[2J EvilName th");
+        EXPECT_EQ(objectWithId(world, worlds()[1]["localAvatar"].get<int>())["name"], "Ann");
+    }
 }
 
 TEST_F(HostileLan, AFloodIsCutOffAndTheGameGoesOn) {

@@ -3,6 +3,7 @@
 #include "GameDoubles.h"
 #include "net/ByteCodec.h"
 #include "rules/GameMessages.h"
+#include "rules/PlayerName.h"
 
 namespace {
 
@@ -43,6 +44,15 @@ TEST(MessageLayout, FixedMessagesHoldTheirFieldsAtTheirOffsets) {
     EXPECT_EQ(encodeScore({4, 300}), fields({1107, 4, 300}));
     EXPECT_EQ(encodePowerupTaken({4, 8}), fields({1108, 4, 8}));
     EXPECT_EQ(encodePowerupSpawn({{7, 9}, 1, 123}), fields({1109, 7, 9, 1, 123}));
+    EXPECT_EQ(encodeAvatarStatus({4, {7, 9}, 60, 300, 12}), fields({1110, 4, 7, 9, 60, 300, 12}));
+    EXPECT_EQ(encodeAvatarAdd({4, {7, 9}}), fields({1111, 4, 7, 9}));
+    MessageBuffer named = fields({1112, 4, 3});
+    named.insert(named.end(), {'A', 'n', 'n'});
+    EXPECT_EQ(encodeAvatarName({4, "Ann"}), named);
+    EXPECT_EQ(decodeAvatarName(named)->name, "Ann");
+    named.push_back('!');
+    EXPECT_FALSE(decodeAvatarName(named)) << "the length must match what arrived";
+    EXPECT_EQ(encodeAvatarName({4, std::string(100, 'x')}).size(), AVATAR_NAME_HEAD + MAX_NAME_BYTES);
 
     EXPECT_EQ(encodeAvatarState({}).size(), AVATAR_STATE_SIZE);
     EXPECT_EQ(encodePowerupSpawn({}).size(), POWERUP_SPAWN_SIZE);
@@ -84,17 +94,23 @@ TEST(MessageLayout, AnyKindButZeroIsAnAvatarEntry) {
 
 TEST(MessageReading, MessagesShorterThanTheirLayoutAreRefused) {
     const MessageBuffer whole[] = {
-        encodeYourAvatar(1),        encodeAvatarState({1, 0, 0, 0, 0, 0, {1, 1}}),
-        encodeAvatarRemove(1),      encodeAvatarRespawn({1, {1, 1}}),
-        encodeAvatarHp({1, 1}),     encodeScore({1, 1}),
-        encodePowerupTaken({1, 1}), encodePowerupSpawn({{1, 1}, 0, 1}),
+        encodeYourAvatar(1),
+        encodeAvatarState({1, 0, 0, 0, 0, 0, {1, 1}}),
+        encodeAvatarRemove(1),
+        encodeAvatarRespawn({1, {1, 1}}),
+        encodeAvatarHp({1, 1}),
+        encodeScore({1, 1}),
+        encodePowerupTaken({1, 1}),
+        encodePowerupSpawn({{1, 1}, 0, 1}),
+        encodeAvatarStatus({1, {1, 1}, 1, 1, 1}),
+        encodeAvatarAdd({1, {1, 1}}),
     };
     for (const MessageBuffer& message : whole) {
         const MessageBuffer cut(message.begin(), message.end() - 1);
         SCOPED_TRACE(messageId(message));
         EXPECT_FALSE(decodeYourAvatar(cut) || decodeAvatarState(cut) || decodeAvatarRemove(cut) ||
                      decodeAvatarRespawn(cut) || decodeAvatarHp(cut) || decodeScore(cut) || decodePowerupTaken(cut) ||
-                     decodePowerupSpawn(cut));
+                     decodePowerupSpawn(cut) || decodeAvatarStatus(cut) || decodeAvatarAdd(cut));
     }
     EXPECT_FALSE(decodeAvatarHp(encodeScore({1, 1}))) << "another id is not read as this one";
     EXPECT_EQ(messageId(MessageBuffer{1, 2, 3}), -1);

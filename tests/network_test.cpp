@@ -92,4 +92,29 @@ TEST_F(Lan, AVanishedPlayerOrHostIsNoticedWithinFiveSeconds) {
     ::kill(machines[0]->processId(), SIGCONT);
 }
 
+TEST_F(Lan, APlayerWhoJoinsARunningGameHoldsTheSameWorldAsEveryoneElse) {
+    startGame(2, hostAddress());
+    all("pace on");
+    playAtRandom(8, 0.25, 21);
+    releaseEverything();
+
+    PlayerProcess& latecomer = addMachine("latecomer");
+    ASSERT_EQ(latecomer.command("name Late Comer"), "ok");
+    ASSERT_EQ(latecomer.command("join " + hostAddress()), "ok");
+    ASSERT_TRUE(framesUntil([](const std::vector<json>& w) {
+        const json& late = w.back();
+        return late["state"] == "running" && !late["localAvatar"].is_null() &&
+               std::all_of(w.begin(), w.end(), [&](const json& one) {
+                   return !objectWithId(one, late["localAvatar"].get<int>()).is_null();
+               });
+    }));
+    all("seconds 1");
+    std::vector<json> agreed;
+    EXPECT_TRUE(digestsAgreeWithin(1.0, agreed));
+    for (const json& world : agreed) {
+        EXPECT_EQ(objectWithId(world, agreed.back()["localAvatar"].get<int>())["name"], "Late Comer");
+        EXPECT_FALSE(objectWithId(world, agreed[0]["localAvatar"].get<int>())["name"].get<std::string>().empty());
+    }
+}
+
 }  // namespace

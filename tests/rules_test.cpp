@@ -125,10 +125,18 @@ TEST_F(HostRules, NewGamePlacesEverythingFromTheSharedGeneratorAndSendsEachPlaye
 
     const MessageBuffer setup = encodeWorldSetup(describeWorld("Levels/map2.raw"));
     EXPECT_EQ(setup.size(), 228u + 3 * 16);
+    // Each remote player then hears every avatar's name.
+    EXPECT_EQ(placed[1]->name, "Player " + std::to_string(P1));
+    EXPECT_EQ(placed[0]->name, CGame::instance().localPlayerName());
     std::vector<SentMessage> expected;
     for (const Avatar* avatar : placed) {
         expected.push_back({avatar->playerId, encodeYourAvatar(avatar->id), SEND_NEW_GAME});
         expected.push_back({avatar->playerId, setup, SEND_NEW_GAME});
+        for (const Avatar* named : placed) {
+            if (avatar->playerId != OWN) {
+                expected.push_back({avatar->playerId, encodeAvatarName({named->id, named->name}), SEND_RULE_OUTCOME});
+            }
+        }
     }
     EXPECT_EQ(server->sent, expected);
 }
@@ -357,6 +365,51 @@ TEST_F(RunningGame, InputGoesToEveryoneButTheOwnerAndLateJoinersHearNothing) {
     own.setRight(1);
     rules->avatarInputChanged(own);
     EXPECT_EQ(server->sent, toPlayers(encodeAvatarState(stateOf(own)), SEND_STATE_TO_PLAYERS, {P1, P2}));
+}
+
+TEST_F(RunningGame, APlayerWhoJoinsARunningGameGetsAnAvatarTheWorldAndThenEverything) {
+    Avatar& other = playerAvatar(P1, 5, 5);
+    other.hp      = 40;
+    server->join(3);
+    server->sent.clear();
+    server->incoming.push({3, noticeBuffer(NET_PLAYER_CREATED)});
+    rules->update();
+
+    const auto& added = static_cast<const Avatar&>(*world().getObjects().back());
+    ASSERT_EQ(added.playerId, 3u);
+    EXPECT_FALSE(world().isBlocked(added.pos));
+    ASSERT_GE(server->sent.size(), 6u);
+    // The others add it; the newcomer gets its avatar and the world as it stands.
+    EXPECT_EQ(server->sent[0], (SentMessage{P1, encodeAvatarAdd({added.id, added.pos}), SEND_RULE_OUTCOME}));
+    EXPECT_EQ(server->sent[1], (SentMessage{P2, encodeAvatarAdd({added.id, added.pos}), SEND_RULE_OUTCOME}));
+    EXPECT_EQ(server->sent[2], (SentMessage{P1, encodeAvatarName({added.id, "Player 3"}), SEND_RULE_OUTCOME}));
+    EXPECT_EQ(server->sent[4], (SentMessage{3, encodeYourAvatar(added.id), SEND_NEW_GAME}));
+    EXPECT_EQ(messageId(server->sent[5].bytes), MSG_WORLD_SETUP);
+    const auto status = std::find(server->sent.begin(), server->sent.end(),
+                                  SentMessage{3, encodeAvatarStatus(statusOf(other)), SEND_RULE_OUTCOME});
+    EXPECT_NE(status, server->sent.end()) << "hit points, score and ammunition as they stand";
+
+    server->sent.clear();
+    server->incoming.push({3, noticeBuffer(NET_PLAYER_CREATED)});  // said twice: nothing more
+    rules->update();
+    rules->avatarInputChanged(other);
+    EXPECT_EQ(server->sent, toPlayers(encodeAvatarState(stateOf(other)), SEND_STATE_TO_PLAYERS, {P2, 3}));
+}
+
+TEST_F(RunningGame, NamesFromTheNetworkAreCleanedAndMadeUnique) {
+    server->joinAs(3, "\x1b[2J Ann\n\xff");
+    server->joinAs(4, "Ann");
+    server->incoming.push({3, noticeBuffer(NET_PLAYER_CREATED)});
+    server->incoming.push({4, noticeBuffer(NET_PLAYER_CREATED)});
+    rules->update();
+    const auto& objects = world().getObjects();
+    EXPECT_EQ(static_cast<const Avatar&>(**std::prev(objects.end(), 2)).name, "[2J Ann");
+    EXPECT_EQ(static_cast<const Avatar&>(*objects.back()).name, "Ann");
+
+    server->joinAs(5, "  Ann  ");
+    server->incoming.push({5, noticeBuffer(NET_PLAYER_CREATED)});
+    rules->update();
+    EXPECT_EQ(static_cast<const Avatar&>(*world().getObjects().back()).name, "Ann 2");
 }
 
 class JoinedRules : public WorldTest {

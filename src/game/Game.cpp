@@ -8,6 +8,7 @@
 #include "rules/Arbiter.h"
 #include "rules/Executor.h"
 #include "rules/LocalArbiter.h"
+#include "rules/PlayerName.h"
 #include "world/World.h"
 
 namespace {
@@ -51,6 +52,10 @@ Avatar* CGame::keyboardAvatar() {
 
 void CGame::setKeyboardAvatar(Avatar* const avatar) {
     localAvatar = avatar;
+}
+
+std::string CGame::localPlayerName() const {
+    return playerName.empty() ? loginName() : cleanPlayerName(playerName);
 }
 
 bool CGame::isWaitingForWorld() const {
@@ -144,6 +149,7 @@ void CGame::hostGame() {
         return;
     }
     client = makeClient();
+    client->setPlayerName(localPlayerName());
     client->connect(LOOPBACK_ADDRESS);
     state = state_hosting;
 }
@@ -151,12 +157,14 @@ void CGame::hostGame() {
 void CGame::joinGame() {
     closeSession();
     ConnectDialogValues values;
+    values.playerName = localPlayerName();  // remembered for the session
     if (platform().runConnectDialog(values) != DialogResult::ok) {
         exitGame();  // Cancel and the close box alike
         return;
     }
     setConnectParams(values.serverAddress, static_cast<std::int32_t>(values.port), values.playerName);
     client = makeClient();
+    client->setPlayerName(localPlayerName());
     client->connect(serverAddress.c_str());
     connectTimer = 0.0f;
     state        = state_connecting;

@@ -62,13 +62,14 @@ public:
     std::function<std::unique_ptr<IServer>()> makeServer;
     std::function<std::unique_ptr<IClient>()> makeClient;
 
-    IServer* currentServer() override;
-    IClient* currentClient() override;
-    Avatar*  keyboardAvatar() override;
-    void     setKeyboardAvatar(Avatar* avatar) override;
-    bool     isWaitingForWorld() const override;
-    void     worldArrived() override;
-    void     abandonGame() override;
+    IServer*    currentServer() override;
+    IClient*    currentClient() override;
+    Avatar*     keyboardAvatar() override;
+    void        setKeyboardAvatar(Avatar* avatar) override;
+    bool        isWaitingForWorld() const override;
+    std::string localPlayerName() const override;
+    void        worldArrived() override;
+    void        abandonGame() override;
 
 private:
     CGame();

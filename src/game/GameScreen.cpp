@@ -56,7 +56,7 @@ void drawStatusScreen(const CGame& game) {
             break;
         case state_connecting:
             drawText(TEXT_LEFT, 0.0f, "Connecting to server %s as %s... [%d]", game.serverAddress.c_str(),
-                     game.playerName.c_str(), static_cast<int>(game.connectTimer));
+                     game.localPlayerName().c_str(), static_cast<int>(game.connectTimer));
             break;
         case state_connected:
             drawText(TEXT_LEFT, 0.0f, "Connected.");

@@ -7,8 +7,8 @@
 
 namespace {
 
-// Every player introduces itself by this name; the host does not use it.
-constexpr const char* PLAYER_NAME = "test player";
+// The name a player introduces itself by until the game gives it one.
+constexpr const char* DEFAULT_PLAYER_NAME = "test player";
 
 // How long a closing client waits for the host to acknowledge it leaving:
 // everything it queued, its avatar's removal included, arrives first. On a
@@ -18,7 +18,7 @@ constexpr enet_uint32 LEAVE_TIMEOUT_MS = 2000;
 
 }  // namespace
 
-Client::Client(const Guid& guid) : applicationGuid(guid) {
+Client::Client(const Guid& guid) : applicationGuid(guid), playerName(DEFAULT_PLAYER_NAME) {
     if (!net.create(nullptr, 1)) {
         reportComError(E_FAIL, "DPlayClient");
     }
@@ -65,7 +65,7 @@ void Client::serviceLocked(ENetHost* const host) {
         switch (event.type) {
             case ENET_EVENT_TYPE_CONNECT:
                 net.connected(*event.peer, now);
-                net.sendNow(event.peer, makeHello(applicationGuid, PLAYER_NAME));
+                net.sendNow(event.peer, makeHello(applicationGuid, playerName.c_str()));
                 break;
             case ENET_EVENT_TYPE_RECEIVE:
                 net.heard(*event.peer, now);
@@ -170,6 +170,12 @@ void Client::close() {
     net.disconnectAll(0, LEAVE_TIMEOUT_MS);
     connected = false;
     arrivals.clear();
+}
+
+void Client::setPlayerName(const std::string& name) {
+    if (!attemptStarted) {
+        playerName = name;
+    }
 }
 
 std::uint32_t Client::localPlayerId() const {

@@ -19,6 +19,7 @@ public:
     void          close() override;
     void          flush() override;
     std::uint32_t localPlayerId() const override;
+    void          setPlayerName(const std::string& name) override;
 
     // The host turned this client away: it speaks another application.
     bool wasRefused() const { return refused; }
@@ -35,6 +36,7 @@ private:
     void handOver();
 
     const Guid                 applicationGuid;
+    std::string                playerName;  // read by the service thread only after connect
     NetHost                    net;
     ENetPeer*                  server         = nullptr;  // under net.lock
     bool                       attemptStarted = false;    // game thread only

@@ -10,6 +10,8 @@ std::int32_t IClient::send(std::uint32_t, const void*, std::uint32_t) {
 
 void IClient::close() {}
 
+void IClient::setPlayerName(const std::string&) {}
+
 void IClient::flush() {}
 
 IClient::~IClient() = default;

@@ -20,6 +20,9 @@ public:
     virtual void flush();
     virtual ~IClient();
 
+    // The name the hello gives the host; before connect.
+    virtual void setPlayerName(const std::string& name);
+
     // The id the host knows this player by, 0 until the connection completed.
     virtual std::uint32_t localPlayerId() const;
 

@@ -15,6 +15,8 @@ struct ClientRecord {
     std::uint32_t id = 0;
     // Average round-trip time to the player in milliseconds; -1 until measured.
     float avgRtt = -1.0f;
+    // The name the player gave in its hello, as it came: untrusted.
+    std::string name;
 };
 
 // The host's end of the network: hosts the session, keeps the players in the

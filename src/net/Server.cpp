@@ -98,7 +98,7 @@ void Server::serviceLocked(ENetHost* const host) {
                 break;
             case ENET_EVENT_TYPE_DISCONNECT:
                 if (const std::uint32_t id = playerIdOf(*event.peer); id != 0) {
-                    arrivals.push_back({Arrival::What::left, id, {}, 0.0f});
+                    arrivals.push_back({Arrival::What::left, id, {}, 0.0f, {}});
                     playerPeers.erase(id);
                 }
                 setPlayerId(*event.peer, 0);
@@ -161,7 +161,7 @@ void Server::dropLatePeers(ENetHost* const host, const enet_uint32 now) {
 
 void Server::cutOff(ENetPeer& peer, const enet_uint32 reason) {
     if (const std::uint32_t id = playerIdOf(peer); id != 0) {
-        arrivals.push_back({Arrival::What::left, id, {}, 0.0f});
+        arrivals.push_back({Arrival::What::left, id, {}, 0.0f, {}});
         playerPeers.erase(id);
     }
     setPlayerId(peer, 0);
@@ -186,14 +186,14 @@ void Server::onReceive(ENetPeer& peer, const ENetPacket& packet) {
                 enet_peer_disconnect(&peer, DISCONNECT_FOREIGN_APPLICATION);  // gently: it is told why
                 break;
             }
-            welcome(peer);
+            welcome(peer, readHelloName(payload, size));
             break;
         }
         case PacketKind::game:
             // A game message that reads as one of the network's own notices
             // would let a peer speak for the network: it is dropped.
             if (id != 0 && size > 0 && size <= MAX_MESSAGE_SIZE && !readsAsNotice(payload, size)) {
-                arrivals.push_back({Arrival::What::message, id, MessageBuffer(payload, payload + size), 0.0f});
+                arrivals.push_back({Arrival::What::message, id, MessageBuffer(payload, payload + size), 0.0f, {}});
             }
             break;
         default:
@@ -201,12 +201,12 @@ void Server::onReceive(ENetPeer& peer, const ENetPacket& packet) {
     }
 }
 
-void Server::welcome(ENetPeer& peer) {
+void Server::welcome(ENetPeer& peer, std::string name) {
     const std::uint32_t id = nextPlayerId++;
     setPlayerId(peer, id);
     playerPeers[id] = &peer;
     net.sendNow(&peer, makeWelcome(id, sessionName.c_str()));
-    arrivals.push_back({Arrival::What::joined, id, {}, 0.0f});
+    arrivals.push_back({Arrival::What::joined, id, {}, 0.0f, std::move(name)});
 }
 
 void Server::measureRoundTrips(ENetHost* const host) {
@@ -217,7 +217,7 @@ void Server::measureRoundTrips(ENetHost* const host) {
     lastMeasure = now;
     for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
         if (const std::uint32_t id = playerIdOf(*peer); id != 0 && peer->state == ENET_PEER_STATE_CONNECTED) {
-            arrivals.push_back({Arrival::What::roundTrip, id, {}, static_cast<float>(peer->roundTripTime)});
+            arrivals.push_back({Arrival::What::roundTrip, id, {}, static_cast<float>(peer->roundTripTime), {}});
         }
     }
 }
@@ -227,7 +227,7 @@ void Server::handOver() {
         switch (arrival.what) {
             case Arrival::What::joined:
                 incoming.pushNotice({arrival.playerId, noticeBuffer(NET_PLAYER_CREATED)});
-                addClient({arrival.playerId, -1.0f});
+                addClient({arrival.playerId, -1.0f, std::move(arrival.name)});
                 break;
             case Arrival::What::left:
                 incoming.pushNotice({arrival.playerId, noticeBuffer(NET_PLAYER_DESTROYED)});

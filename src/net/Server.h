@@ -34,6 +34,7 @@ private:
         std::uint32_t playerId = 0;
         MessageBuffer bytes;
         float         roundTripMs = 0.0f;
+        std::string   name;
     };
 
     // What the host watches of each peer, by peer index.
@@ -52,7 +53,7 @@ private:
     // Disconnects at once; a player among them leaves the game.
     void      cutOff(ENetPeer& peer, enet_uint32 reason);
     void      onReceive(ENetPeer& peer, const ENetPacket& packet);
-    void      welcome(ENetPeer& peer);
+    void      welcome(ENetPeer& peer, std::string name);
     void      measureRoundTrips(ENetHost* host);
     void      handOver();
     ENetPeer* peerOf(std::uint32_t playerId) const;

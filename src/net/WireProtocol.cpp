@@ -1,5 +1,6 @@
 #include "net/WireProtocol.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "net/ByteCodec.h"
@@ -22,7 +23,7 @@ ENetPacket* makeHello(const Guid& applicationGuid, const char* const playerName)
     ByteWriter payload;
     payload.putU32(applicationGuid.data1).putU16(applicationGuid.data2).putU16(applicationGuid.data3);
     payload.putBytes(applicationGuid.data4.data(), applicationGuid.data4.size());
-    payload.putBytes(playerName, std::strlen(playerName) + 1);
+    payload.putBytes(playerName, strnlen(playerName, MAX_HELLO_NAME)).putBytes("", 1);
     return makePacket(PacketKind::hello, payload.bytes().data(), payload.bytes().size(), DPNSEND_GUARANTEED);
 }
 
@@ -55,6 +56,15 @@ bool readHelloGuid(const std::uint8_t* const payload, const std::size_t size, Gu
     }
     guid = read;
     return true;
+}
+
+std::string readHelloName(const std::uint8_t* const payload, const std::size_t size) {
+    if (size <= HELLO_SIZE - 1) {
+        return {};
+    }
+    const auto* const name   = reinterpret_cast<const char*>(payload + HELLO_SIZE - 1);
+    const std::size_t length = strnlen(name, std::min(size - (HELLO_SIZE - 1), MAX_HELLO_NAME));
+    return std::string(name, length);
 }
 
 bool readWelcomeId(const std::uint8_t* const payload, const std::size_t size, std::uint32_t& playerId) {

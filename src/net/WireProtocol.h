@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "net/NetTypes.h"
 
@@ -54,4 +55,8 @@ std::optional<ReceivedPacket> readPacket(const ENetPacket& packet);
 
 // Each reads a packet's payload, the bytes after the kind.
 bool readHelloGuid(const std::uint8_t* payload, std::size_t size, Guid& guid);
-bool readWelcomeId(const std::uint8_t* payload, std::size_t size, std::uint32_t& playerId);
+// The name after the GUID, up to its terminating zero or MAX_HELLO_NAME bytes;
+// raw bytes, for the rules to clean.
+constexpr std::size_t MAX_HELLO_NAME = 64;
+std::string           readHelloName(const std::uint8_t* payload, std::size_t size);
+bool                  readWelcomeId(const std::uint8_t* payload, std::size_t size, std::uint32_t& playerId);

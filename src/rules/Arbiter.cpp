@@ -9,6 +9,7 @@
 #include "platform/GameAssert.h"
 #include "rules/Executor.h"
 #include "rules/GameSession.h"
+#include "rules/PlayerName.h"
 #include "world/Avatar.h"
 #include "world/Bullet.h"
 #include "world/Powerup.h"
@@ -91,8 +92,38 @@ void Arbiter::placeAvatar(const std::uint32_t playerId) {
     auto avatar = std::make_unique<Avatar>();
     avatar->setPosition(randomFreeCell());
     avatar->playerId = playerId;
+    avatar->name     = uniquePlayerName(cleanPlayerName(nameOf(playerId)), avatarNames());
     CWorld::instance().addObject(std::move(avatar));
     playersInGame.insert(playerId);
+}
+
+std::string Arbiter::nameOf(const std::uint32_t playerId) const {
+    IServer* const server = gameSession().currentServer();
+    if (server == nullptr || playerId == ownPlayerId()) {
+        return gameSession().localPlayerName();
+    }
+    const std::optional<ClientRecord> record = server->findClient(playerId);
+    return record ? record->name : std::string();
+}
+
+std::vector<std::string> Arbiter::avatarNames() {
+    std::vector<std::string> names;
+    for (const auto& object : CWorld::instance().getObjects()) {
+        if (const auto* const avatar = objectAs<Avatar>(object.get()); avatar != nullptr && !avatar->removed) {
+            names.push_back(avatar->name);
+        }
+    }
+    return names;
+}
+
+void Arbiter::sendNames(const std::uint32_t playerId) const {
+    IServer& server = *gameSession().currentServer();
+    for (const auto& object : CWorld::instance().getObjects()) {
+        if (const auto* const avatar = objectAs<Avatar>(object.get()); avatar != nullptr && !avatar->removed) {
+            const MessageBuffer name = encodeAvatarName({avatar->id, avatar->name});
+            server.sendTo(playerId, static_cast<std::uint32_t>(name.size()), name.data(), SEND_RULE_OUTCOME);
+        }
+    }
 }
 
 void Arbiter::sendNewGame(const MessageBuffer& worldSetup) const {
@@ -107,6 +138,9 @@ void Arbiter::sendNewGame(const MessageBuffer& worldSetup) const {
                       SEND_NEW_GAME);
         server.sendTo(avatar->playerId, static_cast<std::uint32_t>(worldSetup.size()), worldSetup.data(),
                       SEND_NEW_GAME);
+        if (avatar->playerId != ownPlayerId()) {
+            sendNames(avatar->playerId);
+        }
     }
 }
 
@@ -131,6 +165,9 @@ void Arbiter::update() {
                     break;
                 case MSG_AVATAR_REMOVE:
                     handleAvatarRemove(entry->data, entry->playerId);
+                    break;
+                case NET_PLAYER_CREATED:
+                    handlePlayerJoined(entry->playerId);
                     break;
                 case NET_PLAYER_DESTROYED:
                     handlePlayerLeft(entry->playerId);
@@ -198,6 +235,32 @@ void Arbiter::handleAvatarRemove(const MessageBuffer& message, const std::uint32
         return;
     }
     removeAvatar(*avatarId, sender);
+}
+
+void Arbiter::handlePlayerJoined(const std::uint32_t playerId) {
+    // A player who joins a running game gets an avatar at once, the world as
+    // it stands, and then every message the others get.
+    IServer* const server = gameSession().currentServer();
+    if (server == nullptr || playersInGame.count(playerId) != 0 || playerId == ownPlayerId()) {
+        return;
+    }
+    placeAvatar(playerId);
+    const auto& added = static_cast<const Avatar&>(*CWorld::instance().getObjects().back());
+    broadcast(encodeAvatarAdd({added.id, added.pos}), SEND_RULE_OUTCOME, playerId);
+    broadcast(encodeAvatarName({added.id, added.name}), SEND_RULE_OUTCOME, playerId);
+
+    const auto send = [&](const MessageBuffer& message, const std::uint32_t flags) {
+        server->sendTo(playerId, static_cast<std::uint32_t>(message.size()), message.data(), flags);
+    };
+    send(encodeYourAvatar(added.id), SEND_NEW_GAME);
+    send(encodeWorldSetup(describeWorld(MAP_FILE_NAME)), SEND_NEW_GAME);
+    for (const auto& object : CWorld::instance().getObjects()) {
+        if (const auto* const avatar = objectAs<Avatar>(object.get()); avatar != nullptr && !avatar->removed) {
+            send(encodeAvatarState(stateOf(*avatar)), SEND_STATE_TO_PLAYERS);
+            send(encodeAvatarStatus(statusOf(*avatar)), SEND_RULE_OUTCOME);
+        }
+    }
+    sendNames(playerId);
 }
 
 void Arbiter::handlePlayerLeft(const std::uint32_t playerId) {

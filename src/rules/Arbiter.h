@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "net/NetTypes.h"
 #include "rules/GameMessages.h"
@@ -29,7 +31,13 @@ public:
 
 private:
     void placeAvatar(std::uint32_t playerId);
+    // The name a player gave, as it came; this machine's own for the host's player.
+    std::string                     nameOf(std::uint32_t playerId) const;
+    static std::vector<std::string> avatarNames();
+    // Every avatar's name, to one player.
+    void sendNames(std::uint32_t playerId) const;
     void sendNewGame(const MessageBuffer& worldSetup) const;
+    void handlePlayerJoined(std::uint32_t playerId);
     void handlePlayerLeft(std::uint32_t playerId);
     void removeAvatar(std::int32_t avatarId, std::uint32_t sender);
     // Tells every player the host's cell, hit points, score and ammunition of the avatar.
@@ -37,8 +45,8 @@ private:
     // Sends to every player of this game except the host's own and `excluded`.
     void broadcast(const MessageBuffer& message, std::uint32_t flags, std::uint32_t excluded = 0) const;
 
-    // The players who were given an avatar when this game began; players who
-    // join later wait for the next game and hear nothing of this one.
+    // The players with an avatar in this game: those listed when it began
+    // and those who joined since.
     std::set<std::uint32_t> playersInGame;
     // Avatars steered on this machine whose fire flag was last reported on.
     std::set<std::int32_t> firingAvatars;

@@ -13,6 +13,7 @@
 #include "platform/GameAssert.h"
 #include "platform/Platform.h"
 #include "rules/GameSession.h"
+#include "rules/PlayerName.h"
 #include "world/Avatar.h"
 #include "world/HumanController.h"
 #include "world/MapFile.h"
@@ -140,6 +141,22 @@ void Executor::apply(const MessageBuffer& message) {
                 CWorld::instance().findObject(spawn->powerupId) == nullptr &&
                 CWorld::instance().countPowerups() < CWorld::instance().maxPowerups) {
                 addPowerupWithId(spawn->pos, spawn->type, spawn->powerupId);
+            }
+            break;
+        case MSG_AVATAR_ADD:
+            if (const auto add = decodeAvatarAdd(message);
+                add && CWorld::instance().findObject(add->avatarId) == nullptr && isStandable(add->pos)) {
+                auto avatar = std::make_unique<Avatar>();
+                avatar->id  = add->avatarId;
+                avatar->pos = add->pos;
+                CWorld::instance().addObject(std::move(avatar));
+            }
+            break;
+        case MSG_AVATAR_NAME:
+            if (const auto name = decodeAvatarName(message)) {
+                if (Avatar* const avatar = findAvatar(name->avatarId)) {
+                    avatar->name = cleanPlayerName(name->name);  // cleaned again: the host may not be ours
+                }
             }
             break;
         case MSG_AVATAR_STATUS:

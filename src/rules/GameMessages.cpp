@@ -1,8 +1,10 @@
 #include "rules/GameMessages.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "net/ByteCodec.h"
+#include "rules/PlayerName.h"
 #include "world/Avatar.h"
 
 namespace {
@@ -133,6 +135,19 @@ MessageBuffer encodeAvatarStatus(const AvatarStatusMessage& status) {
         .bytes();
 }
 
+MessageBuffer encodeAvatarAdd(const AvatarAddMessage& add) {
+    return MessageWriter(MSG_AVATAR_ADD).put(add.avatarId).put(add.pos).bytes();
+}
+
+MessageBuffer encodeAvatarName(const AvatarNameMessage& name) {
+    const std::size_t length = std::min(name.name.size(), MAX_NAME_BYTES);
+    return MessageWriter(MSG_AVATAR_NAME)
+        .put(name.avatarId)
+        .put(static_cast<std::int32_t>(length))
+        .putBytes(name.name.data(), length)
+        .bytes();
+}
+
 std::optional<std::int32_t> decodeYourAvatar(const MessageBuffer& message) {
     auto reader = readerFor(message, MSG_YOUR_AVATAR, YOUR_AVATAR_SIZE);
     if (!reader) {
@@ -259,4 +274,29 @@ std::optional<AvatarStatusMessage> decodeAvatarStatus(const MessageBuffer& messa
     status.score    = reader->get();
     status.ammo     = reader->get();
     return status;
+}
+
+std::optional<AvatarAddMessage> decodeAvatarAdd(const MessageBuffer& message) {
+    auto reader = readerFor(message, MSG_AVATAR_ADD, AVATAR_ADD_SIZE);
+    if (!reader) {
+        return std::nullopt;
+    }
+    const std::int32_t avatarId = reader->get();
+    return AvatarAddMessage{avatarId, reader->getPosition()};
+}
+
+std::optional<AvatarNameMessage> decodeAvatarName(const MessageBuffer& message) {
+    auto reader = readerFor(message, MSG_AVATAR_NAME, AVATAR_NAME_HEAD);
+    if (!reader) {
+        return std::nullopt;
+    }
+    AvatarNameMessage name;
+    name.avatarId             = reader->get();
+    const std::int32_t length = reader->get();
+    if (length < 0 || static_cast<std::size_t>(length) > MAX_NAME_BYTES ||
+        message.size() != AVATAR_NAME_HEAD + static_cast<std::size_t>(length)) {
+        return std::nullopt;
+    }
+    name.name.assign(reinterpret_cast<const char*>(reader->here()), static_cast<std::size_t>(length));
+    return name;
 }

@@ -23,7 +23,12 @@ enum GameMessage : std::int32_t {
     MSG_POWERUP_TAKEN  = 1108,
     MSG_POWERUP_SPAWN  = 1109,
     MSG_AVATAR_STATUS  = 1110,
+    MSG_AVATAR_ADD     = 1111,
+    MSG_AVATAR_NAME    = 1112,
 };
+
+// The highest message id, for code that walks them all.
+constexpr std::int32_t LAST_GAME_MESSAGE = MSG_AVATAR_NAME;
 
 // Send flags of each message. Every message is guaranteed: each machine
 // applies a message once, in the order its sender sent it, and a lost or
@@ -45,6 +50,10 @@ constexpr std::size_t SCORE_SIZE          = 12;
 constexpr std::size_t POWERUP_TAKEN_SIZE  = 12;
 constexpr std::size_t POWERUP_SPAWN_SIZE  = 20;
 constexpr std::size_t AVATAR_STATUS_SIZE  = 28;
+constexpr std::size_t AVATAR_ADD_SIZE     = 16;
+// An avatar's name: the id, the avatar's id, the name's length in bytes
+// (at most MAX_NAME_BYTES), then the name's bytes, no terminating zero.
+constexpr std::size_t AVATAR_NAME_HEAD = 12;
 
 // The longest map name a world set-up may carry, its terminating zero included.
 constexpr std::int32_t MAX_MAP_NAME_LENGTH = 256;
@@ -83,6 +92,17 @@ struct AvatarStatusMessage {
     std::int32_t hp    = 0;
     std::int32_t score = 0;
     std::int32_t ammo  = 0;
+};
+
+// A player joined the running game: its avatar, on a cell the host chose.
+struct AvatarAddMessage {
+    std::int32_t avatarId = 0;
+    Position     pos;
+};
+
+struct AvatarNameMessage {
+    std::int32_t avatarId = 0;
+    std::string  name;  // as it came: untrusted
 };
 
 struct PowerupSpawnMessage {
@@ -124,6 +144,8 @@ MessageBuffer encodeScore(const ScoreMessage& score);
 MessageBuffer encodePowerupTaken(const PowerupTakenMessage& taken);
 MessageBuffer encodePowerupSpawn(const PowerupSpawnMessage& spawn);
 MessageBuffer encodeAvatarStatus(const AvatarStatusMessage& status);
+MessageBuffer encodeAvatarAdd(const AvatarAddMessage& add);
+MessageBuffer encodeAvatarName(const AvatarNameMessage& name);
 
 // Each reads a message of its id; nothing when the buffer holds another id
 // or is too short for the layout, so nobody reads past what arrived.
@@ -137,3 +159,5 @@ std::optional<ScoreMessage>         decodeScore(const MessageBuffer& message);
 std::optional<PowerupTakenMessage>  decodePowerupTaken(const MessageBuffer& message);
 std::optional<PowerupSpawnMessage>  decodePowerupSpawn(const MessageBuffer& message);
 std::optional<AvatarStatusMessage>  decodeAvatarStatus(const MessageBuffer& message);
+std::optional<AvatarAddMessage>     decodeAvatarAdd(const MessageBuffer& message);
+std::optional<AvatarNameMessage>    decodeAvatarName(const MessageBuffer& message);

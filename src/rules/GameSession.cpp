@@ -23,6 +23,10 @@ Avatar* IGameSession::keyboardAvatar() {
 
 void IGameSession::setKeyboardAvatar(Avatar* /*avatar*/) {}
 
+std::string IGameSession::localPlayerName() const {
+    return {};
+}
+
 bool IGameSession::isWaitingForWorld() const {
     return false;
 }

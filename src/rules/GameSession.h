@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 class Avatar;
 class IClient;
 class IServer;
@@ -20,6 +22,9 @@ public:
     // The avatar the keyboard steers, or null; the world owns it.
     virtual Avatar* keyboardAvatar();
     virtual void    setKeyboardAvatar(Avatar* avatar);
+
+    // The name this machine's player goes by (cleaned by the rules).
+    virtual std::string localPlayerName() const;
 
     // True while a joined player waits for the host's world.
     virtual bool isWaitingForWorld() const;

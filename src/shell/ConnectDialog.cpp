@@ -130,8 +130,21 @@ void labelAt(const char* const label, const float column) {
     ImGui::SameLine(column);
 }
 
+// The player's name, as typed; cleaned by the game when it is used.
+struct NameField {
+    explicit NameField(const std::string& name) { std::snprintf(buffer.data(), buffer.size(), "%s", name.c_str()); }
+
+    void draw() {
+        ImGui::SetNextItemWidth(ImGui::CalcTextSize("Guest Guest Guest").x);
+        ImGui::InputText("##name", buffer.data(), buffer.size());
+    }
+    std::string text() const { return buffer.data(); }
+
+    std::array<char, 64> buffer{};
+};
+
 // Draws the dialog; tells how it ended, once it has: a button, or the close box.
-std::optional<DialogResult> drawDialog(AddressField& address) {
+std::optional<DialogResult> drawDialog(AddressField& address, NameField& name) {
     bool           open = true;
     const ImGuiIO& io   = ImGui::GetIO();
     ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x * 0.5f, io.DisplaySize.y * 0.5f), ImGuiCond_Always,
@@ -145,7 +158,7 @@ std::optional<DialogResult> drawDialog(AddressField& address) {
     labelAt("Port:", column);
     showDisabledText("##port", "9998", ImGui::CalcTextSize("000000").x);
     labelAt("Player Name:", column);
-    showDisabledText("##name", "Guest", ImGui::CalcTextSize("Guest Guest Guest").x);
+    name.draw();
     ImGui::Spacing();
 
     std::optional<DialogResult> ending;
@@ -170,6 +183,7 @@ std::optional<DialogResult> drawDialog(AddressField& address) {
 
 DialogResult runConnectDialog(ConnectDialogValues& values) {
     AddressField address(values.serverAddress);
+    NameField    name(values.playerName);
     for (;;) {
         SDL_Event event;
         // One event per frame: the menu library sees each key press in a frame of its own.
@@ -184,6 +198,7 @@ DialogResult runConnectDialog(ConnectDialogValues& values) {
                 const SDL_Keycode key = event.key.keysym.sym;
                 if (key == SDLK_RETURN || key == SDLK_KP_ENTER) {
                     values.serverAddress = address.text();
+                    values.playerName    = name.text();
                     return DialogResult::ok;
                 }
                 if (key == SDLK_ESCAPE) {
@@ -197,7 +212,7 @@ DialogResult runConnectDialog(ConnectDialogValues& values) {
         ImGui_ImplSDL2_NewFrame();
         ImGui::NewFrame();
         drawMenuBar(false);
-        const std::optional<DialogResult> ending = drawDialog(address);
+        const std::optional<DialogResult> ending = drawDialog(address, name);
         ImGui::Render();
         ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
         swapWindowBuffers();
@@ -205,6 +220,7 @@ DialogResult runConnectDialog(ConnectDialogValues& values) {
         if (ending) {
             if (*ending == DialogResult::ok) {
                 values.serverAddress = address.text();
+                values.playerName    = name.text();
             }
             return *ending;
         }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "world/Controller.h"
 #include "world/Object.h"
@@ -52,6 +53,7 @@ public:
     std::int32_t fire      = 0;
     // The network player who steers it; known on the host only.
     std::uint32_t               playerId     = 0;
+    std::string                 name;  // clean: see rules/PlayerName.h
     float                       releaseTimer = 0.0f;
     std::unique_ptr<Controller> controller;
 

@@ -13,6 +13,7 @@
 //   place X Y              put this player's avatar on a cell and report it,
 //                          as a move would (for setting up a scene)
 //   exit                   Game > Exit Current Game
+//   name NAME              the name this player joins or hosts with
 //   pace on|off            whether frames keep to real time (default on)
 //   frametime SECONDS      game time per frame (default 0.02)
 //   quit                   end the program
@@ -102,7 +103,8 @@ nlohmann::ordered_json describeObject(const CObject& object) {
                  {"ammo", avatar->ammo},
                  {"score", avatar->score},
                  {"playerId", avatar->playerId},
-                 {"direction", avatar->direction}};
+                 {"direction", avatar->direction},
+                 {"name", avatar->name}};
     } else if (const auto* const powerup = objectAs<Powerup>(const_cast<CObject*>(&object))) {
         entry = {{"class", "Powerup"},
                  {"id", powerup->id},
@@ -203,6 +205,10 @@ private:
             currentArbiter().avatarInputChanged(*avatar);
         } else if (command == "exit") {
             game.handleCommand(cmd_exit_game);
+        } else if (command == "name") {
+            std::string name;
+            std::getline(words >> std::ws, name);
+            game.playerName = name;
         } else if (command == "pace") {
             std::string setting;
             words >> setting;
