@@ -282,6 +282,29 @@ TEST_F(Desktop, TheRecordedMapDrawsTheSamePixelsAsQuadsSentOneByOne) {
     EXPECT_FALSE(afterLoad == oneByOne) << "a new map is recorded anew";
 }
 
+TEST_F(Desktop, HoldingTabShowsTheScoreboardWithTheOwnLineInYellow) {
+    std::srand(7);
+    handleGameCommand(cmd_new_single_player);
+    CGame::instance().localAvatar->name = "Ann";
+    const auto yellowPixels             = [&] {
+        int count = 0;
+        for (int y = 0; y < screenHeight; ++y) {
+            for (int x = 0; x < screenWidth; ++x) {
+                count += at(x, y) == Rgb{255, 220, 40} ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    render();
+    EXPECT_EQ(yellowPixels(), 0);
+    keys[VK_TAB] = 1;
+    render();
+    keys[VK_TAB] = 0;
+    EXPECT_GT(yellowPixels(), 20) << "the own line stands out";
+    const Rgb panel = atWindow(-0.73f, 0.64f);  // inside the board, clear of its text
+    EXPECT_LT(panel[0] + panel[1] + panel[2], 3 * 70) << "the board darkens the game behind it";
+}
+
 TEST_F(Desktop, TextAdvancesGlyphByGlyphAndOffViewTextIsNotDrawn) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

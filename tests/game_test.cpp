@@ -2,10 +2,13 @@
 
 #include "GameDoubles.h"
 #include "TestSupport.h"
+#include "game/GameScreen.h"
 #include "platform/FrameState.h"
 #include "rules/Arbiter.h"
 #include "rules/GameMessages.h"
 #include "rules/LocalArbiter.h"
+#include "world/Avatar.h"
+#include "world/World.h"
 
 namespace {
 
@@ -179,6 +182,32 @@ TEST_F(GameFlow, BrokenStatesEndTheProcessWithTheirReport) {
     EXPECT_EXIT(game.update(), ::testing::ExitedWithCode(1), "Assertion failed: client \\(Game:135\\)");
     game.state = state_start;
     setPlatform(&platform);
+}
+
+TEST(Scoreboard, BestScoreFirstThenByNameWithTheOwnLineMarked) {
+    resetGame();
+    CWorld& world = CWorld::instance();
+    world.clearObjects();
+    const auto add = [&](const char* name, const std::int32_t score, const std::int32_t hp) -> Avatar& {
+        auto avatar   = std::make_unique<Avatar>();
+        avatar->name  = name;
+        avatar->score = score;
+        avatar->hp    = hp;
+        return static_cast<Avatar&>(*world.addObject(std::move(avatar)));
+    };
+    add("Cy", 100, 0);
+    CGame::instance().localAvatar = &add("Bo", 300, 50);
+    add("Al", 100, 20);
+    const std::vector<ScoreLine> lines = scoreboardLines(CGame::instance());
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].name, "Bo");
+    EXPECT_TRUE(lines[0].own);
+    EXPECT_EQ(lines[1].name, "Al");
+    EXPECT_EQ(lines[2].name, "Cy");
+    EXPECT_FALSE(lines[2].alive);
+    EXPECT_EQ(lines[2].roundTrip, -1) << "only the host knows the others' round trips";
+    resetGame();
+    world.clearObjects();
 }
 
 }  // namespace

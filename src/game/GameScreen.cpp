@@ -6,11 +6,13 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "game/Game.h"
 #include "platform/FrameState.h"
 #include "platform/Text.h"
+#include "platform/VirtualKeys.h"
 #include "world/Avatar.h"
 #include "world/World.h"
 
@@ -97,6 +99,9 @@ void drawGameView(const CGame& game) {
     if (game.localAvatar != nullptr && game.localAvatar->hp <= 0) {
         drawDeathScreen(game.localAvatar->releaseTimer);
     }
+    if (keys[VK_TAB] != 0) {
+        drawScoreboard(scoreboardLines(game));
+    }
 }
 
 }  // namespace
@@ -107,6 +112,64 @@ void CGame::draw() const {
         drawGameView(*this);
     } else {
         drawStatusScreen(*this);
+    }
+}
+
+std::vector<ScoreLine> scoreboardLines(const CGame& game) {
+    std::vector<ScoreLine> lines;
+    for (const auto& object : CWorld::instance().getObjects()) {
+        const auto* const avatar = objectAs<Avatar>(object.get());
+        if (avatar == nullptr || avatar->removed) {
+            continue;
+        }
+        ScoreLine line{avatar->name, avatar->score, avatar->hp > 0, -1, avatar == game.localAvatar};
+        if (game.server) {
+            // The host measures every player's round trip.
+            if (const auto record = game.server->findClient(avatar->playerId)) {
+                line.roundTrip = record->avgRtt < 0.0f ? -1 : static_cast<int>(record->avgRtt);
+            }
+        }
+        lines.push_back(std::move(line));
+    }
+    std::stable_sort(lines.begin(), lines.end(), [](const ScoreLine& a, const ScoreLine& b) {
+        return a.score != b.score ? a.score > b.score : a.name < b.name;
+    });
+    return lines;
+}
+
+void drawScoreboard(const std::vector<ScoreLine>& lines) {
+    constexpr float LINE   = 0.09f;
+    const float     top    = 0.6f;
+    const float     bottom = top - LINE * static_cast<float>(lines.size() + 1) - 0.06f;
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.0f, 0.0f, 0.0f, 0.75f);
+    filledQuad(-0.75f, std::max(bottom, -0.85f), 0.75f, top + 0.06f);
+    glDisable(GL_BLEND);
+    glColor3f(0.7f, 0.7f, 0.7f);
+    drawText(-0.7f, top - 0.03f, "Player");
+    drawText(0.05f, top - 0.03f, "Score");
+    drawText(0.3f, top - 0.03f, "Alive");
+    drawText(0.5f, top - 0.03f, "RTT");
+    float y = top - 0.03f - LINE;
+    for (const ScoreLine& line : lines) {
+        if (y < -0.8f) {
+            break;  // more players than the screen holds
+        }
+        if (line.own) {
+            glColor3ub(255, 220, 40);
+        } else {
+            glColor3f(1.0f, 1.0f, 1.0f);
+        }
+        drawText(-0.7f, y, "%s", line.name.c_str());
+        drawText(0.05f, y, "%d", line.score);
+        drawText(0.3f, y, "%s", line.alive ? "yes" : "dead");
+        if (line.roundTrip >= 0) {
+            drawText(0.5f, y, "%d ms", line.roundTrip);
+        } else {
+            drawText(0.5f, y, "-");
+        }
+        y -= LINE;
     }
 }
 

@@ -2,6 +2,7 @@
 
 // The Windows virtual-key codes the game gives a meaning to. Key states are
 // kept under these codes whatever the platform reports.
+constexpr int VK_TAB    = 9;
 constexpr int VK_RETURN = 13;
 constexpr int VK_SPACE  = 32;
 constexpr int VK_LEFT   = 37;

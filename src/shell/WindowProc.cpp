@@ -162,7 +162,7 @@ int virtualKeyOf(const SDL_Keycode key) {
         case SDLK_BACKSPACE:
             return 8;
         case SDLK_TAB:
-            return 9;
+            return VK_TAB;
         case SDLK_RETURN:
         case SDLK_KP_ENTER:
             return VK_RETURN;
