@@ -34,5 +34,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* const data, const std:
     roundTrip<AvatarStatusMessage>(bytes, decodeAvatarStatus, encodeAvatarStatus);
     roundTrip<AvatarAddMessage>(bytes, decodeAvatarAdd, encodeAvatarAdd);
     roundTrip<AvatarNameMessage>(bytes, decodeAvatarName, encodeAvatarName);
+    roundTrip<KillMessage>(bytes, decodeKill, encodeKill);
     return 0;
 }

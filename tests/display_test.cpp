@@ -14,6 +14,7 @@
 #include "platform/Text.h"
 #include "platform/VirtualKeys.h"
 #include "rules/Executor.h"
+#include "rules/KillFeed.h"
 #include "shell/ConnectDialog.h"
 #include "shell/Mainfile.h"
 #include "shell/Menu.h"
@@ -303,6 +304,28 @@ TEST_F(Desktop, HoldingTabShowsTheScoreboardWithTheOwnLineInYellow) {
     EXPECT_GT(yellowPixels(), 20) << "the own line stands out";
     const Rgb panel = atWindow(-0.73f, 0.64f);  // inside the board, clear of its text
     EXPECT_LT(panel[0] + panel[1] + panel[2], 3 * 70) << "the board darkens the game behind it";
+}
+
+TEST_F(Desktop, AKillLineShowsAtTheUpperLeftForAFewSeconds) {
+    std::srand(7);
+    handleGameCommand(cmd_new_single_player);
+    const auto orangeAtUpperLeft = [&] {
+        int count = 0;
+        for (int y = screenHeight / 2; y < screenHeight; ++y) {
+            for (int x = 0; x < screenWidth / 2; ++x) {
+                count += at(x, y) == Rgb{255, 140, 60} ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    killFeed().add("Ann shot Bob");
+    render();
+    EXPECT_GT(orangeAtUpperLeft(), 20);
+    frameTime = KillFeed::SHOWN_SECONDS;
+    CGame::instance().update();
+    frameTime = 0.0f;
+    render();
+    EXPECT_EQ(orangeAtUpperLeft(), 0);
 }
 
 TEST_F(Desktop, TextAdvancesGlyphByGlyphAndOffViewTextIsNotDrawn) {

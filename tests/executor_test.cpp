@@ -5,6 +5,7 @@
 #include "GameDoubles.h"
 #include "TestSupport.h"
 #include "rules/GameMessages.h"
+#include "rules/KillFeed.h"
 #include "world/HumanController.h"
 
 namespace {
@@ -209,6 +210,24 @@ TEST_F(PlayerMessages, NamesAreCleanedAgainOnArrival) {
     lying[8]            = 200;  // a length past the end
     receive(lying);
     EXPECT_EQ(avatar.name, "Eve]0;owned the");
+}
+
+TEST_F(PlayerMessages, AKillIsToldOnScreenAndToTheVictimsDeathPanel) {
+    killFeed().clear();
+    Avatar& ann = addAvatar(5, 5);
+    Avatar& bob = addAvatar(6, 6);
+    ann.name    = "Ann";
+    bob.name    = "Bob";
+    receive(encodeKill({ann.id, bob.id}));
+    receive(encodeKill({bob.id, 4242}));  // the shooter has left
+    receive(encodeKill({4242, ann.id}));  // no such victim: nothing
+    EXPECT_EQ(ann.killedBy, "Bob");
+    EXPECT_EQ(bob.killedBy, "");
+    ASSERT_EQ(killFeed().lines().size(), 2u);
+    EXPECT_EQ(killFeed().lines()[0].text, "Bob shot Ann");
+    EXPECT_EQ(killFeed().lines()[1].text, "Bob was shot");
+    killFeed().age(KillFeed::SHOWN_SECONDS);
+    EXPECT_TRUE(killFeed().lines().empty()) << "lines go after a few seconds";
 }
 
 TEST_F(PlayerMessages, HostileValuesAreHeldToWhatTheRulesCanProduce) {

@@ -46,6 +46,7 @@ TEST(MessageLayout, FixedMessagesHoldTheirFieldsAtTheirOffsets) {
     EXPECT_EQ(encodePowerupSpawn({{7, 9}, 1, 123}), fields({1109, 7, 9, 1, 123}));
     EXPECT_EQ(encodeAvatarStatus({4, {7, 9}, 60, 300, 12}), fields({1110, 4, 7, 9, 60, 300, 12}));
     EXPECT_EQ(encodeAvatarAdd({4, {7, 9}}), fields({1111, 4, 7, 9}));
+    EXPECT_EQ(encodeKill({4, -1}), fields({1113, 4, -1}));
     MessageBuffer named = fields({1112, 4, 3});
     named.insert(named.end(), {'A', 'n', 'n'});
     EXPECT_EQ(encodeAvatarName({4, "Ann"}), named);
@@ -104,13 +105,14 @@ TEST(MessageReading, MessagesShorterThanTheirLayoutAreRefused) {
         encodePowerupSpawn({{1, 1}, 0, 1}),
         encodeAvatarStatus({1, {1, 1}, 1, 1, 1}),
         encodeAvatarAdd({1, {1, 1}}),
+        encodeKill({1, 1}),
     };
     for (const MessageBuffer& message : whole) {
         const MessageBuffer cut(message.begin(), message.end() - 1);
         SCOPED_TRACE(messageId(message));
         EXPECT_FALSE(decodeYourAvatar(cut) || decodeAvatarState(cut) || decodeAvatarRemove(cut) ||
                      decodeAvatarRespawn(cut) || decodeAvatarHp(cut) || decodeScore(cut) || decodePowerupTaken(cut) ||
-                     decodePowerupSpawn(cut) || decodeAvatarStatus(cut) || decodeAvatarAdd(cut));
+                     decodePowerupSpawn(cut) || decodeAvatarStatus(cut) || decodeAvatarAdd(cut) || decodeKill(cut));
     }
     EXPECT_FALSE(decodeAvatarHp(encodeScore({1, 1}))) << "another id is not read as this one";
     EXPECT_EQ(messageId(MessageBuffer{1, 2, 3}), -1);

@@ -9,6 +9,7 @@
 #include "platform/FrameState.h"
 #include "rules/Arbiter.h"
 #include "rules/GameMessages.h"
+#include "rules/KillFeed.h"
 #include "rules/LocalArbiter.h"
 
 namespace {
@@ -231,7 +232,13 @@ TEST_F(RunningGame, AKillSendsHitPointsThenScoreAndStartsTheCountdown) {
     const auto status =
         toPlayers(encodeAvatarStatus({victim.id, {9, 9}, 0, 0, victim.ammo}), SEND_RULE_OUTCOME, {P1, P2});
     expected.insert(expected.end(), status.begin(), status.end());
+    // And who shot whom, for every screen and the victim's death panel.
+    const auto kill = toPlayers(encodeKill({victim.id, killer.id}), SEND_RULE_OUTCOME, {P1, P2});
+    expected.insert(expected.end(), kill.begin(), kill.end());
     EXPECT_EQ(server->sent, expected);
+    EXPECT_EQ(victim.killedBy, killer.name);
+    ASSERT_FALSE(killFeed().lines().empty());
+    EXPECT_EQ(killFeed().lines().back().text, killer.name + " shot " + victim.name);
 }
 
 TEST_F(RunningGame, HitsThatDoNotKillAndHitsThatDoNotCount) {
@@ -265,6 +272,8 @@ TEST_F(RunningGame, AKillByABulletWhoseShooterLeftScoresNothing) {
     const auto               status =
         toPlayers(encodeAvatarStatus({victim.id, {9, 9}, 0, 0, victim.ammo}), SEND_RULE_OUTCOME, {P1, P2});
     expected.insert(expected.end(), status.begin(), status.end());
+    const auto kill = toPlayers(encodeKill({victim.id, -1}), SEND_RULE_OUTCOME, {P1, P2});
+    expected.insert(expected.end(), kill.begin(), kill.end());
     EXPECT_EQ(server->sent, expected);
 }
 

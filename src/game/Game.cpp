@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "rules/Arbiter.h"
 #include "rules/Executor.h"
+#include "rules/KillFeed.h"
 #include "rules/LocalArbiter.h"
 #include "rules/PlayerName.h"
 #include "world/World.h"
@@ -72,6 +73,7 @@ void CGame::abandonGame() {
 
 void CGame::closeSession() {
     CWorld::instance().clearObjects();
+    killFeed().clear();
     // The player leaves first, while the host's service thread still answers
     // it; the other way round, it would wait out its leave time-out.
     client.reset();
@@ -232,6 +234,7 @@ void CGame::updateRunning() {
     if (!world.getObjects().empty()) {
         world.update();
     }
+    killFeed().age(frameTime);
     if (client && !client->connected) {
         showError("Disconnected from server.", MessageIcon::none, true);
         handleCommand(cmd_exit_game);

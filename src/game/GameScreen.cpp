@@ -13,6 +13,7 @@
 #include "platform/FrameState.h"
 #include "platform/Text.h"
 #include "platform/VirtualKeys.h"
+#include "rules/KillFeed.h"
 #include "world/Avatar.h"
 #include "world/World.h"
 
@@ -74,6 +75,16 @@ void followAvatar(const Avatar& avatar) {
     camera.y = camera.y + (avatar.pos.y - camera.y) * frameTime * CAMERA_RATE;
 }
 
+// Who shot whom lately, newest last, at the upper left of the game view.
+void drawKillFeed() {
+    float y = 0.72f;
+    for (const KillFeed::Line& line : killFeed().lines()) {
+        glColor3ub(255, 140, 60);
+        drawText(-0.97f, y, "%s", line.text.c_str());
+        y -= 0.07f;
+    }
+}
+
 void drawGameView(const CGame& game) {
     glColor4ub(0, 0, 0, 0);
     glScalef(CELL_SCALE, -CELL_SCALE, 0.0f);
@@ -96,8 +107,13 @@ void drawGameView(const CGame& game) {
                  avatar->score, CWorld::instance().countPowerups());
     }
     drawText(0.5f, 0.9f, "FPS: %0.1f", fps);
+    drawKillFeed();
     if (game.localAvatar != nullptr && game.localAvatar->hp <= 0) {
         drawDeathScreen(game.localAvatar->releaseTimer);
+        if (!game.localAvatar->killedBy.empty()) {
+            glColor3f(1.0f, 1.0f, 1.0f);
+            drawText(-0.2f, -0.25f, "Shot by %s", game.localAvatar->killedBy.c_str());
+        }
     }
     if (keys[VK_TAB] != 0) {
         drawScoreboard(scoreboardLines(game));

@@ -330,5 +330,7 @@ void Arbiter::hitAvatar(Avatar& avatar, Bullet& bullet) {
     if (newHp <= 0) {
         // Every machine stops the dead avatar where it has it; the host's cell stands.
         sendStatus(avatar);
+        Executor::instance().applyKill(avatar.id, bullet.owner);
+        broadcast(encodeKill({avatar.id, findAvatar(bullet.owner) != nullptr ? bullet.owner : -1}), SEND_RULE_OUTCOME);
     }
 }

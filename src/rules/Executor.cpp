@@ -13,6 +13,7 @@
 #include "platform/GameAssert.h"
 #include "platform/Platform.h"
 #include "rules/GameSession.h"
+#include "rules/KillFeed.h"
 #include "rules/PlayerName.h"
 #include "world/Avatar.h"
 #include "world/HumanController.h"
@@ -152,6 +153,11 @@ void Executor::apply(const MessageBuffer& message) {
                 CWorld::instance().addObject(std::move(avatar));
             }
             break;
+        case MSG_KILL:
+            if (const auto kill = decodeKill(message); kill && findAvatar(kill->victimId)) {
+                applyKill(kill->victimId, kill->killerId);
+            }
+            break;
         case MSG_AVATAR_NAME:
             if (const auto name = decodeAvatarName(message)) {
                 if (Avatar* const avatar = findAvatar(name->avatarId)) {
@@ -274,6 +280,16 @@ void Executor::applyHp(const std::int32_t avatarId, const std::int32_t hp) {
         avatar->hp           = 0;
         avatar->releaseTimer = DEATH_COUNTDOWN;
     }
+}
+
+void Executor::applyKill(const std::int32_t victimId, const std::int32_t killerId) {
+    Avatar* const victim = findAvatar(victimId);
+    if (victim == nullptr) {
+        return;
+    }
+    const Avatar* const killer = findAvatar(killerId);
+    victim->killedBy           = killer != nullptr ? killer->name : std::string();
+    killFeed().add(killer != nullptr ? killer->name + " shot " + victim->name : victim->name + " was shot");
 }
 
 void Executor::applyAvatarStatus(const AvatarStatusMessage& status) {

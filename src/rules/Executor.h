@@ -33,6 +33,8 @@ public:
     void removeObject(std::int32_t id);
     void applyRespawn(std::int32_t avatarId, Position pos);
     void applyHp(std::int32_t avatarId, std::int32_t hp);
+    // Shows who shot whom, and tells the victim's death panel.
+    void applyKill(std::int32_t victimId, std::int32_t killerId);
     // Takes the host's cell, hit points, score and ammunition for an avatar.
     void         applyAvatarStatus(const AvatarStatusMessage& status);
     void         applyScore(std::int32_t avatarId, std::int32_t score);

@@ -148,6 +148,10 @@ MessageBuffer encodeAvatarName(const AvatarNameMessage& name) {
         .bytes();
 }
 
+MessageBuffer encodeKill(const KillMessage& kill) {
+    return MessageWriter(MSG_KILL).put(kill.victimId).put(kill.killerId).bytes();
+}
+
 std::optional<std::int32_t> decodeYourAvatar(const MessageBuffer& message) {
     auto reader = readerFor(message, MSG_YOUR_AVATAR, YOUR_AVATAR_SIZE);
     if (!reader) {
@@ -299,4 +303,13 @@ std::optional<AvatarNameMessage> decodeAvatarName(const MessageBuffer& message) 
     }
     name.name.assign(reinterpret_cast<const char*>(reader->here()), static_cast<std::size_t>(length));
     return name;
+}
+
+std::optional<KillMessage> decodeKill(const MessageBuffer& message) {
+    auto reader = readerFor(message, MSG_KILL, KILL_SIZE);
+    if (!reader) {
+        return std::nullopt;
+    }
+    const std::int32_t victimId = reader->get();
+    return KillMessage{victimId, reader->get()};
 }

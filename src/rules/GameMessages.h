@@ -25,10 +25,11 @@ enum GameMessage : std::int32_t {
     MSG_AVATAR_STATUS  = 1110,
     MSG_AVATAR_ADD     = 1111,
     MSG_AVATAR_NAME    = 1112,
+    MSG_KILL           = 1113,
 };
 
 // The highest message id, for code that walks them all.
-constexpr std::int32_t LAST_GAME_MESSAGE = MSG_AVATAR_NAME;
+constexpr std::int32_t LAST_GAME_MESSAGE = MSG_KILL;
 
 // Send flags of each message. Every message is guaranteed: each machine
 // applies a message once, in the order its sender sent it, and a lost or
@@ -51,6 +52,7 @@ constexpr std::size_t POWERUP_TAKEN_SIZE  = 12;
 constexpr std::size_t POWERUP_SPAWN_SIZE  = 20;
 constexpr std::size_t AVATAR_STATUS_SIZE  = 28;
 constexpr std::size_t AVATAR_ADD_SIZE     = 16;
+constexpr std::size_t KILL_SIZE           = 12;
 // An avatar's name: the id, the avatar's id, the name's length in bytes
 // (at most MAX_NAME_BYTES), then the name's bytes, no terminating zero.
 constexpr std::size_t AVATAR_NAME_HEAD = 12;
@@ -100,6 +102,13 @@ struct AvatarAddMessage {
     Position     pos;
 };
 
+// Who shot whom, as the host decided; the killer is -1 when the shooter had
+// left the game.
+struct KillMessage {
+    std::int32_t victimId = 0;
+    std::int32_t killerId = -1;
+};
+
 struct AvatarNameMessage {
     std::int32_t avatarId = 0;
     std::string  name;  // as it came: untrusted
@@ -146,6 +155,7 @@ MessageBuffer encodePowerupSpawn(const PowerupSpawnMessage& spawn);
 MessageBuffer encodeAvatarStatus(const AvatarStatusMessage& status);
 MessageBuffer encodeAvatarAdd(const AvatarAddMessage& add);
 MessageBuffer encodeAvatarName(const AvatarNameMessage& name);
+MessageBuffer encodeKill(const KillMessage& kill);
 
 // Each reads a message of its id; nothing when the buffer holds another id
 // or is too short for the layout, so nobody reads past what arrived.
@@ -161,3 +171,4 @@ std::optional<PowerupSpawnMessage>  decodePowerupSpawn(const MessageBuffer& mess
 std::optional<AvatarStatusMessage>  decodeAvatarStatus(const MessageBuffer& message);
 std::optional<AvatarAddMessage>     decodeAvatarAdd(const MessageBuffer& message);
 std::optional<AvatarNameMessage>    decodeAvatarName(const MessageBuffer& message);
+std::optional<KillMessage>          decodeKill(const MessageBuffer& message);

@@ -52,8 +52,9 @@ public:
     std::int32_t down      = 0;
     std::int32_t fire      = 0;
     // The network player who steers it; known on the host only.
-    std::uint32_t               playerId     = 0;
-    std::string                 name;  // clean: see rules/PlayerName.h
+    std::uint32_t               playerId = 0;
+    std::string                 name;      // clean: see rules/PlayerName.h
+    std::string                 killedBy;  // the name of whoever shot it last, for its death panel
     float                       releaseTimer = 0.0f;
     std::unique_ptr<Controller> controller;
 
