@@ -328,6 +328,38 @@ TEST_F(Desktop, AKillLineShowsAtTheUpperLeftForAFewSeconds) {
     EXPECT_EQ(orangeAtUpperLeft(), 0);
 }
 
+TEST_F(Desktop, AnAvatarOutOfViewGetsAMarkerAtTheEdgeInItsColour) {
+    std::srand(7);
+    handleGameCommand(cmd_new_single_player);
+    Avatar& own              = *CGame::instance().localAvatar;
+    camera                   = {static_cast<float>(own.pos.x), static_cast<float>(own.pos.y)};
+    const auto redAtTheEdges = [&] {
+        int count = 0;
+        for (int y = 0; y < screenHeight; ++y) {
+            for (int x = 0; x < screenWidth; ++x) {
+                const Rgb  c    = at(x, y);
+                const bool edge = x < screenWidth / 8 || x >= screenWidth * 7 / 8 || y < screenHeight / 5 ||
+                                  y >= screenHeight * 4 / 5;
+                count += edge && c[0] == 204 && c[1] >= 25 && c[1] <= 26 && c[2] == 0 ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    render();
+    EXPECT_EQ(redAtTheEdges(), 0);
+
+    // Another player's avatar far to one side, well out of view.
+    Position far{own.pos.x < MAPSIZE / 2 ? MAPSIZE - 2 : 1, own.pos.y};
+    while (CWorld::instance().isBlocked(far)) {
+        far.y = far.y % (MAPSIZE - 2) + 1;
+    }
+    auto other = std::make_unique<Avatar>();
+    other->pos = far;
+    CWorld::instance().addObject(std::move(other));
+    render();
+    EXPECT_GT(redAtTheEdges(), 10) << "a red arrow at the edge, towards the other avatar";
+}
+
 TEST_F(Desktop, TextAdvancesGlyphByGlyphAndOffViewTextIsNotDrawn) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

@@ -75,6 +75,62 @@ void followAvatar(const Avatar& avatar) {
     camera.y = camera.y + (avatar.pos.y - camera.y) * frameTime * CAMERA_RATE;
 }
 
+// Where a world point falls in the window (-1 ... 1 both ways) with the
+// game view's camera.
+struct WindowPoint {
+    float x;
+    float y;
+};
+WindowPoint toWindow(const float worldX, const float worldY) {
+    return {aspect * CELL_SCALE * (worldX - camera.x), -CELL_SCALE * (worldY - camera.y)};
+}
+
+void avatarColour(const Avatar& avatar) {
+    if (avatar.hp <= 0) {
+        glColor3ub(120, 16, 73);
+    } else if (avatar.controller) {
+        glColor3ub(9, 225, 9);
+    } else {
+        glColor3f(0.8f, 0.1f, 0.0f);
+    }
+}
+
+// Each avatar outside the view gets an arrow at the view's edge, in its
+// colour, pointing at it; the own avatar gets its name above it.
+void drawEdgeMarkers(const CGame& game) {
+    constexpr float HALF_WIDTH  = 0.96f;  // the view's edges, a little inside
+    constexpr float HALF_HEIGHT = 0.76f;
+    constexpr float SIZE        = 0.045f;
+    for (const auto& object : CWorld::instance().getObjects()) {
+        const auto* const avatar = objectAs<Avatar>(object.get());
+        if (avatar == nullptr || avatar->removed) {
+            continue;
+        }
+        const WindowPoint at =
+            toWindow(static_cast<float>(avatar->pos.x) + 0.5f, static_cast<float>(avatar->pos.y) + 0.5f);
+        if (avatar == game.localAvatar) {
+            glColor3ub(9, 225, 9);
+            drawText(at.x - 0.05f, at.y + 0.06f, "%s", avatar->name.c_str());
+            continue;
+        }
+        if (std::fabs(at.x) <= HALF_WIDTH && std::fabs(at.y) <= HALF_HEIGHT) {
+            continue;
+        }
+        const float length = std::sqrt(at.x * at.x + at.y * at.y);
+        const float scale  = std::min(HALF_WIDTH / std::fabs(at.x), HALF_HEIGHT / std::fabs(at.y));
+        const float dx     = at.x / length;
+        const float dy     = at.y / length;
+        const float tipX   = at.x * scale;
+        const float tipY   = at.y * scale;
+        avatarColour(*avatar);
+        glBegin(GL_TRIANGLES);
+        glVertex2f(tipX, tipY);
+        glVertex2f(tipX - dx * SIZE * 2.0f - dy * SIZE, tipY - dy * SIZE * 2.0f + dx * SIZE);
+        glVertex2f(tipX - dx * SIZE * 2.0f + dy * SIZE, tipY - dy * SIZE * 2.0f - dx * SIZE);
+        glEnd();
+    }
+}
+
 // Who shot whom lately, newest last, at the upper left of the game view.
 void drawKillFeed() {
     float y = 0.72f;
@@ -107,6 +163,7 @@ void drawGameView(const CGame& game) {
                  avatar->score, CWorld::instance().countPowerups());
     }
     drawText(0.5f, 0.9f, "FPS: %0.1f", fps);
+    drawEdgeMarkers(game);
     drawKillFeed();
     if (game.localAvatar != nullptr && game.localAvatar->hp <= 0) {
         drawDeathScreen(game.localAvatar->releaseTimer);
