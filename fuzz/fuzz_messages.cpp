@@ -35,5 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* const data, const std:
     roundTrip<AvatarAddMessage>(bytes, decodeAvatarAdd, encodeAvatarAdd);
     roundTrip<AvatarNameMessage>(bytes, decodeAvatarName, encodeAvatarName);
     roundTrip<KillMessage>(bytes, decodeKill, encodeKill);
+    roundTrip<std::vector<RoundTrip>>(bytes, decodeRoundTrips, encodeRoundTrips);
     return 0;
 }

@@ -33,6 +33,7 @@ MESSAGES = {
     "add": fields(1111, 502, 2, 6),
     "name": fields(1112, 500, 3) + b"Ann",
     "kill": fields(1113, 501, 500),
+    "round_trips": fields(1114, 2, 500, 12, 501, 30),
 }
 
 
@@ -65,7 +66,7 @@ for name, packet in {"hello": b"\x01" + bytes.fromhex("3e49e9edc86a154f8d018b163
     write("packets", name, packet)
 write("executor", "game", pieces(MESSAGES["your_avatar"], MESSAGES["world_setup"], MESSAGES["state"],
                                   MESSAGES["hp"], MESSAGES["taken"], MESSAGES["spawn"], MESSAGES["status"],
-                                  MESSAGES["respawn"], MESSAGES["score"], MESSAGES["add"], MESSAGES["name"], MESSAGES["kill"], MESSAGES["remove"]))
+                                  MESSAGES["respawn"], MESSAGES["score"], MESSAGES["add"], MESSAGES["name"], MESSAGES["kill"], MESSAGES["round_trips"], MESSAGES["remove"]))
 write("arbiter", "players", pieces(fields(1103, 11, 0, 1, 0, 0, 1, 2, 5), fields(1103, 11, 0, 0, 0, 0, 0, 2, 5),
                                    fields(1104, 12), sender=2) + pieces(fields(1104, 12), fields(2), sender=3)
       + pieces(fields(1), sender=4))

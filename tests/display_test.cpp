@@ -2,6 +2,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <functional>
@@ -18,6 +19,7 @@
 #include "shell/ConnectDialog.h"
 #include "shell/Mainfile.h"
 #include "shell/Menu.h"
+#include "shell/Sound.h"
 #include "shell/Window.h"
 #include "shell/WindowProc.h"
 #include "world/Avatar.h"
@@ -358,6 +360,24 @@ TEST_F(Desktop, AnAvatarOutOfViewGetsAMarkerAtTheEdgeInItsColour) {
     CWorld::instance().addObject(std::move(other));
     render();
     EXPECT_GT(redAtTheEdges(), 10) << "a red arrow at the edge, towards the other avatar";
+}
+
+TEST(SoundEffects, EachIsShortAudibleAndCleanAndPlaysWithoutACard) {
+    for (const SoundEffect effect :
+         {SoundEffect::fire, SoundEffect::hit, SoundEffect::death, SoundEffect::pickup, SoundEffect::respawn}) {
+        const std::vector<std::int16_t> samples = Sound::synthesize(effect);
+        EXPECT_GT(samples.size(), static_cast<std::size_t>(Sound::SAMPLE_RATE / 50));
+        EXPECT_LT(samples.size(), static_cast<std::size_t>(Sound::SAMPLE_RATE / 2)) << "short";
+        const auto loudest = *std::max_element(
+            samples.begin(), samples.end(), [](std::int16_t a, std::int16_t b) { return std::abs(a) < std::abs(b); });
+        EXPECT_GT(std::abs(loudest), 3000) << "audible";
+        EXPECT_LT(std::abs(samples.front()), 2000) << "no click at the start";
+        EXPECT_LT(std::abs(samples.back()), 2000) << "nor at the end";
+    }
+    Sound sound;  // SDL's dummy driver under the tests
+    EXPECT_TRUE(sound.hasDevice());
+    sound.play(SoundEffect::death);
+    sound.play(SoundEffect::fire);
 }
 
 TEST_F(Desktop, TextAdvancesGlyphByGlyphAndOffViewTextIsNotDrawn) {

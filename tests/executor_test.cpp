@@ -230,6 +230,14 @@ TEST_F(PlayerMessages, AKillIsToldOnScreenAndToTheVictimsDeathPanel) {
     EXPECT_TRUE(killFeed().lines().empty()) << "lines go after a few seconds";
 }
 
+TEST_F(PlayerMessages, TheHostsRoundTripsReachTheScoreboard) {
+    Avatar& avatar = addAvatar(5, 5);
+    receive(encodeRoundTrips({{avatar.id, 37}, {4242, 5}}));
+    EXPECT_EQ(avatar.roundTripMs, 37);
+    receive(encodeRoundTrips({{avatar.id, INT32_MAX}}));
+    EXPECT_EQ(avatar.roundTripMs, 99999);
+}
+
 TEST_F(PlayerMessages, HostileValuesAreHeldToWhatTheRulesCanProduce) {
     Avatar& avatar = addAvatar(5, 5);
     receive(encodeAvatarHp({avatar.id, INT32_MAX}));

@@ -205,7 +205,7 @@ TEST(Scoreboard, BestScoreFirstThenByNameWithTheOwnLineMarked) {
     EXPECT_EQ(lines[1].name, "Al");
     EXPECT_EQ(lines[2].name, "Cy");
     EXPECT_FALSE(lines[2].alive);
-    EXPECT_EQ(lines[2].roundTrip, -1) << "only the host knows the others' round trips";
+    EXPECT_EQ(lines[2].roundTrip, -1) << "until the host has told";
     resetGame();
     world.clearObjects();
 }

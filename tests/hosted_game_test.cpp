@@ -44,9 +44,11 @@ TEST(HostedGame, EnterSendsEveryPlayerItsAvatarAndTheWorldAndStatesReachOnlyTheO
     ASSERT_EQ(game.state, state_running);
 
     const std::vector<MessageBuffer> toHost   = waitForMessages(game.client->incoming, 2);
-    const std::vector<MessageBuffer> toJoined = waitForMessages(joined.incoming, 2);
+    const std::vector<MessageBuffer> toJoined = waitForMessages(joined.incoming, 4);
     ASSERT_EQ(toHost.size(), 2u);
-    ASSERT_EQ(toJoined.size(), 2u);
+    ASSERT_EQ(toJoined.size(), 4u) << "its avatar, the world, then both avatars' names";
+    EXPECT_EQ(messageId(toJoined[2]), MSG_AVATAR_NAME);
+    EXPECT_EQ(messageId(toJoined[3]), MSG_AVATAR_NAME);
     EXPECT_EQ(toHost[0].size(), 8u);
     EXPECT_EQ(toHost[1].size(), 260u);
     EXPECT_EQ(toHost[1], toJoined[1]) << "everyone is sent the same world";

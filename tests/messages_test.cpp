@@ -47,6 +47,10 @@ TEST(MessageLayout, FixedMessagesHoldTheirFieldsAtTheirOffsets) {
     EXPECT_EQ(encodeAvatarStatus({4, {7, 9}, 60, 300, 12}), fields({1110, 4, 7, 9, 60, 300, 12}));
     EXPECT_EQ(encodeAvatarAdd({4, {7, 9}}), fields({1111, 4, 7, 9}));
     EXPECT_EQ(encodeKill({4, -1}), fields({1113, 4, -1}));
+    EXPECT_EQ(encodeRoundTrips({{4, 12}, {5, -1}}), fields({1114, 2, 4, 12, 5, -1}));
+    EXPECT_EQ(decodeRoundTrips(fields({1114, 1, 4, 12}))->front().ms, 12);
+    EXPECT_FALSE(decodeRoundTrips(fields({1114, 2, 4, 12}))) << "a count past what arrived";
+    EXPECT_FALSE(decodeRoundTrips(fields({1114, -1})));
     MessageBuffer named = fields({1112, 4, 3});
     named.insert(named.end(), {'A', 'n', 'n'});
     EXPECT_EQ(encodeAvatarName({4, "Ann"}), named);

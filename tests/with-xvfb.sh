@@ -23,4 +23,6 @@ done
 [[ -s "$work/display" ]] || { echo "with-xvfb: Xvfb did not start" >&2; exit 1; }
 
 export DISPLAY=":$(head -n 1 "$work/display")"
+# No sound card on a test machine: SDL's dummy driver takes the effects.
+export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 "$@"

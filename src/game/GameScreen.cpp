@@ -195,14 +195,7 @@ std::vector<ScoreLine> scoreboardLines(const CGame& game) {
         if (avatar == nullptr || avatar->removed) {
             continue;
         }
-        ScoreLine line{avatar->name, avatar->score, avatar->hp > 0, -1, avatar == game.localAvatar};
-        if (game.server) {
-            // The host measures every player's round trip.
-            if (const auto record = game.server->findClient(avatar->playerId)) {
-                line.roundTrip = record->avgRtt < 0.0f ? -1 : static_cast<int>(record->avgRtt);
-            }
-        }
-        lines.push_back(std::move(line));
+        lines.push_back({avatar->name, avatar->score, avatar->hp > 0, avatar->roundTripMs, avatar == game.localAvatar});
     }
     std::stable_sort(lines.begin(), lines.end(), [](const ScoreLine& a, const ScoreLine& b) {
         return a.score != b.score ? a.score > b.score : a.name < b.name;

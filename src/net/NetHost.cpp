@@ -1,10 +1,12 @@
 #include "net/NetHost.h"
 
+#include <enet/time.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -18,6 +20,8 @@ namespace {
 // late a close is noticed and how far apart ENet's resend timers are checked.
 constexpr enet_uint32 SOCKET_WAIT_MS = 5;
 constexpr int         PASS_PAUSE_US  = 1000;
+constexpr enet_uint32 MIN_RESEND_MS  = 100;
+constexpr enet_uint32 MAX_RESEND_MS  = 500;
 
 void initializeEnetOnce() {
     static const bool ENET_INITIALIZED = [] {
@@ -56,7 +60,6 @@ bool NetHost::create(const ENetAddress* const address, const std::size_t peerCou
     enet_host_compress_with_range_coder(host);
     wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     lastHeard.assign(host->peerCount, 0);
-    lastSent.assign(host->peerCount, 0);
     return true;
 }
 
@@ -65,6 +68,31 @@ void NetHost::start(std::function<void(ENetHost*)> newServiceLocked, std::functi
     handOver      = std::move(newHandOver);
     stopping      = false;
     thread        = std::thread(&NetHost::serviceLoop, this);
+}
+
+void NetHost::capResendWaits() {
+    // ENet doubles the wait before each resend of a reliable packet without
+    // bound, and everything after a lost packet waits for it: on a lossy link
+    // a third loss in a row held a game's messages back for seconds. A game
+    // would rather resend sooner: at most every two round trips, within
+    // 100 to 500 ms.
+    for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
+        if (peer->state != ENET_PEER_STATE_CONNECTED || enet_list_empty(&peer->sentReliableCommands)) {
+            continue;
+        }
+        const enet_uint32 cap = std::clamp<enet_uint32>(2 * peer->roundTripTime, MIN_RESEND_MS, MAX_RESEND_MS);
+        for (ENetListIterator entry                                     = enet_list_begin(&peer->sentReliableCommands);
+             entry != enet_list_end(&peer->sentReliableCommands); entry = enet_list_next(entry)) {
+            auto* const command       = reinterpret_cast<ENetOutgoingCommand*>(entry);
+            command->roundTripTimeout = std::min(command->roundTripTimeout, cap);
+        }
+        const auto* const oldest =
+            reinterpret_cast<const ENetOutgoingCommand*>(enet_list_front(&peer->sentReliableCommands));
+        const enet_uint32 due = oldest->sentTime + oldest->roundTripTimeout;
+        if (ENET_TIME_LESS(due, peer->nextTimeout)) {
+            peer->nextTimeout = due;
+        }
+    }
 }
 
 double NetHost::serviceCpuSeconds() {
@@ -102,6 +130,7 @@ void NetHost::serviceLoop() {
         }
         {
             const std::lock_guard<std::mutex> guard(lock);
+            capResendWaits();
             serviceLocked(host);
         }
         handOver();
@@ -119,7 +148,6 @@ bool NetHost::queue(ENetPeer* const peer, ENetPacket* const packet) {
         enet_packet_destroy(packet);
         return false;
     }
-    lastSent[static_cast<std::size_t>(peer - host->peers)] = enet_time_get();
     return true;
 }
 
@@ -149,8 +177,10 @@ std::vector<ENetPeer*> NetHost::keepAlive(const enet_uint32 now) {
         const auto index = static_cast<std::size_t>(peer - host->peers);
         if (now - lastHeard[index] > SILENCE_LIMIT_MS) {
             silent.push_back(peer);
-        } else if (beat && now - lastSent[index] >= HEARTBEAT_PERIOD_MS) {
-            queue(peer, makeHeartbeat());  // only a peer sent nothing else lately needs one
+        } else if (beat) {
+            // Even with other traffic: reliable packets behind a lost one are
+            // held back until it is resent, and that can take seconds.
+            queue(peer, makeHeartbeat());
         }
     }
     if (beat) {

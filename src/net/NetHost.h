@@ -64,6 +64,7 @@ public:
 
 private:
     void serviceLoop();
+    void capResendWaits();
 
     ENetHost*                      host = nullptr;
     std::thread                    thread;
@@ -71,7 +72,6 @@ private:
     std::function<void(ENetHost*)> serviceLocked;
     std::function<void()>          handOver;
     std::vector<enet_uint32>       lastHeard;  // by peer index
-    std::vector<enet_uint32>       lastSent;   // by peer index
     enet_uint32                    lastHeartbeat = 0;
     int                            wake          = -1;  // eventfd the service thread also waits on
 };

@@ -19,8 +19,9 @@ constexpr enet_uint32 ROUND_TRIP_PERIOD_MS = 250;
 constexpr enet_uint32 CLOSE_TIMEOUT_MS = 1000;
 
 // A peer must say hello this soon after connecting. Hellos are sent the
-// moment the connection stands, so even a lossy link makes it with room.
-constexpr enet_uint32 HELLO_DEADLINE_MS = 3000;
+// moment the connection stands; on a lossy link ENet may need a few resends,
+// each after a longer wait, while it still knows little of the round trip.
+constexpr enet_uint32 HELLO_DEADLINE_MS = 5000;
 // Peers from one address still waiting to say hello. Players who said hello
 // are not counted: a LAN may put many players behind one address.
 constexpr std::size_t MAX_WAITING_PER_ADDRESS = 4;

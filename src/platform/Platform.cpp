@@ -14,6 +14,8 @@ DialogResult IPlatform::runConnectDialog(ConnectDialogValues&) {
 
 void IPlatform::drawFrame() {}
 
+void IPlatform::playSound(SoundEffect /*effect*/) {}
+
 MessageAnswer ConsolePlatform::showMessage(const PlatformMessage& message) {
     // One line per box: a script reading standard error sees each box whole.
     std::fprintf(stderr, "%s: ", message.title);

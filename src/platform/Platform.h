@@ -29,6 +29,9 @@ struct ConnectDialogValues {
 
 enum class DialogResult { closed = 0, ok = 1, cancel = 2 };
 
+// The short effects of this machine's own avatar.
+enum class SoundEffect { fire, hit, death, pickup, respawn };
+
 // Every operation of the base class does nothing.
 class IPlatform {
 public:
@@ -44,6 +47,9 @@ public:
     // Draws one whole frame at once, for a screen that must be seen before a
     // long blocking step.
     virtual void drawFrame();
+
+    // Starts an effect and returns at once; silence where there is no sound.
+    virtual void playSound(SoundEffect effect);
 };
 
 // Writes each message box as one line "title: text" on standard error and

@@ -17,10 +17,12 @@
 
 namespace {
 
-constexpr const char*  MAP_FILE_NAME = "Levels/map2.raw";
-constexpr float        SPAWN_PERIOD  = 4.0f;
-constexpr std::int32_t BULLET_DAMAGE = 20;
-constexpr std::int32_t KILL_SCORE    = 100;
+constexpr const char* MAP_FILE_NAME = "Levels/map2.raw";
+constexpr float       SPAWN_PERIOD  = 4.0f;
+// How often the host shares the players' round trips: a scoreboard needs no more.
+constexpr float        ROUND_TRIP_PERIOD = 2.0f;
+constexpr std::int32_t BULLET_DAMAGE     = 20;
+constexpr std::int32_t KILL_SCORE        = 100;
 
 }  // namespace
 
@@ -177,10 +179,33 @@ void Arbiter::update() {
             }
         }
     }
+    roundTripTimer += frameTime;
+    if (roundTripTimer >= ROUND_TRIP_PERIOD) {
+        roundTripTimer = 0.0f;
+        shareRoundTrips();
+    }
     if (spawnTimer >= SPAWN_PERIOD) {
         spawnTimer = 0.0f;
         trySpawnPowerup();
     }
+}
+
+void Arbiter::shareRoundTrips() {
+    IServer* const server = gameSession().currentServer();
+    if (server == nullptr) {
+        return;
+    }
+    std::vector<RoundTrip> trips;
+    for (const auto& object : CWorld::instance().getObjects()) {
+        auto* const avatar = objectAs<Avatar>(object.get());
+        if (avatar == nullptr || avatar->removed) {
+            continue;
+        }
+        const std::optional<ClientRecord> record = server->findClient(avatar->playerId);
+        avatar->roundTripMs = record && record->avgRtt >= 0.0f ? static_cast<std::int32_t>(record->avgRtt) : -1;
+        trips.push_back({avatar->id, avatar->roundTripMs});
+    }
+    broadcast(encodeRoundTrips(trips), SEND_RULE_OUTCOME);
 }
 
 void Arbiter::avatarInputChanged(Avatar& avatar) {

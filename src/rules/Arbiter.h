@@ -27,7 +27,8 @@ public:
     void handleAvatarState(const MessageBuffer& message, std::uint32_t sender);
     void handleAvatarRemove(const MessageBuffer& message, std::uint32_t sender);
 
-    float spawnTimer = 0.0f;
+    float spawnTimer     = 0.0f;
+    float roundTripTimer = 0.0f;
 
 private:
     void placeAvatar(std::uint32_t playerId);
@@ -40,6 +41,8 @@ private:
     void handlePlayerJoined(std::uint32_t playerId);
     void handlePlayerLeft(std::uint32_t playerId);
     void removeAvatar(std::int32_t avatarId, std::uint32_t sender);
+    // Every player's round trip, measured here, to every player for the scoreboard.
+    void shareRoundTrips();
     // Tells every player the host's cell, hit points, score and ammunition of the avatar.
     void sendStatus(const Avatar& avatar) const;
     // Sends to every player of this game except the host's own and `excluded`.

@@ -153,6 +153,13 @@ void Executor::apply(const MessageBuffer& message) {
                 CWorld::instance().addObject(std::move(avatar));
             }
             break;
+        case MSG_ROUND_TRIPS:
+            for (const RoundTrip& trip : decodeRoundTrips(message).value_or(std::vector<RoundTrip>{})) {
+                if (Avatar* const avatar = findAvatar(trip.avatarId)) {
+                    avatar->roundTripMs = std::clamp(trip.ms, -1, 99999);
+                }
+            }
+            break;
         case MSG_KILL:
             if (const auto kill = decodeKill(message); kill && findAvatar(kill->victimId)) {
                 applyKill(kill->victimId, kill->killerId);
@@ -268,11 +275,17 @@ void Executor::applyRespawn(const std::int32_t avatarId, const Position pos) {
     avatar->ammo         = 50;
     avatar->pos          = pos;
     avatar->setControls(0, 0, 0, 0, 0);
+    if (avatar == gameSession().keyboardAvatar()) {
+        platform().playSound(SoundEffect::respawn);
+    }
 }
 
 void Executor::applyHp(const std::int32_t avatarId, const std::int32_t hp) {
     Avatar* const avatar = findAvatar(avatarId);
     GAME_ASSERT(avatar, SITE_HP_AVATAR);
+    if (avatar == gameSession().keyboardAvatar() && hp < avatar->hp && avatar->hp > 0) {
+        platform().playSound(hp > 0 ? SoundEffect::hit : SoundEffect::death);
+    }
     // Values from the network may be anything; within the caps every rule's
     // arithmetic stays far from overflow.
     avatar->hp = std::min(hp, HEALTH_CAP);
@@ -324,6 +337,9 @@ void Executor::applyPowerupTaken(const std::int32_t avatarId, const std::int32_t
     GAME_ASSERT(powerup, SITE_PICKUP_POWERUP);
     powerup->applyTo(*avatar);
     powerup->removed = true;
+    if (avatar == gameSession().keyboardAvatar()) {
+        platform().playSound(SoundEffect::pickup);
+    }
 }
 
 std::int32_t Executor::addPowerup(const Position pos, const std::int32_t type) {

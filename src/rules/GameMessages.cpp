@@ -152,6 +152,16 @@ MessageBuffer encodeKill(const KillMessage& kill) {
     return MessageWriter(MSG_KILL).put(kill.victimId).put(kill.killerId).bytes();
 }
 
+MessageBuffer encodeRoundTrips(const std::vector<RoundTrip>& trips) {
+    const auto    count = static_cast<std::int32_t>(std::min<std::size_t>(trips.size(), MAX_ROUND_TRIPS));
+    MessageWriter writer(MSG_ROUND_TRIPS);
+    writer.put(count);
+    for (std::int32_t i = 0; i < count; ++i) {
+        writer.put(trips[static_cast<std::size_t>(i)].avatarId).put(trips[static_cast<std::size_t>(i)].ms);
+    }
+    return writer.bytes();
+}
+
 std::optional<std::int32_t> decodeYourAvatar(const MessageBuffer& message) {
     auto reader = readerFor(message, MSG_YOUR_AVATAR, YOUR_AVATAR_SIZE);
     if (!reader) {
@@ -312,4 +322,22 @@ std::optional<KillMessage> decodeKill(const MessageBuffer& message) {
     }
     const std::int32_t victimId = reader->get();
     return KillMessage{victimId, reader->get()};
+}
+
+std::optional<std::vector<RoundTrip>> decodeRoundTrips(const MessageBuffer& message) {
+    auto reader = readerFor(message, MSG_ROUND_TRIPS, ROUND_TRIPS_HEAD);
+    if (!reader) {
+        return std::nullopt;
+    }
+    const std::int32_t count = reader->get();
+    if (count < 0 || count > MAX_ROUND_TRIPS ||
+        message.size() != ROUND_TRIPS_HEAD + static_cast<std::size_t>(count) * 8) {
+        return std::nullopt;
+    }
+    std::vector<RoundTrip> trips(static_cast<std::size_t>(count));
+    for (RoundTrip& trip : trips) {
+        trip.avatarId = reader->get();
+        trip.ms       = reader->get();
+    }
+    return trips;
 }

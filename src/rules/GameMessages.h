@@ -26,10 +26,11 @@ enum GameMessage : std::int32_t {
     MSG_AVATAR_ADD     = 1111,
     MSG_AVATAR_NAME    = 1112,
     MSG_KILL           = 1113,
+    MSG_ROUND_TRIPS    = 1114,
 };
 
 // The highest message id, for code that walks them all.
-constexpr std::int32_t LAST_GAME_MESSAGE = MSG_KILL;
+constexpr std::int32_t LAST_GAME_MESSAGE = MSG_ROUND_TRIPS;
 
 // Send flags of each message. Every message is guaranteed: each machine
 // applies a message once, in the order its sender sent it, and a lost or
@@ -53,6 +54,10 @@ constexpr std::size_t POWERUP_SPAWN_SIZE  = 20;
 constexpr std::size_t AVATAR_STATUS_SIZE  = 28;
 constexpr std::size_t AVATAR_ADD_SIZE     = 16;
 constexpr std::size_t KILL_SIZE           = 12;
+// Round trips: the id, a count (at most MAX_ROUND_TRIPS), then per avatar its
+// id and its player's round trip to the host in milliseconds.
+constexpr std::size_t  ROUND_TRIPS_HEAD = 8;
+constexpr std::int32_t MAX_ROUND_TRIPS  = 255;
 // An avatar's name: the id, the avatar's id, the name's length in bytes
 // (at most MAX_NAME_BYTES), then the name's bytes, no terminating zero.
 constexpr std::size_t AVATAR_NAME_HEAD = 12;
@@ -109,6 +114,11 @@ struct KillMessage {
     std::int32_t killerId = -1;
 };
 
+struct RoundTrip {
+    std::int32_t avatarId = 0;
+    std::int32_t ms       = -1;
+};
+
 struct AvatarNameMessage {
     std::int32_t avatarId = 0;
     std::string  name;  // as it came: untrusted
@@ -156,19 +166,21 @@ MessageBuffer encodeAvatarStatus(const AvatarStatusMessage& status);
 MessageBuffer encodeAvatarAdd(const AvatarAddMessage& add);
 MessageBuffer encodeAvatarName(const AvatarNameMessage& name);
 MessageBuffer encodeKill(const KillMessage& kill);
+MessageBuffer encodeRoundTrips(const std::vector<RoundTrip>& trips);
 
 // Each reads a message of its id; nothing when the buffer holds another id
 // or is too short for the layout, so nobody reads past what arrived.
-std::optional<std::int32_t>         decodeYourAvatar(const MessageBuffer& message);
-std::optional<WorldSetupMessage>    decodeWorldSetup(const MessageBuffer& message);
-std::optional<AvatarStateMessage>   decodeAvatarState(const MessageBuffer& message);
-std::optional<std::int32_t>         decodeAvatarRemove(const MessageBuffer& message);
-std::optional<AvatarRespawnMessage> decodeAvatarRespawn(const MessageBuffer& message);
-std::optional<AvatarHpMessage>      decodeAvatarHp(const MessageBuffer& message);
-std::optional<ScoreMessage>         decodeScore(const MessageBuffer& message);
-std::optional<PowerupTakenMessage>  decodePowerupTaken(const MessageBuffer& message);
-std::optional<PowerupSpawnMessage>  decodePowerupSpawn(const MessageBuffer& message);
-std::optional<AvatarStatusMessage>  decodeAvatarStatus(const MessageBuffer& message);
-std::optional<AvatarAddMessage>     decodeAvatarAdd(const MessageBuffer& message);
-std::optional<AvatarNameMessage>    decodeAvatarName(const MessageBuffer& message);
-std::optional<KillMessage>          decodeKill(const MessageBuffer& message);
+std::optional<std::int32_t>           decodeYourAvatar(const MessageBuffer& message);
+std::optional<WorldSetupMessage>      decodeWorldSetup(const MessageBuffer& message);
+std::optional<AvatarStateMessage>     decodeAvatarState(const MessageBuffer& message);
+std::optional<std::int32_t>           decodeAvatarRemove(const MessageBuffer& message);
+std::optional<AvatarRespawnMessage>   decodeAvatarRespawn(const MessageBuffer& message);
+std::optional<AvatarHpMessage>        decodeAvatarHp(const MessageBuffer& message);
+std::optional<ScoreMessage>           decodeScore(const MessageBuffer& message);
+std::optional<PowerupTakenMessage>    decodePowerupTaken(const MessageBuffer& message);
+std::optional<PowerupSpawnMessage>    decodePowerupSpawn(const MessageBuffer& message);
+std::optional<AvatarStatusMessage>    decodeAvatarStatus(const MessageBuffer& message);
+std::optional<AvatarAddMessage>       decodeAvatarAdd(const MessageBuffer& message);
+std::optional<AvatarNameMessage>      decodeAvatarName(const MessageBuffer& message);
+std::optional<KillMessage>            decodeKill(const MessageBuffer& message);
+std::optional<std::vector<RoundTrip>> decodeRoundTrips(const MessageBuffer& message);

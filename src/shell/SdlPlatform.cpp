@@ -62,3 +62,10 @@ DialogResult SdlPlatform::runConnectDialog(ConnectDialogValues& values) {
 void SdlPlatform::drawFrame() {
     ::drawFrame();
 }
+
+void SdlPlatform::playSound(const SoundEffect effect) {
+    if (!sound) {
+        sound = std::make_unique<Sound>();
+    }
+    sound->play(effect);
+}

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <memory>
+
 #include "platform/Platform.h"
+#include "shell/Sound.h"
 
 // The desktop through SDL: real message boxes, the connect dialog, frames.
 class SdlPlatform : public IPlatform {
@@ -8,4 +11,8 @@ public:
     MessageAnswer showMessage(const PlatformMessage& message) override;
     DialogResult  runConnectDialog(ConnectDialogValues& values) override;
     void          drawFrame() override;
+    void          playSound(SoundEffect effect) override;
+
+private:
+    std::unique_ptr<Sound> sound;  // opened at the first effect, after SDL is up
 };

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/FrameState.h"
+#include "platform/Platform.h"
 #include "world/Bullet.h"
 #include "world/World.h"
 
@@ -59,6 +60,9 @@ void Avatar::fireBullet() {
     CWorld::instance().addObject(std::move(bullet));
     --ammo;
     fireTimer = 1.0f / fireRate;
+    if (controller) {
+        platform().playSound(SoundEffect::fire);  // only this machine's own shots
+    }
 }
 
 void Avatar::turnToControls(const int dx, const int dy) {

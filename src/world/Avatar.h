@@ -53,8 +53,9 @@ public:
     std::int32_t fire      = 0;
     // The network player who steers it; known on the host only.
     std::uint32_t               playerId = 0;
-    std::string                 name;      // clean: see rules/PlayerName.h
-    std::string                 killedBy;  // the name of whoever shot it last, for its death panel
+    std::string                 name;               // clean: see rules/PlayerName.h
+    std::string                 killedBy;           // the name of whoever shot it last, for its death panel
+    std::int32_t                roundTripMs  = -1;  // its player's, as the host measured; -1 unknown
     float                       releaseTimer = 0.0f;
     std::unique_ptr<Controller> controller;
 

@@ -1,0 +1,108 @@
+#include "shell/Sound.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+namespace {
+
+constexpr double TAU = 6.283185307179586;
+
+// A tone gliding from one pitch to another, with a quick attack and a
+// decay, so effects click neither in nor out.
+void addGlide(std::vector<double>& out, const double seconds, const double fromHz, const double toHz,
+              const double volume, const bool square) {
+    const auto count = static_cast<std::size_t>(seconds * Sound::SAMPLE_RATE);
+    double     phase = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double t  = static_cast<double>(i) / static_cast<double>(count);
+        const double hz = fromHz + (toHz - fromHz) * t;
+        phase += TAU * hz / Sound::SAMPLE_RATE;
+        const double wave     = square ? (std::sin(phase) >= 0.0 ? 1.0 : -1.0) : std::sin(phase);
+        const double envelope = std::min(1.0, t * 40.0) * (1.0 - t) * (1.0 - t);
+        out.push_back(wave * envelope * volume);
+    }
+}
+
+void addNoise(std::vector<double>& out, const double seconds, const double volume) {
+    std::mt19937                           random(7);  // the same burst every time
+    std::uniform_real_distribution<double> noise(-1.0, 1.0);
+    const auto                             count = static_cast<std::size_t>(seconds * Sound::SAMPLE_RATE);
+    for (std::size_t i = 0; i < count; ++i) {
+        const double t = static_cast<double>(i) / static_cast<double>(count);
+        out.push_back(noise(random) * std::min(1.0, t * 40.0) * (1.0 - t) * volume);
+    }
+}
+
+std::size_t indexOf(const SoundEffect effect) {
+    return static_cast<std::size_t>(effect);
+}
+
+}  // namespace
+
+std::vector<std::int16_t> Sound::synthesize(const SoundEffect effect) {
+    std::vector<double> wave;
+    switch (effect) {
+        case SoundEffect::fire:
+            addGlide(wave, 0.06, 1400.0, 700.0, 0.25, true);
+            break;
+        case SoundEffect::hit:
+            addNoise(wave, 0.09, 0.45);
+            break;
+        case SoundEffect::death:
+            addGlide(wave, 0.45, 420.0, 90.0, 0.5, true);
+            break;
+        case SoundEffect::pickup:
+            addGlide(wave, 0.07, 660.0, 660.0, 0.35, false);
+            addGlide(wave, 0.09, 990.0, 990.0, 0.35, false);
+            break;
+        case SoundEffect::respawn:
+            addGlide(wave, 0.25, 220.0, 880.0, 0.35, false);
+            break;
+    }
+    std::vector<std::int16_t> samples(wave.size());
+    std::transform(wave.begin(), wave.end(), samples.begin(),
+                   [](const double v) { return static_cast<std::int16_t>(std::clamp(v, -1.0, 1.0) * 32000.0); });
+    return samples;
+}
+
+Sound::Sound() {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        return;
+    }
+    SDL_AudioSpec wanted{};
+    wanted.freq     = SAMPLE_RATE;
+    wanted.format   = AUDIO_S16SYS;
+    wanted.channels = 1;
+    wanted.samples  = 512;
+    device          = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    if (device == 0) {
+        return;  // no device: the game plays silent
+    }
+    for (const SoundEffect effect :
+         {SoundEffect::fire, SoundEffect::hit, SoundEffect::death, SoundEffect::pickup, SoundEffect::respawn}) {
+        effects[indexOf(effect)] = synthesize(effect);
+    }
+    SDL_PauseAudioDevice(device, 0);
+}
+
+Sound::~Sound() {
+    if (device != 0) {
+        SDL_CloseAudioDevice(device);
+    }
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+void Sound::play(const SoundEffect effect) {
+    if (device == 0) {
+        return;
+    }
+    // Effects queue one after another; a backlog is dropped rather than
+    // heard late.
+    constexpr Uint32 MOST_QUEUED = SAMPLE_RATE / 4 * sizeof(std::int16_t);
+    if (SDL_GetQueuedAudioSize(device) > MOST_QUEUED) {
+        SDL_ClearQueuedAudio(device);
+    }
+    const std::vector<std::int16_t>& samples = effects[indexOf(effect)];
+    SDL_QueueAudio(device, samples.data(), static_cast<Uint32>(samples.size() * sizeof(std::int16_t)));
+}
