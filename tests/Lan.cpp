@@ -8,19 +8,6 @@ using nlohmann::json;
 
 namespace {
 
-std::string runScript(const std::string& command) {
-    std::string output;
-    if (FILE* const pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            output += buffer;
-        }
-        pclose(pipe);
-    }
-    output.erase(std::remove(output.begin(), output.end(), '\n'), output.end());
-    return output;
-}
-
 const char* const KEYS[] = {"left", "right", "up", "down", "space"};
 
 }  // namespace

@@ -6,8 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -129,6 +131,19 @@ bool PlayerProcess::quit() {
     output = -1;
     pid    = -1;
     return ended > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string runScript(const std::string& command) {
+    std::string output;
+    if (FILE* const pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            output += buffer;
+        }
+        pclose(pipe);
+    }
+    output.erase(std::remove(output.begin(), output.end(), '\n'), output.end());
+    return output;
 }
 
 std::vector<nlohmann::json> objectsOf(const nlohmann::json& world, const std::string& className) {

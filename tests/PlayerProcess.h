@@ -47,6 +47,9 @@ private:
     std::string errorFile;
 };
 
+// What a shell command printed, its line breaks taken out.
+std::string runScript(const std::string& command);
+
 // The objects of one class in a printed world.
 std::vector<nlohmann::json> objectsOf(const nlohmann::json& world, const std::string& className);
 
