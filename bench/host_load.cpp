@@ -5,9 +5,11 @@
 // fires; it moves its own avatar by the game's own stepping rule and keeps
 // the cells of the others as the host reports them.
 //
-//   host_load [--seconds S] [N ...]      (default: 10 s; N = 8 64 255)
+//   host_load [--seconds S] [--bots B] [N ...]   (default: 10 s; N = 8 64 255)
 //
-// N counts the host's own player, so N - 1 players are simulated. Prints,
+// N counts the host's own player, so N - 1 players are simulated. With
+// --bots, each N runs twice, without bots and with B bots in the game, and
+// the difference is reported per bot. Prints,
 // per N: the host's game-thread CPU per frame, the host's CPU share (game
 // thread and network thread), packets and bytes per second per player each
 // way, the latency of a state report through the host to another player
@@ -34,6 +36,7 @@
 #include "net/Server.h"
 #include "platform/FrameState.h"
 #include "platform/Platform.h"
+#include "rules/Arbiter.h"
 #include "rules/GameMessages.h"
 #include "world/Avatar.h"
 #include "world/World.h"
@@ -234,6 +237,7 @@ private:
 
 struct Figures {
     int    players         = 0;
+    int    bots            = 0;
     double gameMsPerFrame  = 0.0;
     double hostCpuShare    = 0.0;
     double packetsOut      = 0.0;  // per player per second, host to player
@@ -263,10 +267,12 @@ void runFrame(std::vector<std::unique_ptr<SimulatedPlayer>>& players, ReportCloc
     }
 }
 
-Figures measure(const int playerCount, const double seconds) {
+Figures measure(const int playerCount, const int bots, const double seconds) {
     Figures figures;
     figures.players = playerCount;
+    figures.bots    = bots;
     CGame& game     = CGame::instance();
+    game.bots       = bots;
     game.handleCommand(cmd_host_game);
     for (int i = 0; i < 500 && game.state != state_hosting; ++i) {
         frameTime = FRAME_SECONDS;
@@ -290,7 +296,12 @@ Figures measure(const int playerCount, const double seconds) {
         }
         game.update();  // the host reads and drops what arrives while it waits
     }
-    game.handleCommand(cmd_enter_key);
+    // ENTER counts once the host's own player is on the list.
+    for (int i = 0; i < 500 && game.state != state_running; ++i) {
+        game.update();
+        game.handleCommand(cmd_enter_key);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
 
     ReportClock       clock;
     std::atomic<bool> polling{true};
@@ -326,6 +337,9 @@ Figures measure(const int playerCount, const double seconds) {
     const Server::Traffic after = server->traffic();
 
     // Everyone stops; after a second every player should have the host's cells.
+    if (auto* const rules = dynamic_cast<Arbiter*>(getArbiter())) {
+        rules->holdBots();
+    }
     for (int i = 0; i < 50; ++i) {
         double ignored = 0.0;
         runFrame(players, clock, false, ignored, Clock::now());
@@ -358,14 +372,25 @@ Figures measure(const int playerCount, const double seconds) {
     return figures;
 }
 
+
+void print(const Figures& f) {
+    std::printf("%8d %5d %12.3f %8.1f%% %9.1f %12.0f %9.1f %12.0f %7.1f/%-8.1f %7.1f%% %5d/%d\n", f.players, f.bots,
+                f.gameMsPerFrame, f.hostCpuShare * 100.0, f.packetsOut, f.bytesOut, f.packetsIn, f.bytesIn,
+                f.latencyMedianMs, f.latencyP99Ms, f.cellsAgreeing * 100.0, f.framesLate, f.frames);
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     double           seconds = 10.0;
+    int              bots    = 0;
     std::vector<int> counts;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             seconds = std::atof(argv[++i]);
+        } else if (std::strcmp(argv[i], "--bots") == 0 && i + 1 < argc) {
+            bots = std::clamp(std::atoi(argv[++i]), 0, MAX_BOTS);
         } else {
             counts.push_back(std::atoi(argv[i]));
         }
@@ -373,14 +398,18 @@ int main(int argc, char** argv) {
     if (counts.empty()) {
         counts = {8, 64, 255};
     }
-    std::printf("%8s %12s %9s %22s %22s %16s %8s %11s\n", "players", "game ms/frm", "host CPU", "to player pkt/s B/s",
-                "to host pkt/s B/s", "latency med/p99", "agree", "late frames");
+    std::printf("%8s %5s %12s %9s %22s %22s %16s %8s %11s\n", "players", "bots", "game ms/frm", "host CPU",
+                "to player pkt/s B/s", "to host pkt/s B/s", "latency med/p99", "agree", "late frames");
     for (const int count : counts) {
-        const Figures f = measure(std::clamp(count, 2, 255), seconds);
-        std::printf("%8d %12.3f %8.1f%% %9.1f %12.0f %9.1f %12.0f %7.1f/%-8.1f %7.1f%% %5d/%d\n", f.players,
-                    f.gameMsPerFrame, f.hostCpuShare * 100.0, f.packetsOut, f.bytesOut, f.packetsIn, f.bytesIn,
-                    f.latencyMedianMs, f.latencyP99Ms, f.cellsAgreeing * 100.0, f.framesLate, f.frames);
-        std::fflush(stdout);
+        const Figures alone = measure(std::clamp(count, 2, 255), 0, seconds);
+        print(alone);
+        if (bots > 0) {
+            const Figures with = measure(std::clamp(count, 2, 255), bots, seconds);
+            print(with);
+            std::printf("per bot: %.4f ms of game thread per frame, %.2f%% of a core on the host\n",
+                        (with.gameMsPerFrame - alone.gameMsPerFrame) / bots,
+                        (with.hostCpuShare - alone.hostCpuShare) * 100.0 / bots);
+        }
     }
     return 0;
 }

@@ -40,6 +40,7 @@ void resetGame(RecordingServer** const madeServer, RecordingClient** const madeC
     CGame& game = CGame::instance();
     game.closeSession();
     game.state = state_start;
+    game.bots  = 0;
     destroyArbiter();
     game.makeServer = [madeServer] {
         auto server = std::make_unique<RecordingServer>();

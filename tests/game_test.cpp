@@ -80,13 +80,24 @@ TEST_F(GameFlow, AHostThatCannotHostIsBackAtTheStart) {
     EXPECT_EQ(game.client, nullptr);
 }
 
-TEST_F(GameFlow, EnterDoesNothingOutsideTheHostsWaitingScreen) {
+TEST_F(GameFlow, EnterAndTheBotKeysDoNothingOutsideTheHostsWaitingScreen) {
     for (const GameState state : {state_start, state_connecting, state_connected, state_running}) {
         game.state = state;
         game.handleCommand(cmd_enter_key);
+        game.handleCommand(cmd_add_bot);
         EXPECT_EQ(game.state, state);
         EXPECT_EQ(getArbiter(), nullptr);
+        EXPECT_EQ(game.bots, 0);
     }
+    game.state = state_hosting;
+    game.handleCommand(cmd_remove_bot);
+    EXPECT_EQ(game.bots, 0) << "never below none";
+    for (int i = 0; i < MAX_BOTS + 3; ++i) {
+        game.handleCommand(cmd_add_bot);
+    }
+    EXPECT_EQ(game.bots, MAX_BOTS);
+    game.handleCommand(cmd_remove_bot);
+    EXPECT_EQ(game.bots, MAX_BOTS - 1);
 }
 
 TEST_F(GameFlow, TheConnectDialogsCancelAndCloseBoxBothGoBack) {

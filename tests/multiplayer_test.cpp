@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -256,3 +257,55 @@ TEST_F(NetworkOfMachines, JoiningWhereNobodyHostsTimesOutAfterTwentySeconds) {
 }
 
 }  // namespace
+
+TEST_F(NetworkOfMachines, EightBotsFightAMinuteWithoutStandingStillAndEveryWorldAgrees) {
+    PlayerProcess& host = start(0, "host");
+    ASSERT_EQ(host.command("bots 8"), "ok");
+    ASSERT_EQ(host.command("host"), "ok");
+    ASSERT_TRUE(roundsUntil([&] { return worlds[0]["state"] == "hosting" && worlds[0]["clients"] == 1; }));
+    ASSERT_EQ(start(1, "player1").command("join " + hostAddress), "ok");
+    ASSERT_TRUE(roundsUntil([&] { return worlds[1]["state"] == "connected" && worlds[0]["clients"] == 2; }));
+    ASSERT_EQ(host.command("press enter"), "ok");
+    ASSERT_EQ(host.command("release enter"), "ok");
+    ASSERT_TRUE(roundsUntil([&] { return worlds[0]["state"] == "running" && worlds[1]["state"] == "running"; }));
+
+    struct Stay {
+        json   cell;
+        double since;
+    };
+    std::map<int, Stay> stays;
+    double              longestStay = 0.0;
+    const double        start       = worlds[0]["time"];
+    while (worlds[0]["time"].get<double>() - start < 60.0) {
+        round();
+        const double now = worlds[0]["time"];
+        int          bots = 0;
+        for (const json& avatar : objectsOf(worlds[0], "Avatar")) {
+            if (avatar["name"].get<std::string>().rfind("Bot ", 0) != 0) {
+                continue;
+            }
+            ++bots;
+            const json cell  = {avatar["x"], avatar["y"]};
+            const auto found = stays.find(avatar["id"]);
+            if (found == stays.end() || avatar["hp"] <= 0 || found->second.cell != cell) {
+                stays[avatar["id"]] = {cell, avatar["hp"] <= 0 ? -1.0 : now};
+            } else if (found->second.since >= 0.0) {
+                longestStay = std::max(longestStay, now - found->second.since);
+            }
+        }
+        ASSERT_EQ(bots, 8) << "at " << now << " s";
+    }
+    int kills = 0;
+    for (const json& avatar : objectsOf(worlds[0], "Avatar")) {
+        kills += avatar["score"].get<int>() / 100;
+    }
+    EXPECT_GT(kills, 0);
+    EXPECT_LE(longestStay, 5.0) << "seconds a live bot stood on one cell";
+
+    ASSERT_EQ(host.command("bots still"), "ok");
+    rounds(300);  // the dead come back
+    ASSERT_TRUE(roundsUntil([&] { return worlds[0]["digest"] == worlds[1]["digest"]; }))
+        << worlds[0].dump() << "\n" << worlds[1].dump();
+    rounds(50);
+    EXPECT_EQ(worlds[0]["digest"], worlds[1]["digest"]);
+}

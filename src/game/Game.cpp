@@ -1,5 +1,7 @@
 #include "game/Game.h"
 
+#include <algorithm>
+
 #include "net/Client.h"
 #include "net/Server.h"
 #include "platform/FrameState.h"
@@ -59,6 +61,10 @@ std::string CGame::localPlayerName() const {
     return playerName.empty() ? loginName() : cleanPlayerName(playerName);
 }
 
+std::int32_t CGame::botCount() const {
+    return bots;
+}
+
 bool CGame::isWaitingForWorld() const {
     return state == state_connected;
 }
@@ -107,6 +113,12 @@ void CGame::handleCommand(const std::int32_t command) {
         case cmd_enter_key:
             if (state == state_hosting && ownPlayerIsListed()) {
                 startHostedGame();
+            }
+            break;
+        case cmd_add_bot:
+        case cmd_remove_bot:
+            if (state == state_hosting) {
+                bots = std::clamp(bots + (command == cmd_add_bot ? 1 : -1), 0, MAX_BOTS);
             }
             break;
         case cmd_client_connected:

@@ -28,6 +28,8 @@ enum GameCommand : std::int32_t {
     cmd_enter_key         = 4,
     cmd_client_connected  = 5,
     cmd_game_started      = 6,
+    cmd_add_bot           = 7,  // while the host waits for ENTER
+    cmd_remove_bot        = 8,
 };
 
 // The one game of the process: which phase it is in, the network objects of
@@ -57,6 +59,7 @@ public:
     std::string              serverAddress;
     std::int32_t             port         = 0;
     float                    connectTimer = 0.0f;
+    std::int32_t             bots         = 0;  // for the next hosted game; kept for the session
 
     // How the network objects are made; tests put their own in.
     std::function<std::unique_ptr<IServer>()> makeServer;
@@ -68,6 +71,7 @@ public:
     void        setKeyboardAvatar(Avatar* avatar) override;
     bool        isWaitingForWorld() const override;
     std::string localPlayerName() const override;
+    std::int32_t botCount() const override;
     void        worldArrived() override;
     void        abandonGame() override;
 

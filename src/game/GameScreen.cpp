@@ -48,11 +48,12 @@ void drawStatusScreen(const CGame& game) {
         case state_hosting:
             drawText(TEXT_LEFT, 0.0f, "Waiting for clients... ");
             drawText(TEXT_LEFT, -0.1f, "Press ENTER to start");
+            drawText(TEXT_LEFT, -0.2f, "Bots: %d (+ adds one, - removes one)", static_cast<int>(game.bots));
             // Re-read for every line: players come and go while the list is drawn.
             for (std::int32_t i = 0; game.server && i < game.server->clientCount(); ++i) {
                 const std::optional<ClientRecord> record = game.server->getClient(i);
                 if (record) {
-                    drawText(TEXT_LEFT, -0.2f - 0.1f * i, "Client %d, ID=%d, avgRTT:%d", i,
+                    drawText(TEXT_LEFT, -0.3f - 0.1f * i, "Client %d, ID=%d, avgRTT:%d", i,
                              static_cast<int>(record->id), static_cast<int>(record->avgRtt));
                 }
             }
@@ -88,7 +89,7 @@ WindowPoint toWindow(const float worldX, const float worldY) {
 void avatarColour(const Avatar& avatar) {
     if (avatar.hp <= 0) {
         glColor3ub(120, 16, 73);
-    } else if (avatar.controller) {
+    } else if (avatar.isOwn()) {
         glColor3ub(9, 225, 9);
     } else {
         glColor3f(0.8f, 0.1f, 0.0f);

@@ -10,3 +10,8 @@ constexpr int VK_UP     = 38;
 constexpr int VK_RIGHT  = 39;
 constexpr int VK_DOWN   = 40;
 constexpr int VK_F2     = 113;
+// Plus and minus on the keypad and on the main keys.
+constexpr int VK_ADD       = 107;
+constexpr int VK_SUBTRACT  = 109;
+constexpr int VK_OEM_PLUS  = 187;
+constexpr int VK_OEM_MINUS = 189;

@@ -1,5 +1,6 @@
 #include "rules/Arbiter.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -11,6 +12,7 @@
 #include "rules/GameSession.h"
 #include "rules/PlayerName.h"
 #include "world/Avatar.h"
+#include "world/BotController.h"
 #include "world/Bullet.h"
 #include "world/Powerup.h"
 #include "world/World.h"
@@ -23,6 +25,8 @@ constexpr float       SPAWN_PERIOD  = 4.0f;
 constexpr float        ROUND_TRIP_PERIOD = 2.0f;
 constexpr std::int32_t BULLET_DAMAGE     = 20;
 constexpr std::int32_t KILL_SCORE        = 100;
+// The player of a bot's avatar: none. Network ids are never 0.
+constexpr std::uint32_t NO_PLAYER = 0;
 
 }  // namespace
 
@@ -86,6 +90,10 @@ bool Arbiter::newGame() {
     for (const ClientRecord& player : server->clientList()) {
         placeAvatar(player.id);
     }
+    const std::int32_t bots = std::clamp(gameSession().botCount(), 0, MAX_BOTS);
+    for (std::int32_t number = 1; number <= bots; ++number) {
+        placeBot(number);
+    }
     sendNewGame(encodeWorldSetup(describeWorld(MAP_FILE_NAME)));
     return true;
 }
@@ -97,6 +105,29 @@ void Arbiter::placeAvatar(const std::uint32_t playerId) {
     avatar->name     = uniquePlayerName(cleanPlayerName(nameOf(playerId)), avatarNames());
     CWorld::instance().addObject(std::move(avatar));
     playersInGame.insert(playerId);
+}
+
+void Arbiter::placeBot(const std::int32_t number) {
+    auto avatar = std::make_unique<Avatar>();
+    avatar->setPosition(randomFreeCell());
+    avatar->playerId = NO_PLAYER;
+    avatar->name     = uniquePlayerName("Bot " + std::to_string(number), avatarNames());
+    auto bot         = std::make_unique<BotController>();
+    bot->setAvatar(avatar.get());
+    avatar->setController(std::move(bot));
+    CWorld::instance().addObject(std::move(avatar));
+}
+
+void Arbiter::holdBots() {
+    for (const auto& object : CWorld::instance().getObjects()) {
+        auto* const avatar = objectAs<Avatar>(object.get());
+        if (avatar == nullptr || avatar->removed || avatar->playerId != NO_PLAYER) {
+            continue;
+        }
+        avatar->setController(std::make_unique<Controller>());
+        avatar->setControls(0, 0, 0, 0, 0);
+        avatarInputChanged(*avatar);
+    }
 }
 
 std::string Arbiter::nameOf(const std::uint32_t playerId) const {
@@ -132,7 +163,7 @@ void Arbiter::sendNewGame(const MessageBuffer& worldSetup) const {
     IServer& server = *gameSession().currentServer();
     for (const auto& object : CWorld::instance().getObjects()) {
         const auto* const avatar = objectAs<Avatar>(object.get());
-        if (avatar == nullptr) {
+        if (avatar == nullptr || avatar->playerId == NO_PLAYER) {
             continue;
         }
         const MessageBuffer yourAvatar = encodeYourAvatar(avatar->id);

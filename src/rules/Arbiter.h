@@ -24,6 +24,10 @@ public:
     void pickPowerup(Avatar& avatar, Powerup& powerup) override;
     void hitAvatar(Avatar& avatar, Bullet& bullet) override;
 
+    // Every bot lets go of its controls and stops thinking, so that worlds
+    // can be compared while nothing moves.
+    void holdBots();
+
     void handleAvatarState(const MessageBuffer& message, std::uint32_t sender);
     void handleAvatarRemove(const MessageBuffer& message, std::uint32_t sender);
 
@@ -32,6 +36,8 @@ public:
 
 private:
     void placeAvatar(std::uint32_t playerId);
+    // A bot's avatar, steered by the rules on this machine: "Bot 1", "Bot 2" ...
+    void placeBot(std::int32_t number);
     // The name a player gave, as it came; this machine's own for the host's player.
     std::string                     nameOf(std::uint32_t playerId) const;
     static std::vector<std::string> avatarNames();
@@ -54,6 +60,9 @@ private:
     // Avatars steered on this machine whose fire flag was last reported on.
     std::set<std::int32_t> firingAvatars;
 };
+
+// The most bots a host puts into one game.
+constexpr std::int32_t MAX_BOTS = 32;
 
 // Starts the host's rules.
 void createArbiter();

@@ -27,6 +27,10 @@ std::string IGameSession::localPlayerName() const {
     return {};
 }
 
+std::int32_t IGameSession::botCount() const {
+    return 0;
+}
+
 bool IGameSession::isWaitingForWorld() const {
     return false;
 }

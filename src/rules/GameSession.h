@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class Avatar;
@@ -25,6 +26,8 @@ public:
 
     // The name this machine's player goes by (cleaned by the rules).
     virtual std::string localPlayerName() const;
+    // How many bots the host puts into its next game.
+    virtual std::int32_t botCount() const;
 
     // True while a joined player waits for the host's world.
     virtual bool isWaitingForWorld() const;

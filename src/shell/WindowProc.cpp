@@ -46,6 +46,10 @@ void onKeyDown(const SDL_Keysym& key) {
     keys[code] = 1;
     if (code == VK_RETURN) {
         handleGameCommand(cmd_enter_key);  // on every key-down, repeats included
+    } else if (code == VK_ADD || code == VK_OEM_PLUS) {
+        handleGameCommand(cmd_add_bot);
+    } else if (code == VK_SUBTRACT || code == VK_OEM_MINUS) {
+        handleGameCommand(cmd_remove_bot);
     }
 }
 
@@ -200,6 +204,15 @@ int virtualKeyOf(const SDL_Keycode key) {
             return 45;
         case SDLK_DELETE:
             return 46;
+        case SDLK_KP_PLUS:
+            return VK_ADD;
+        case SDLK_KP_MINUS:
+            return VK_SUBTRACT;
+        case SDLK_PLUS:
+        case SDLK_EQUALS:  // plus without Shift on most layouts
+            return VK_OEM_PLUS;
+        case SDLK_MINUS:
+            return VK_OEM_MINUS;
         default:
             return -1;
     }

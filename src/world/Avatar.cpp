@@ -18,6 +18,10 @@ std::int32_t headingFor(const int dx, const int dy) {
     return static_cast<std::int32_t>(turns * 8);
 }
 
+bool Avatar::isOwn() const {
+    return controller != nullptr && controller->isPlayer();
+}
+
 bool Avatar::isInDeathCountdown() const {
     return releaseTimer > 0.0f && hp <= 0;
 }
@@ -60,7 +64,7 @@ void Avatar::fireBullet() {
     CWorld::instance().addObject(std::move(bullet));
     --ammo;
     fireTimer = 1.0f / fireRate;
-    if (controller) {
+    if (isOwn()) {
         platform().playSound(SoundEffect::fire);  // only this machine's own shots
     }
 }
@@ -92,7 +96,7 @@ void Avatar::step(const int dx, const int dy) {
 }
 
 void Avatar::draw() const {
-    if (controller) {
+    if (isOwn()) {
         glColor3ub(9, 225, 9);
     } else {
         glColor3f(0.8f, 0.1f, 0.0f);

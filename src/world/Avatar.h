@@ -35,6 +35,8 @@ public:
     void setController(std::unique_ptr<Controller> newController);
 
     bool isInDeathCountdown() const;
+    // The avatar this machine's own player steers (a bot on the host is not).
+    bool isOwn() const;
 
     std::int32_t hp        = 100;
     std::int32_t ammo      = 50;

@@ -108,9 +108,10 @@ BotController::Intent BotController::decide() const {
     if (enemy != nullptr && avatar->ammo > 0) {
         if (const auto shot = clearShotAt(world, avatar->pos, enemy->pos)) {
             // A shot leaves along the heading held before this frame's turn:
-            // turn first, fire once the heading is the one with the clear line.
+            // turn first (a step along the line keeps it), then stand and
+            // fire, so shots and target do not pass each other.
             const bool aimed = (headingFor(shot->x, shot->y) + 8) % 8 == (avatar->direction + 8) % 8;
-            return {*shot, aimed};
+            return aimed ? Intent{{0, 0}, true} : Intent{*shot, false};
         }
     }
     const CObject* const goal = need != nullptr ? static_cast<const CObject*>(need) : enemy;
@@ -119,9 +120,18 @@ BotController::Intent BotController::decide() const {
             return {*step, false};
         }
     }
-    // Nothing to go for: wander rather than stand still.
-    const Position step = STEPS[static_cast<std::size_t>(std::rand() % 8)];
-    return {step, false};
+    // Nothing to go for: wander rather than stand still, never into a wall.
+    std::array<Position, 8> open{};
+    std::size_t             openCount = 0;
+    for (const Position step : STEPS) {
+        if (stepFrom(world, avatar->pos, step.x, step.y) != avatar->pos) {
+            open[openCount++] = step;
+        }
+    }
+    if (openCount == 0) {
+        return {};
+    }
+    return {open[static_cast<std::size_t>(std::rand()) % openCount], false};
 }
 
 void BotController::update() {

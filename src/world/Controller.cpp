@@ -4,6 +4,10 @@ void Controller::update() {}
 
 Controller::~Controller() = default;
 
+bool Controller::isPlayer() const {
+    return false;
+}
+
 void Controller::setAvatar(Avatar* const steered) {
     avatar = steered;
 }

@@ -7,6 +7,8 @@ class Controller {
 public:
     virtual void update();
     virtual ~Controller();
+    // True when this machine's player steers through it, not the machine itself.
+    virtual bool isPlayer() const;
 
     void setAvatar(Avatar* steered);
 

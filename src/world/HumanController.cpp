@@ -25,6 +25,10 @@ bool followKey(Avatar& avatar, const std::int32_t key, const FlagSetter setFlag)
 
 }  // namespace
 
+bool HumanController::isPlayer() const {
+    return true;
+}
+
 void HumanController::update() {
     if (avatar == nullptr) {
         return;

@@ -9,6 +9,7 @@
 class HumanController : public Controller {
 public:
     void update() override;
+    bool isPlayer() const override;
 
     const std::int32_t keyLeft;
     const std::int32_t keyRight;

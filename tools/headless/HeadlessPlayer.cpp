@@ -14,6 +14,9 @@
 //                          as a move would (for setting up a scene)
 //   exit                   Game > Exit Current Game
 //   name NAME              the name this player joins or hosts with
+//   bots N                 how many bots the host puts into its game
+//   bots still             the host's bots let go of every key and stop
+//                          thinking, so worlds can be compared
 //   pace on|off            whether frames keep to real time (default on)
 //   frametime SECONDS      game time per frame (default 0.02)
 //   quit                   end the program
@@ -36,6 +39,7 @@
 #include "platform/FrameState.h"
 #include "platform/Platform.h"
 #include "platform/VirtualKeys.h"
+#include "rules/Arbiter.h"
 #include "rules/IArbiter.h"
 #include "world/Avatar.h"
 #include "world/Bullet.h"
@@ -209,6 +213,23 @@ private:
             std::string name;
             std::getline(words >> std::ws, name);
             game.playerName = name;
+        } else if (command == "bots") {
+            std::string amount;
+            words >> amount;
+            if (amount == "still") {
+                auto* const rules = dynamic_cast<Arbiter*>(getArbiter());
+                if (rules == nullptr || game.state != state_running) {
+                    return "error not hosting a game";
+                }
+                rules->holdBots();
+                return "ok";
+            }
+            const bool number = !amount.empty() && amount.size() <= 3 && amount.find_first_not_of("0123456789") == std::string::npos;
+            const int  count  = number ? std::atoi(amount.c_str()) : -1;
+            if (count < 0 || count > MAX_BOTS) {
+                return "error bots takes 0 to " + std::to_string(MAX_BOTS);
+            }
+            game.bots = count;
         } else if (command == "pace") {
             std::string setting;
             words >> setting;
