@@ -5,7 +5,9 @@
 BUILD_DIR ?= build
 JOBS      ?= $(shell nproc)
 
-.PHONY: all deps build run test test-sanitized test-threads lint fuzz bench clean
+PREFIX    ?= /usr/local
+
+.PHONY: all deps build run test test-sanitized test-threads lint fuzz bench clean install
 
 all: build
 
@@ -17,6 +19,11 @@ $(BUILD_DIR)/CMakeCache.txt:
 
 build: deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# The program, the headless player, the map, a desktop entry, an icon and a
+# manual page under PREFIX.
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 run: build
 	./$(BUILD_DIR)/quillstep

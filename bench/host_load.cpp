@@ -372,7 +372,6 @@ Figures measure(const int playerCount, const int bots, const double seconds) {
     return figures;
 }
 
-
 void print(const Figures& f) {
     std::printf("%8d %5d %12.3f %8.1f%% %9.1f %12.0f %9.1f %12.0f %7.1f/%-8.1f %7.1f%% %5d/%d\n", f.players, f.bots,
                 f.gameMsPerFrame, f.hostCpuShare * 100.0, f.packetsOut, f.bytesOut, f.packetsIn, f.bytesIn,

@@ -10,6 +10,8 @@ packages=(
   # the game's libraries
   libgl-dev libgl1-mesa-dri libsdl2-dev libenet-dev libimgui-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  # the command line, the settings file, the manual page
+  libcli11-dev libtomlplusplus-dev help2man
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   xvfb xauth xfonts-base xdotool x11-utils imagemagick iproute2

@@ -278,7 +278,7 @@ TEST_F(NetworkOfMachines, EightBotsFightAMinuteWithoutStandingStillAndEveryWorld
     const double        start       = worlds[0]["time"];
     while (worlds[0]["time"].get<double>() - start < 60.0) {
         round();
-        const double now = worlds[0]["time"];
+        const double now  = worlds[0]["time"];
         int          bots = 0;
         for (const json& avatar : objectsOf(worlds[0], "Avatar")) {
             if (avatar["name"].get<std::string>().rfind("Bot ", 0) != 0) {
@@ -304,8 +304,8 @@ TEST_F(NetworkOfMachines, EightBotsFightAMinuteWithoutStandingStillAndEveryWorld
 
     ASSERT_EQ(host.command("bots still"), "ok");
     rounds(300);  // the dead come back
-    ASSERT_TRUE(roundsUntil([&] { return worlds[0]["digest"] == worlds[1]["digest"]; }))
-        << worlds[0].dump() << "\n" << worlds[1].dump();
+    ASSERT_TRUE(roundsUntil([&] { return worlds[0]["digest"] == worlds[1]["digest"]; })) << worlds[0].dump() << "\n"
+                                                                                         << worlds[1].dump();
     rounds(50);
     EXPECT_EQ(worlds[0]["digest"], worlds[1]["digest"]);
 }

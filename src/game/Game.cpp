@@ -90,6 +90,12 @@ void CGame::closeSession() {
     localAvatar = nullptr;
 }
 
+void CGame::rememberSettings() const {
+    if (!settingsFile.empty()) {
+        saveSettings(settingsFile, settings);
+    }
+}
+
 void CGame::setConnectParams(const std::string& address, const std::int32_t newPort, const std::string& name) {
     serverAddress = address;
     port          = newPort;
@@ -105,7 +111,10 @@ void CGame::handleCommand(const std::int32_t command) {
             exitGame();
             break;
         case cmd_host_game:
-            hostGame();
+            hostGame(true);
+            break;
+        case cmd_host_dedicated:
+            hostGame(false);
             break;
         case cmd_join_game:
             joinGame();
@@ -149,20 +158,28 @@ void CGame::exitGame() {
         getArbiter()->leaveGame();  // the host takes this player's avatar out of every world
     }
     closeSession();
-    state = state_start;
+    state     = state_start;
+    dedicated = false;
     destroyArbiter();
 }
 
-void CGame::hostGame() {
+void CGame::hostGame(const bool withOwnPlayer) {
     state = state_creating;
     closeSession();
     platform().drawFrame();  // "Creating server, please wait..." stays up while the server starts
     server = makeServer();
+    server->setPassword(password);
     if (server->host(SESSION_NAME) != 0) {
         exitGame();
         return;
     }
+    dedicated = !withOwnPlayer;
+    if (dedicated) {
+        state = state_hosting;
+        return;
+    }
     client = makeClient();
+    client->setPassword(password);
     client->setPlayerName(localPlayerName());
     client->connect(LOOPBACK_ADDRESS);
     state = state_hosting;
@@ -172,13 +189,32 @@ void CGame::joinGame() {
     closeSession();
     ConnectDialogValues values;
     values.playerName = localPlayerName();  // remembered for the session
+    values.password   = password;
+    if (!settings.lastAddress.empty()) {
+        values.serverAddress = settings.lastAddress;
+    }
     if (platform().runConnectDialog(values) != DialogResult::ok) {
         exitGame();  // Cancel and the close box alike
         return;
     }
     setConnectParams(values.serverAddress, static_cast<std::int32_t>(values.port), values.playerName);
+    password             = values.password;
+    settings.name        = values.playerName;
+    settings.lastAddress = values.serverAddress;
+    rememberSettings();
+    connectToHost();
+}
+
+void CGame::joinAt(const std::string& address) {
+    closeSession();
+    serverAddress = address;
+    connectToHost();
+}
+
+void CGame::connectToHost() {
     client = makeClient();
     client->setPlayerName(localPlayerName());
+    client->setPassword(password);
     client->connect(serverAddress.c_str());
     connectTimer = 0.0f;
     state        = state_connecting;
@@ -204,6 +240,11 @@ void CGame::update() {
         // would pile up for as long as the host waits.
         while (server->incoming.pop()) {
         }
+        // Without a player of its own, the host starts for the first player
+        // who joins, or at once for its bots.
+        if (dedicated && (server->clientCount() > 0 || bots > 0)) {
+            startHostedGame();
+        }
     }
     if (state == state_connecting) {
         updateConnecting();
@@ -226,6 +267,11 @@ void CGame::update() {
 void CGame::updateConnecting() {
     GAME_ASSERT(client, SITE_CONNECTING_CLIENT);
     connectTimer += frameTime;
+    if (client->wrongPassword()) {
+        showError("Wrong password: this game is private.", MessageIcon::none);
+        handleCommand(cmd_exit_game);
+        return;
+    }
     if (connectTimer > CONNECT_TIME_LIMIT) {
         showError("Connection timed out.", MessageIcon::none);
         handleCommand(cmd_exit_game);

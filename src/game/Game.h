@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "game/Settings.h"
 #include "net/IClient.h"
 #include "net/IServer.h"
 #include "rules/GameSession.h"
@@ -30,6 +31,7 @@ enum GameCommand : std::int32_t {
     cmd_game_started      = 6,
     cmd_add_bot           = 7,  // while the host waits for ENTER
     cmd_remove_bot        = 8,
+    cmd_host_dedicated    = 9,  // host without a player of this machine's own
 };
 
 // The one game of the process: which phase it is in, the network objects of
@@ -50,6 +52,10 @@ public:
     // Ends the current game's world and network; keeps state and rules.
     void closeSession();
     void setConnectParams(const std::string& address, std::int32_t newPort, const std::string& name);
+    // Joins the game at a dotted IPv4 address without asking (the command line's --connect).
+    void joinAt(const std::string& address);
+    // Writes the settings to their file, when there is one.
+    void rememberSettings() const;
 
     std::unique_ptr<IServer> server;                 // on the host only
     std::unique_ptr<IClient> client;                 // on every network player, the host included
@@ -60,28 +66,33 @@ public:
     std::int32_t             port         = 0;
     float                    connectTimer = 0.0f;
     std::int32_t             bots         = 0;  // for the next hosted game; kept for the session
+    std::string              password;           // a private game's, to host or join with
+    bool                     dedicated = false;  // the host has no player of its own
+    Settings                 settings;
+    std::string              settingsFile;  // where settings are remembered; empty: nowhere
 
     // How the network objects are made; tests put their own in.
     std::function<std::unique_ptr<IServer>()> makeServer;
     std::function<std::unique_ptr<IClient>()> makeClient;
 
-    IServer*    currentServer() override;
-    IClient*    currentClient() override;
-    Avatar*     keyboardAvatar() override;
-    void        setKeyboardAvatar(Avatar* avatar) override;
-    bool        isWaitingForWorld() const override;
-    std::string localPlayerName() const override;
+    IServer*     currentServer() override;
+    IClient*     currentClient() override;
+    Avatar*      keyboardAvatar() override;
+    void         setKeyboardAvatar(Avatar* avatar) override;
+    bool         isWaitingForWorld() const override;
+    std::string  localPlayerName() const override;
     std::int32_t botCount() const override;
-    void        worldArrived() override;
-    void        abandonGame() override;
+    void         worldArrived() override;
+    void         abandonGame() override;
 
 private:
     CGame();
 
     void startSinglePlayer();
     void exitGame();
-    void hostGame();
+    void hostGame(bool withOwnPlayer);
     void joinGame();
+    void connectToHost();
     void startHostedGame();
     bool ownPlayerIsListed() const;
     void updateConnecting();

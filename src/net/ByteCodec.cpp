@@ -2,6 +2,11 @@
 
 #include <cstring>
 
+ByteWriter& ByteWriter::putU8(const std::uint8_t value) {
+    out.push_back(value);
+    return *this;
+}
+
 ByteWriter& ByteWriter::putU16(const std::uint16_t value) {
     out.push_back(static_cast<std::uint8_t>(value));
     out.push_back(static_cast<std::uint8_t>(value >> 8));
@@ -29,6 +34,11 @@ const std::uint8_t* ByteReader::take(const std::size_t count) {
     const std::uint8_t* const field = data + offset;
     offset += count;
     return field;
+}
+
+std::uint8_t ByteReader::getU8() {
+    const std::uint8_t* const p = take(1);
+    return p == nullptr ? 0 : p[0];
 }
 
 std::uint16_t ByteReader::getU16() {

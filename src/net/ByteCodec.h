@@ -9,6 +9,7 @@
 
 class ByteWriter {
 public:
+    ByteWriter& putU8(std::uint8_t value);
     ByteWriter& putU16(std::uint16_t value);
     ByteWriter& putU32(std::uint32_t value);
     ByteWriter& putI32(std::int32_t value) { return putU32(static_cast<std::uint32_t>(value)); }
@@ -28,6 +29,7 @@ public:
     ByteReader(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
     explicit ByteReader(const std::vector<std::uint8_t>& bytes) : ByteReader(bytes.data(), bytes.size()) {}
 
+    std::uint8_t  getU8();
     std::uint16_t getU16();
     std::uint32_t getU32();
     std::int32_t  getI32() { return static_cast<std::int32_t>(getU32()); }

@@ -65,7 +65,7 @@ void Client::serviceLocked(ENetHost* const host) {
         switch (event.type) {
             case ENET_EVENT_TYPE_CONNECT:
                 net.connected(*event.peer, now);
-                net.sendNow(event.peer, makeHello(applicationGuid, playerName.c_str()));
+                net.sendNow(event.peer, makeHello(applicationGuid, playerName.c_str(), password.c_str()));
                 break;
             case ENET_EVENT_TYPE_RECEIVE:
                 net.heard(*event.peer, now);
@@ -75,6 +75,9 @@ void Client::serviceLocked(ENetHost* const host) {
             case ENET_EVENT_TYPE_DISCONNECT:
                 if (event.data == DISCONNECT_FOREIGN_APPLICATION) {
                     refused = true;
+                }
+                if (event.data == DISCONNECT_WRONG_PASSWORD) {
+                    passwordRefused = true;
                 }
                 if (welcomed) {
                     arrivals.push_back({Arrival::What::sessionEnded, 0, {}});
@@ -175,6 +178,12 @@ void Client::close() {
 void Client::setPlayerName(const std::string& name) {
     if (!attemptStarted) {
         playerName = name;
+    }
+}
+
+void Client::setPassword(const std::string& word) {
+    if (!attemptStarted) {
+        password = word;
     }
 }
 

@@ -20,6 +20,8 @@ public:
     void          flush() override;
     std::uint32_t localPlayerId() const override;
     void          setPlayerName(const std::string& name) override;
+    void          setPassword(const std::string& word) override;
+    bool          wrongPassword() const override { return passwordRefused; }
 
     // The host turned this client away: it speaks another application.
     bool wasRefused() const { return refused; }
@@ -37,12 +39,14 @@ private:
 
     const Guid                 applicationGuid;
     std::string                playerName;  // read by the service thread only after connect
+    std::string                password;    // likewise
     NetHost                    net;
     ENetPeer*                  server         = nullptr;  // under net.lock
     bool                       attemptStarted = false;    // game thread only
     bool                       closed         = false;    // game thread only
     std::atomic<std::uint32_t> playerId{0};
     std::atomic<bool>          refused{false};
+    std::atomic<bool>          passwordRefused{false};
 
     // Gathered by the service thread under the lock, handed over without it.
     std::vector<Arrival> arrivals;

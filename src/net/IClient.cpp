@@ -12,6 +12,12 @@ void IClient::close() {}
 
 void IClient::setPlayerName(const std::string&) {}
 
+void IClient::setPassword(const std::string&) {}
+
+bool IClient::wrongPassword() const {
+    return false;
+}
+
 void IClient::flush() {}
 
 IClient::~IClient() = default;

@@ -22,6 +22,10 @@ public:
 
     // The name the hello gives the host; before connect.
     virtual void setPlayerName(const std::string& name);
+    // The word a private game asks for; before connect.
+    virtual void setPassword(const std::string& word);
+    // True once the host turned this player away for a wrong password.
+    virtual bool wrongPassword() const;
 
     // The id the host knows this player by, 0 until the connection completed.
     virtual std::uint32_t localPlayerId() const;

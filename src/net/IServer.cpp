@@ -30,6 +30,8 @@ std::int32_t IServer::host(const char*) {
     return 0;
 }
 
+void IServer::setPassword(const std::string& /*word*/) {}
+
 void IServer::sendToPlayers(const std::uint32_t size, const void* const data, const std::uint32_t flags,
                             const std::function<bool(std::uint32_t)>& wanted) {
     for (const ClientRecord& player : clientList()) {

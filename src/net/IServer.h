@@ -31,6 +31,9 @@ public:
     virtual std::int32_t sendTo(std::uint32_t playerId, std::uint32_t size, const void* data, std::uint32_t flags);
     // 0 when the session is up; -1 (after telling the player why) when not.
     virtual std::int32_t host(const char* sessionName);
+    // A private game: only players whose hello carries the word may join.
+    // Empty (the default): anyone may. Before host.
+    virtual void setPassword(const std::string& word);
     // One message to every listed player the filter wants. The base class
     // sends to each in the list's order.
     virtual void sendToPlayers(std::uint32_t size, const void* data, std::uint32_t flags,

@@ -187,6 +187,10 @@ void Server::onReceive(ENetPeer& peer, const ENetPacket& packet) {
                 enet_peer_disconnect(&peer, DISCONNECT_FOREIGN_APPLICATION);  // gently: it is told why
                 break;
             }
+            if (!password.empty() && readHelloPassword(payload, size) != password) {
+                enet_peer_disconnect(&peer, DISCONNECT_WRONG_PASSWORD);
+                break;
+            }
             welcome(peer, readHelloName(payload, size));
             break;
         }
@@ -200,6 +204,10 @@ void Server::onReceive(ENetPeer& peer, const ENetPacket& packet) {
         default:
             break;  // nothing else is meant for the host
     }
+}
+
+void Server::setPassword(const std::string& word) {
+    password = word.substr(0, MAX_PASSWORD);
 }
 
 void Server::welcome(ENetPeer& peer, std::string name) {

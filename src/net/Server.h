@@ -14,6 +14,7 @@ public:
     ~Server() override;
 
     std::int32_t host(const char* sessionName) override;
+    void         setPassword(const std::string& word) override;
     std::int32_t sendTo(std::uint32_t playerId, std::uint32_t size, const void* data, std::uint32_t flags) override;
     void         sendToPlayers(std::uint32_t size, const void* data, std::uint32_t flags,
                                const std::function<bool(std::uint32_t)>& wanted) override;
@@ -54,6 +55,7 @@ private:
     void      cutOff(ENetPeer& peer, enet_uint32 reason);
     void      onReceive(ENetPeer& peer, const ENetPacket& packet);
     void      welcome(ENetPeer& peer, std::string name);
+    std::string password;  // read by the service thread only after host
     void      measureRoundTrips(ENetHost* host);
     void      handOver();
     ENetPeer* peerOf(std::uint32_t playerId) const;

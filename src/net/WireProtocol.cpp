@@ -19,11 +19,12 @@ ENetPacket* makePacket(const PacketKind kind, const void* const payload, const s
     return packet;
 }
 
-ENetPacket* makeHello(const Guid& applicationGuid, const char* const playerName) {
+ENetPacket* makeHello(const Guid& applicationGuid, const char* const playerName, const char* const password) {
     ByteWriter payload;
     payload.putU32(applicationGuid.data1).putU16(applicationGuid.data2).putU16(applicationGuid.data3);
     payload.putBytes(applicationGuid.data4.data(), applicationGuid.data4.size());
     payload.putBytes(playerName, strnlen(playerName, MAX_HELLO_NAME)).putBytes("", 1);
+    payload.putBytes(password, strnlen(password, MAX_PASSWORD)).putBytes("", 1);
     return makePacket(PacketKind::hello, payload.bytes().data(), payload.bytes().size(), DPNSEND_GUARANTEED);
 }
 
@@ -65,6 +66,20 @@ std::string readHelloName(const std::uint8_t* const payload, const std::size_t s
     const auto* const name   = reinterpret_cast<const char*>(payload + HELLO_SIZE - 1);
     const std::size_t length = strnlen(name, std::min(size - (HELLO_SIZE - 1), MAX_HELLO_NAME));
     return std::string(name, length);
+}
+
+std::string readHelloPassword(const std::uint8_t* const payload, const std::size_t size) {
+    if (size <= HELLO_SIZE - 1) {
+        return {};
+    }
+    const auto* const name = reinterpret_cast<const char*>(payload + HELLO_SIZE - 1);
+    const std::size_t rest = size - (HELLO_SIZE - 1);
+    const std::size_t nameEnd = strnlen(name, rest);
+    if (nameEnd >= rest || nameEnd > MAX_HELLO_NAME) {
+        return {};  // no terminating zero within the name's room: no password either
+    }
+    const char* const password = name + nameEnd + 1;
+    return std::string(password, strnlen(password, std::min(rest - nameEnd - 1, MAX_PASSWORD)));
 }
 
 bool readWelcomeId(const std::uint8_t* const payload, const std::size_t size, std::uint32_t& playerId) {

@@ -24,6 +24,7 @@ enum class PacketKind : std::uint8_t {
 constexpr enet_uint32 DISCONNECT_FOREIGN_APPLICATION = 1;  // another GUID, or a malformed hello
 constexpr enet_uint32 DISCONNECT_NO_HELLO            = 2;  // no hello in time, or too many waiting from its address
 constexpr enet_uint32 DISCONNECT_FLOODING            = 3;  // sent far more than a player can
+constexpr enet_uint32 DISCONNECT_WRONG_PASSWORD      = 4;  // a private game, and the hello's password is not its
 
 // Liveness: each end sends a heartbeat this often, and takes a peer it has
 // heard nothing from for SILENCE_LIMIT_MS as gone. Unsequenced heartbeats
@@ -32,14 +33,14 @@ constexpr enet_uint32 DISCONNECT_FLOODING            = 3;  // sent far more than
 constexpr enet_uint32 HEARTBEAT_PERIOD_MS = 250;
 constexpr enet_uint32 SILENCE_LIMIT_MS    = 4000;
 
-constexpr std::size_t HELLO_SIZE = 1 + 16;  // the player name may follow
+constexpr std::size_t HELLO_SIZE = 1 + 16;  // the player name and the password may follow
 
 // Packets are built here so that every send maps its flags the same way:
 // guaranteed sends are reliable, all others unreliable but sequenced, and
 // everything travels on one channel so a sender's messages keep their order.
 ENetPacket* makePacket(PacketKind kind, const void* payload, std::size_t size, std::uint32_t sendFlags);
 
-ENetPacket* makeHello(const Guid& applicationGuid, const char* playerName);
+ENetPacket* makeHello(const Guid& applicationGuid, const char* playerName, const char* password = "");
 ENetPacket* makeWelcome(std::uint32_t playerId, const char* sessionName);
 ENetPacket* makeHeartbeat();
 
@@ -59,4 +60,7 @@ bool readHelloGuid(const std::uint8_t* payload, std::size_t size, Guid& guid);
 // raw bytes, for the rules to clean.
 constexpr std::size_t MAX_HELLO_NAME = 64;
 std::string           readHelloName(const std::uint8_t* payload, std::size_t size);
+// The password after the name's terminating zero, the same way; "" when none.
+constexpr std::size_t MAX_PASSWORD = 64;
+std::string           readHelloPassword(const std::uint8_t* payload, std::size_t size);
 bool                  readWelcomeId(const std::uint8_t* payload, std::size_t size, std::uint32_t& playerId);

@@ -25,6 +25,7 @@ struct ConnectDialogValues {
     std::string   serverAddress = "127.0.0.1";
     std::uint32_t port          = 9998;
     std::string   playerName    = "Guest";
+    std::string   password;  // shown masked, never in the clear
 };
 
 enum class DialogResult { closed = 0, ok = 1, cancel = 2 };

@@ -13,13 +13,13 @@
 #include "rules/PlayerName.h"
 #include "world/Avatar.h"
 #include "world/BotController.h"
+#include "world/DataFolder.h"
 #include "world/Bullet.h"
 #include "world/Powerup.h"
 #include "world/World.h"
 
 namespace {
 
-constexpr const char* MAP_FILE_NAME = "Levels/map2.raw";
 constexpr float       SPAWN_PERIOD  = 4.0f;
 // How often the host shares the players' round trips: a scoreboard needs no more.
 constexpr float        ROUND_TRIP_PERIOD = 2.0f;
@@ -71,7 +71,7 @@ bool Arbiter::newGame() {
     world.clearObjects();
     spawnTimer = 0.0f;
     playersInGame.clear();
-    if (!world.loadMap(MAP_FILE_NAME)) {
+    if (!world.loadMap(GAME_MAP)) {
         return false;  // the player has been told why
     }
     for (std::int32_t i = 0; i < world.maxPowerups; ++i) {
@@ -94,7 +94,7 @@ bool Arbiter::newGame() {
     for (std::int32_t number = 1; number <= bots; ++number) {
         placeBot(number);
     }
-    sendNewGame(encodeWorldSetup(describeWorld(MAP_FILE_NAME)));
+    sendNewGame(encodeWorldSetup(describeWorld(GAME_MAP)));
     return true;
 }
 
@@ -309,7 +309,7 @@ void Arbiter::handlePlayerJoined(const std::uint32_t playerId) {
         server->sendTo(playerId, static_cast<std::uint32_t>(message.size()), message.data(), flags);
     };
     send(encodeYourAvatar(added.id), SEND_NEW_GAME);
-    send(encodeWorldSetup(describeWorld(MAP_FILE_NAME)), SEND_NEW_GAME);
+    send(encodeWorldSetup(describeWorld(GAME_MAP)), SEND_NEW_GAME);
     for (const auto& object : CWorld::instance().getObjects()) {
         if (const auto* const avatar = objectAs<Avatar>(object.get()); avatar != nullptr && !avatar->removed) {
             send(encodeAvatarState(stateOf(*avatar)), SEND_STATE_TO_PLAYERS);

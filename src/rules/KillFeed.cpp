@@ -2,7 +2,14 @@
 
 #include <algorithm>
 
+void KillFeed::setListener(std::function<void(const std::string&)> newListener) {
+    listener = std::move(newListener);
+}
+
 void KillFeed::add(std::string line) {
+    if (listener) {
+        listener(line);
+    }
     shown.push_back({std::move(line), SHOWN_SECONDS});
     while (shown.size() > MAX_LINES) {
         shown.pop_front();  // a burst of kills shows its latest

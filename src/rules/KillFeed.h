@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 
 // The short lines "Ann shot Bob" that every machine shows for a few seconds
@@ -12,6 +13,8 @@ public:
     static constexpr std::size_t MAX_LINES     = 4;
 
     void add(std::string line);
+    // Also hears every line as it is added (a dedicated host logs them).
+    void setListener(std::function<void(const std::string&)> newListener);
     void age(float seconds);
     void clear();
 
@@ -22,7 +25,8 @@ public:
     const std::deque<Line>& lines() const { return shown; }
 
 private:
-    std::deque<Line> shown;
+    std::deque<Line>                         shown;
+    std::function<void(const std::string&)> listener;
 };
 
 // The feed of this process's game.

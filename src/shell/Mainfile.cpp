@@ -6,11 +6,15 @@
 #include <backends/imgui_impl_sdl.h>
 #include <imgui.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "game/Game.h"
+#include "game/Launch.h"
+#include "net/NetTypes.h"
+#include "shell/Sound.h"
 #include "platform/FrameState.h"
 #include "platform/VirtualKeys.h"
 #include "shell/Menu.h"
@@ -30,6 +34,20 @@ Uint32 lastPass     = 0;
 int    fpsFrames    = 0;
 float  fpsCountdown = FPS_INTERVAL;
 int    quitCode     = 0;
+
+// SDL falls back to drawing off screen when there is no display; a game
+// nobody can see is an error, unless a driver was asked for by name.
+bool videoAvailable() {
+    if (SDL_getenv("SDL_VIDEODRIVER") == nullptr) {
+        const bool waylandOnly = SDL_getenv("DISPLAY") == nullptr && SDL_getenv("WAYLAND_DISPLAY") != nullptr;
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, waylandOnly ? "wayland" : "x11");
+    }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        return false;
+    }
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return true;
+}
 
 void drawMenu() {
     ImGui_ImplOpenGL2_NewFrame();
@@ -58,11 +76,22 @@ bool toggleFullscreen() {
     return openWindow(TITLE, screenWidth, screenHeight, COLOUR_BITS, fullscreen);
 }
 
+// Without vsync, a frame waits out the rest of its refresh, unless an event
+// arrives: the loop takes one event a pass, and events must not queue up.
+void waitForNextFrame(const Uint32 passStart) {
+    const Uint32 pacing = framePacingMs();
+    const Uint32 spent  = SDL_GetTicks() - passStart;
+    if (pacing == 0 || spent >= pacing) {
+        return;
+    }
+    SDL_WaitEventTimeout(nullptr, static_cast<int>(pacing - spent));
+}
+
 }  // namespace
 
 bool startGame(IPlatform* const desktop) {
-    screenWidth  = 400;
-    screenHeight = 300;
+    screenWidth  = fullscreen ? 1024 : 400;
+    screenHeight = fullscreen ? 768 : 300;
     std::memset(keys, 0, sizeof keys);
     std::memset(prevKeys, 0, sizeof prevKeys);
     elapsedTime = 0.0f;
@@ -75,6 +104,11 @@ bool startGame(IPlatform* const desktop) {
     // The close box ends the game itself, in the order the game wants.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+    if (!videoAvailable()) {
+        std::fprintf(stderr, "quillstep: no display to open a window on (%s); set DISPLAY, or host with --dedicated\n",
+                     SDL_GetError());
+        return false;
+    }
     if (ImGui::GetCurrentContext() == nullptr) {
         createMenuContext();
     }
@@ -84,6 +118,7 @@ bool startGame(IPlatform* const desktop) {
         message.title = "Initialization error";
         message.icon  = MessageIcon::exclamation;
         platform().showMessage(message);
+        std::fprintf(stderr, "quillstep: the game's window could not be created (%s)\n", SDL_GetError());
         return false;
     }
     SDL_DisableScreenSaver();
@@ -110,6 +145,7 @@ bool runPass() {
     if (active) {
         drawFrame();
     }
+    waitForNextFrame(now);
     if (keys[VK_F2] != 0 && !toggleFullscreen()) {
         quitCode = 0;
         return false;
@@ -123,9 +159,22 @@ int endGame() {
     return quitCode;
 }
 
-int runGame() {
+int runGame(const Launch& launch, const bool hostAtOnce) {
+    fullscreen = launch.fullscreen;
+    Sound::setVolume(launch.volume);
     if (!startGame()) {
-        return 0;
+        return 1;
+    }
+    CGame& game = CGame::instance();
+    if (hostAtOnce) {
+        game.handleCommand(cmd_host_game);
+        if (game.state != state_hosting) {
+            std::fprintf(stderr, "quillstep: no game could be hosted on UDP port %u\n", GAME_PORT);
+            endGame();
+            return 1;
+        }
+    } else if (launch.connectAddress) {
+        game.joinAt(*launch.connectAddress);
     }
     while (runPass()) {
     }

@@ -2,10 +2,13 @@
 
 // The program: start-up, the frame loop and the drawing of one frame.
 
-// The whole program, start to end; returns the exit code.
-int runGame();
-
+struct Launch;
 class IPlatform;
+
+// The whole program, start to end, as start-up settled it; hosts at once
+// when asked to. Returns the exit code: 1 when there is no window, or no
+// game could be hosted.
+int runGame(const Launch& launch, bool hostAtOnce);
 
 // Start-up up to the first pass: the random seed, the desktop, the window.
 // False when the window could not be made (the player has been told).

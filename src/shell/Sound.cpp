@@ -34,11 +34,17 @@ void addNoise(std::vector<double>& out, const double seconds, const double volum
     }
 }
 
+double volumeScale = 1.0;
+
 std::size_t indexOf(const SoundEffect effect) {
     return static_cast<std::size_t>(effect);
 }
 
 }  // namespace
+
+void Sound::setVolume(const int percent) {
+    volumeScale = std::clamp(percent, 0, 100) / 100.0;
+}
 
 std::vector<std::int16_t> Sound::synthesize(const SoundEffect effect) {
     std::vector<double> wave;
@@ -62,7 +68,9 @@ std::vector<std::int16_t> Sound::synthesize(const SoundEffect effect) {
     }
     std::vector<std::int16_t> samples(wave.size());
     std::transform(wave.begin(), wave.end(), samples.begin(),
-                   [](const double v) { return static_cast<std::int16_t>(std::clamp(v, -1.0, 1.0) * 32000.0); });
+                   [](const double v) {
+                       return static_cast<std::int16_t>(std::clamp(v * volumeScale, -1.0, 1.0) * 32000.0);
+                   });
     return samples;
 }
 

@@ -23,6 +23,9 @@ public:
     void play(SoundEffect effect);
     bool hasDevice() const { return device != 0; }
 
+    // Volume in percent (0 ... 100) for the effects made from now on.
+    static void setVolume(int percent);
+
     // The samples of an effect: mono, signed 16-bit, SAMPLE_RATE a second.
     static std::vector<std::int16_t> synthesize(SoundEffect effect);
 

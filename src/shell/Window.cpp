@@ -73,6 +73,31 @@ void swapWindowBuffers() {
 // device context, the GL attributes the pixel format. SDL chooses and sets
 // the pixel format together with the window, so that step has no failure of
 // its own here.
+namespace {
+
+Uint32 pacingMs = 0;
+
+// Vsync where the driver offers it; otherwise frames are held to the
+// display's refresh rate by the frame loop.
+void pickFramePacing() {
+    if (SDL_GL_SetSwapInterval(1) == 0) {
+        pacingMs = 0;
+        return;
+    }
+    SDL_DisplayMode mode{};
+    const int       display = SDL_GetWindowDisplayIndex(window);
+    const int refresh = SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 && mode.refresh_rate > 0
+                            ? mode.refresh_rate
+                            : 60;
+    pacingMs = static_cast<Uint32>(1000 / refresh);
+}
+
+}  // namespace
+
+Uint32 framePacingMs() {
+    return pacingMs;
+}
+
 bool openWindow(const char* const title, const int width, const int height, const int bits,
                 const bool fullscreenRequested) {
     fullscreen = fullscreenRequested;
@@ -133,6 +158,7 @@ bool openWindow(const char* const title, const int width, const int height, cons
         return false;
     }
 
+    pickFramePacing();
     SDL_ShowWindow(window);
     SDL_RaiseWindow(window);
     SDL_SetWindowInputFocus(window);

@@ -23,4 +23,8 @@ bool initRenderState();
 void attachGameMenu();
 
 SDL_Window* gameWindow();
+// How long a frame should take when the driver does not wait for the
+// display's refresh: one refresh at the display's rate (60 Hz when it does
+// not say); 0 when the buffer swap already waits for it.
+Uint32 framePacingMs();
 void        swapWindowBuffers();

@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 #include "rules/IArbiter.h"
 #include "world/Avatar.h"
+#include "world/DataFolder.h"
 #include "world/MapFile.h"
 #include "world/Powerup.h"
 
@@ -53,7 +54,7 @@ CWorld::~CWorld() {
 }
 
 bool CWorld::loadMap(const char* const fileName) {
-    const MapReadResult read = readMapFile(fileName);
+    const MapReadResult read = readMapFile(dataPath(fileName).c_str());
     if (const auto* const reason = std::get_if<std::string>(&read)) {
         refuseMap(fileName, reason->c_str());
         return false;

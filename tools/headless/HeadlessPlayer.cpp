@@ -224,8 +224,9 @@ private:
                 rules->holdBots();
                 return "ok";
             }
-            const bool number = !amount.empty() && amount.size() <= 3 && amount.find_first_not_of("0123456789") == std::string::npos;
-            const int  count  = number ? std::atoi(amount.c_str()) : -1;
+            const bool number =
+                !amount.empty() && amount.size() <= 3 && amount.find_first_not_of("0123456789") == std::string::npos;
+            const int count = number ? std::atoi(amount.c_str()) : -1;
             if (count < 0 || count > MAX_BOTS) {
                 return "error bots takes 0 to " + std::to_string(MAX_BOTS);
             }

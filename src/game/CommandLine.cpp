@@ -1,0 +1,51 @@
+#include "game/CommandLine.h"
+
+#include <CLI/CLI.hpp>
+
+#include "rules/Arbiter.h"
+
+CommandLine readCommandLine(const int argc, const char* const* const argv) {
+    CommandLine line;
+    LaunchOptions& options = line.options;
+
+    CLI::App app{"Quillstep: a real-time arena shooter for the local network.\n"
+                 "With no options it opens the game's window, as it always has.",
+                 "quillstep"};
+    app.set_version_flag("--version", std::string("quillstep ") + QUILLSTEP_VERSION);
+    app.get_formatter()->column_width(26);
+
+    app.add_flag("--host", options.host, "Host a game at once (ENTER starts it)");
+    app.add_option("--connect", options.connect, "Join the game hosted at ADDRESS (IPv4 or host name)")
+        ->option_text("ADDRESS");
+    app.add_option("--name", options.name, "Play under NAME (at most 15 characters are kept)")->option_text("NAME");
+    app.add_option("--bots", options.bots, "Put N bots into a hosted game")
+        ->option_text("N")
+        ->check(CLI::Range(0, static_cast<int>(MAX_BOTS)));
+    auto* const fullscreen = app.add_flag_callback(
+        "--fullscreen", [&options] { options.fullscreen = true; }, "Start in a 1024 x 768 full screen");
+    auto* const windowed = app.add_flag_callback(
+        "--windowed", [&options] { options.fullscreen = false; }, "Start in a window");
+    fullscreen->excludes(windowed);
+    app.add_flag("--dedicated", options.dedicated,
+                 "Host without a window or an avatar of its own; starts when the first player joins, "
+                 "or at once with bots");
+    app.add_option("--password", options.password, "Make the hosted game private, or join a private one")
+        ->option_text("WORD");
+    app.get_option("--connect")->excludes(app.get_option("--host"))->excludes(app.get_option("--dedicated"));
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        line.proceed = false;
+        line.output  = app.help();
+    } catch (const CLI::CallForVersion& version) {
+        line.proceed = false;
+        line.output  = std::string(version.what()) + "\n";
+    } catch (const CLI::ParseError& error) {
+        line.proceed       = false;
+        line.exitCode      = 2;
+        line.outputIsError = true;
+        line.output        = std::string("quillstep: ") + error.what() + " (try quillstep --help)\n";
+    }
+    return line;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// What the player asked for on the command line. Anything not given falls
+// back to the configuration, and from there to the game as it always was.
+struct LaunchOptions {
+    bool                        host      = false;  // host a game at once
+    bool                        dedicated = false;  // host without a window or an avatar
+    std::optional<std::string>  connect;            // join the game at this IPv4 address or host name
+    std::optional<std::string>  name;
+    std::optional<std::int32_t> bots;
+    std::optional<bool>         fullscreen;
+    std::optional<std::string>  password;
+};
+
+// The outcome of reading the command line: go on with the options, or end
+// at once with `exitCode` after writing `output` (help and version on
+// standard output, a one-line error on standard error).
+struct CommandLine {
+    LaunchOptions options;
+    bool          proceed  = true;
+    int           exitCode = 0;
+    std::string   output;
+    bool          outputIsError = false;
+};
+
+// The program's version, as --version prints it.
+constexpr const char* QUILLSTEP_VERSION = "1.0.0";
+
+CommandLine readCommandLine(int argc, const char* const* argv);

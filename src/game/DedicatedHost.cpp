@@ -1,0 +1,119 @@
+#include "game/DedicatedHost.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <string>
+#include <thread>
+
+#include "game/Game.h"
+#include "net/NetTypes.h"
+#include "platform/FrameState.h"
+#include "platform/Platform.h"
+#include "rules/KillFeed.h"
+#include "rules/PlayerName.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto FRAME = std::chrono::milliseconds(20);
+
+void logLine(std::FILE* const log, const std::string& text) {
+    const std::time_t now = std::time(nullptr);
+    std::tm           local{};
+    localtime_r(&now, &local);
+    char stamp[16];
+    std::strftime(stamp, sizeof stamp, "%H:%M:%S", &local);
+    std::fprintf(log, "%s %s\n", stamp, text.c_str());
+    std::fflush(log);
+}
+
+// Compares the player list with the one of the frame before and logs the difference.
+class RosterLog {
+public:
+    explicit RosterLog(std::FILE* const log) : log(log) {}
+
+    void update(const IServer& server) {
+        std::map<std::uint32_t, std::string> now;
+        for (const ClientRecord& player : server.clientList()) {
+            now[player.id] = cleanPlayerName(player.name);
+        }
+        for (const auto& [id, name] : now) {
+            if (known.count(id) == 0) {
+                logLine(log, name + " joined (" + std::to_string(now.size()) + " playing)");
+            }
+        }
+        for (const auto& [id, name] : known) {
+            if (now.count(id) == 0) {
+                logLine(log, name + " left (" + std::to_string(now.size()) + " playing)");
+            }
+        }
+        known = std::move(now);
+    }
+
+private:
+    std::FILE*                           log;
+    std::map<std::uint32_t, std::string> known;
+};
+
+// With no one to click a box, a box's text is one line on standard error.
+class ConsoleLinePlatform : public IPlatform {
+public:
+    MessageAnswer showMessage(const PlatformMessage& message) override {
+        std::string text = message.text;
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        std::fprintf(stderr, "quillstep: %s\n", text.c_str());
+        std::fflush(stderr);
+        return message.buttons == MessageButtons::yesNo ? MessageAnswer::no : MessageAnswer::ok;
+    }
+};
+
+}  // namespace
+
+int runDedicatedHost(std::FILE* const log, const std::atomic<bool>& stop) {
+    ConsoleLinePlatform console;
+    setPlatform(&console);
+    const int code = hostUntilStopped(log, stop);
+    setPlatform(nullptr);
+    return code;
+}
+
+int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
+    CGame& game = CGame::instance();
+    game.handleCommand(cmd_host_dedicated);
+    if (game.state != state_hosting || !game.server) {
+        return 1;  // why has been said
+    }
+    logLine(log, std::string("Hosting on UDP port ") + std::to_string(GAME_PORT) +
+                     (game.password.empty() ? "" : ", private") +
+                     (game.bots > 0 ? ", with " + std::to_string(game.bots) + " bots" : std::string()));
+    killFeed().setListener([log](const std::string& line) { logLine(log, line); });
+    RosterLog roster(log);
+    bool      started   = false;
+    auto      lastFrame = Clock::now();
+    auto      nextFrame = lastFrame;
+    while (!stop && game.server) {
+        const auto now = Clock::now();
+        frameTime      = std::chrono::duration<float>(now - lastFrame).count();
+        elapsedTime += frameTime;
+        lastFrame = now;
+        game.update();
+        roster.update(*game.server);
+        if (!started && game.state == state_running) {
+            started = true;
+            logLine(log, "The game has started");
+        }
+        nextFrame += FRAME;
+        if (nextFrame < Clock::now()) {
+            nextFrame = Clock::now();  // running late: do not try to catch up
+        }
+        std::this_thread::sleep_until(nextFrame);
+    }
+    killFeed().setListener(nullptr);
+    game.handleCommand(cmd_exit_game);
+    logLine(log, "The host has closed");
+    return 0;
+}

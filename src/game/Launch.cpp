@@ -1,0 +1,55 @@
+#include "game/Launch.h"
+
+#include "game/Game.h"
+#include "net/LanDiscovery.h"
+#include "world/DataFolder.h"
+
+namespace {
+
+std::string joined(const std::vector<std::string>& folders) {
+    std::string text;
+    for (const std::string& folder : folders) {
+        text += (text.empty() ? "" : ", ") + folder;
+    }
+    return text;
+}
+
+}  // namespace
+
+Launch prepareLaunch(const LaunchOptions& options, std::FILE* const errors) {
+    Launch launch;
+
+    const std::vector<std::string>   candidates = dataFolderCandidates(executableFolder());
+    const std::optional<std::string> data       = findDataFolder(candidates);
+    if (!data) {
+        std::fprintf(errors, "quillstep: cannot find the map %s; looked in %s\n", GAME_MAP, joined(candidates).c_str());
+        launch.exitCode = 1;
+        return launch;
+    }
+    setDataFolder(*data);
+
+    CGame&               game   = CGame::instance();
+    const std::string    path   = settingsPath();
+    const LoadedSettings loaded = loadSettings(path);
+    if (loaded.problem) {
+        // Said once; the file stays as it is and nothing is written over it.
+        std::fprintf(errors, "quillstep: settings not read, defaults used: %s\n", loaded.problem->c_str());
+    } else {
+        game.settingsFile = path;
+    }
+    game.settings   = loaded.settings;
+    game.playerName = options.name.value_or(loaded.settings.name);
+    game.password   = options.password.value_or(loaded.settings.password);
+    game.bots       = options.bots.value_or(0);
+    launch.fullscreen = options.fullscreen.value_or(loaded.settings.fullscreen);
+    launch.volume     = loaded.settings.volume;
+
+    if (options.connect) {
+        launch.connectAddress = resolveIPv4(*options.connect);
+        if (!launch.connectAddress) {
+            std::fprintf(errors, "quillstep: cannot find the host %s\n", options.connect->c_str());
+            launch.exitCode = 1;
+        }
+    }
+    return launch;
+}

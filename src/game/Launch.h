@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "game/CommandLine.h"
+
+// What start-up settled, for the program to open its window (or not) with.
+struct Launch {
+    bool                       fullscreen = false;
+    std::int32_t               volume     = 100;
+    std::optional<std::string> connectAddress;  // dotted IPv4, resolved from --connect
+    // Set when the program must end now, with this status; the reason has
+    // been written to the error stream in one line.
+    std::optional<int> exitCode;
+};
+
+// Everything before the window: finds the game's data, reads the settings
+// and puts options and settings into the game (options win). Problems are
+// written to `errors` one line each.
+Launch prepareLaunch(const LaunchOptions& options, std::FILE* errors);

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// What the game remembers between runs, in settings.toml under
+// $XDG_CONFIG_HOME/quillstep/ (~/.config/quillstep/ by default). Unknown
+// keys are ignored and missing ones keep their defaults.
+struct Settings {
+    std::string  name;         // empty: the login name
+    std::string  lastAddress;  // the last game joined; the connect dialog's default
+    bool         fullscreen = false;
+    std::int32_t volume     = 100;  // percent
+    std::string  password;          // for hosting a private game and joining one
+};
+
+// The settings file's path; empty when neither $XDG_CONFIG_HOME nor $HOME is set.
+std::string settingsPath();
+
+struct LoadedSettings {
+    Settings settings;
+    // Why the file could not be read, in one line; nothing when it was read
+    // or is not there yet. A broken file is never written over.
+    std::optional<std::string> problem;
+};
+
+LoadedSettings loadSettings(const std::string& path);
+
+// Writes the whole file at once (through a temporary file), making its
+// folder as needed; false when it could not be written.
+bool saveSettings(const std::string& path, const Settings& settings);

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Finding games on the local network. A player broadcasts a request to
+// LAN_PORT; every host answers with its name, its player count and its
+// map. A reply is never larger than the request that asked for it, and each
+// address gets a few replies a second at most, so a host cannot be used to
+// flood a third party.
+
+constexpr std::uint16_t LAN_PORT = 9999;
+
+// Requests are exactly this long; replies at most.
+constexpr std::size_t LAN_REQUEST_SIZE = 64;
+constexpr std::size_t LAN_NAME_BYTES   = 32;
+constexpr std::size_t LAN_MAP_BYTES    = 16;
+
+struct LanGame {
+    std::string   address;  // dotted IPv4, as the reply came from
+    std::string   hostName;
+    std::int32_t  players = 0;
+    std::string   map;
+    bool          isPrivate = false;
+};
+
+std::vector<std::uint8_t>   encodeLanRequest();
+bool                        isLanRequest(const std::uint8_t* data, std::size_t size);
+std::vector<std::uint8_t>   encodeLanReply(const LanGame& game);
+std::optional<LanGame>      decodeLanReply(const std::uint8_t* data, std::size_t size);
+
+// Lets each address have `perSecond` replies in any second, as a bucket that
+// refills; remembers at most MAX_ADDRESSES addresses.
+class ReplyRateLimit {
+public:
+    static constexpr std::size_t MAX_ADDRESSES = 1024;
+
+    explicit ReplyRateLimit(double perSecond = 5.0) : perSecond(perSecond) {}
+    bool allow(std::uint32_t address, std::chrono::steady_clock::time_point now);
+
+private:
+    struct Bucket {
+        double                                tokens;
+        std::chrono::steady_clock::time_point refilled;
+    };
+    double                            perSecond;
+    std::map<std::uint32_t, Bucket>   buckets;
+};
+
+// The host's side: answers requests on its own thread while it lives.
+class LanAnnouncer {
+public:
+    // `describe` is called on the announcer's thread for each answer.
+    LanAnnouncer(std::function<LanGame()> describe, std::uint16_t port = LAN_PORT);
+    ~LanAnnouncer();
+    LanAnnouncer(const LanAnnouncer&)            = delete;
+    LanAnnouncer& operator=(const LanAnnouncer&) = delete;
+
+    // False when the port could not be had (another host on this machine):
+    // the game is hosted all the same, only not listed.
+    bool isAnswering() const { return socketFd >= 0; }
+
+private:
+    void answer();
+
+    std::function<LanGame()> describe;
+    int                      socketFd = -1;
+    std::atomic<bool>        stopping{false};
+    std::thread              thread;
+};
+
+// Broadcasts a request on every network this machine is on and gathers the
+// replies that come within `wait`, one per host.
+std::vector<LanGame> findLanGames(std::chrono::milliseconds wait, std::uint16_t port = LAN_PORT);
+
+// Keeps looking on a thread of its own, a round every two seconds, for a
+// dialog that shows what it has found so far.
+class LanBrowser {
+public:
+    LanBrowser();
+    ~LanBrowser();
+    LanBrowser(const LanBrowser&)            = delete;
+    LanBrowser& operator=(const LanBrowser&) = delete;
+
+    std::vector<LanGame> games() const;
+
+private:
+    mutable std::mutex      lock;
+    std::vector<LanGame>    found;
+    std::atomic<bool>       stopping{false};
+    std::thread             thread;
+};
+
+// The dotted IPv4 address of a host name or address; nothing when it has none.
+std::optional<std::string> resolveIPv4(const std::string& hostName);
