@@ -14,6 +14,7 @@
 #include "platform/Platform.h"
 #include "rules/KillFeed.h"
 #include "rules/PlayerName.h"
+#include "world/DataFolder.h"
 
 namespace {
 
@@ -89,7 +90,8 @@ int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
     }
     logLine(log, std::string("Hosting on UDP port ") + std::to_string(GAME_PORT) +
                      (game.password.empty() ? "" : ", private") +
-                     (game.bots > 0 ? ", with " + std::to_string(game.bots) + " bots" : std::string()));
+                     (game.bots > 0 ? ", with " + std::to_string(game.bots) + " bots" : std::string()) + ", map " +
+                     dataPath(GAME_MAP));
     killFeed().setListener([log](const std::string& line) { logLine(log, line); });
     RosterLog roster(log);
     bool      started   = false;

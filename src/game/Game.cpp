@@ -1,6 +1,9 @@
 #include "game/Game.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstring>
 
 #include "net/Client.h"
 #include "net/Server.h"
@@ -12,6 +15,8 @@
 #include "rules/KillFeed.h"
 #include "rules/LocalArbiter.h"
 #include "rules/PlayerName.h"
+#include "world/DataFolder.h"
+#include "world/MapFile.h"
 #include "world/World.h"
 
 namespace {
@@ -83,6 +88,7 @@ void CGame::closeSession() {
     // The player leaves first, while the host's service thread still answers
     // it; the other way round, it would wait out its leave time-out.
     client.reset();
+    announcer.reset();
     if (server) {
         server->close();
         server.reset();
@@ -173,6 +179,7 @@ void CGame::hostGame(const bool withOwnPlayer) {
         exitGame();
         return;
     }
+    announceGame();
     dedicated = !withOwnPlayer;
     if (dedicated) {
         state = state_hosting;
@@ -203,6 +210,21 @@ void CGame::joinGame() {
     settings.lastAddress = values.serverAddress;
     rememberSettings();
     connectToHost();
+}
+
+void CGame::announceGame() {
+    IServer* const    hosted    = server.get();
+    const bool        isPrivate = !password.empty();
+    announcer = std::make_unique<LanAnnouncer>([hosted, isPrivate] {
+        LanGame game;
+        char    name[256] = {};
+        gethostname(name, sizeof name - 1);
+        game.hostName  = name;
+        game.players   = hosted->clientCount();
+        game.map       = GAME_MAP + std::strlen(LEVELS_FOLDER) + 1;
+        game.isPrivate = isPrivate;
+        return game;
+    });
 }
 
 void CGame::joinAt(const std::string& address) {

@@ -8,6 +8,7 @@
 #include "game/Settings.h"
 #include "net/IClient.h"
 #include "net/IServer.h"
+#include "net/LanDiscovery.h"
 #include "rules/GameSession.h"
 
 class Avatar;
@@ -59,6 +60,7 @@ public:
 
     std::unique_ptr<IServer> server;                 // on the host only
     std::unique_ptr<IClient> client;                 // on every network player, the host included
+    std::unique_ptr<LanAnnouncer> announcer;         // on the host: answers players looking for games
     Avatar*                  localAvatar = nullptr;  // owned by the world
     std::int32_t             state       = state_start;
     std::string              playerName;
@@ -93,6 +95,8 @@ private:
     void hostGame(bool withOwnPlayer);
     void joinGame();
     void connectToHost();
+    // Lets players on the local network find this host's game.
+    void announceGame();
     void startHostedGame();
     bool ownPlayerIsListed() const;
     void updateConnecting();

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "net/LanDiscovery.h"
 #include "shell/Mainfile.h"
 #include "shell/Menu.h"
 #include "shell/Window.h"
@@ -25,7 +26,9 @@ constexpr int IDLE_WAIT_MS = 15;
 // third digit moves on to the next field, as the desktop's address field does.
 class AddressField {
 public:
-    explicit AddressField(const std::string& address) {
+    explicit AddressField(const std::string& address) { set(address); }
+
+    void set(const std::string& address) {
         int values[4] = {127, 0, 0, 1};
         std::sscanf(address.c_str(), "%d.%d.%d.%d", &values[0], &values[1], &values[2], &values[3]);
         for (int i = 0; i < 4; ++i) {
@@ -130,21 +133,52 @@ void labelAt(const char* const label, const float column) {
     ImGui::SameLine(column);
 }
 
-// The player's name, as typed; cleaned by the game when it is used.
-struct NameField {
-    explicit NameField(const std::string& name) { std::snprintf(buffer.data(), buffer.size(), "%s", name.c_str()); }
+// A line of text as typed: the player's name (cleaned by the game when it
+// is used), or a password, shown masked.
+struct TextField {
+    TextField(const char* const id, const std::string& text, const bool masked) : id(id), masked(masked) {
+        std::snprintf(buffer.data(), buffer.size(), "%s", text.c_str());
+    }
 
     void draw() {
         ImGui::SetNextItemWidth(ImGui::CalcTextSize("Guest Guest Guest").x);
-        ImGui::InputText("##name", buffer.data(), buffer.size());
+        ImGui::InputText(id, buffer.data(), buffer.size(), masked ? ImGuiInputTextFlags_Password : 0);
     }
     std::string text() const { return buffer.data(); }
 
+    const char*          id;
+    bool                 masked;
     std::array<char, 64> buffer{};
 };
 
+struct DialogFields {
+    AddressField address;
+    TextField    name;
+    TextField    password;
+};
+
+// The games hosted on this network as the browser last found them;
+// choosing one fills in its address.
+void drawLanGames(const LanBrowser& browser, AddressField& address) {
+    ImGui::TextUnformatted("Games on this network:");
+    const std::vector<LanGame> games = browser.games();
+    if (games.empty()) {
+        ImGui::TextDisabled("  looking...");
+        return;
+    }
+    for (const LanGame& game : games) {
+        char line[160];
+        std::snprintf(line, sizeof line, "%s  %s  %d playing  %s%s", game.address.c_str(), game.hostName.c_str(),
+                      static_cast<int>(game.players), game.map.c_str(), game.isPrivate ? "  (private)" : "");
+        if (ImGui::Selectable(line, address.text() == game.address)) {
+            address.set(game.address);
+        }
+    }
+}
+
 // Draws the dialog; tells how it ended, once it has: a button, or the close box.
-std::optional<DialogResult> drawDialog(AddressField& address, NameField& name) {
+std::optional<DialogResult> drawDialog(DialogFields& fields, const LanBrowser& browser) {
+    AddressField& address = fields.address;
     bool           open = true;
     const ImGuiIO& io   = ImGui::GetIO();
     ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x * 0.5f, io.DisplaySize.y * 0.5f), ImGuiCond_Always,
@@ -158,7 +192,11 @@ std::optional<DialogResult> drawDialog(AddressField& address, NameField& name) {
     labelAt("Port:", column);
     showDisabledText("##port", "9998", ImGui::CalcTextSize("000000").x);
     labelAt("Player Name:", column);
-    name.draw();
+    fields.name.draw();
+    labelAt("Password:", column);
+    fields.password.draw();
+    ImGui::Spacing();
+    drawLanGames(browser, address);
     ImGui::Spacing();
 
     std::optional<DialogResult> ending;
@@ -179,11 +217,20 @@ std::optional<DialogResult> drawDialog(AddressField& address, NameField& name) {
     return ending;
 }
 
+
+void takeValues(const DialogFields& fields, ConnectDialogValues& values) {
+    values.serverAddress = fields.address.text();
+    values.playerName    = fields.name.text();
+    values.password      = fields.password.text();
+}
+
 }  // namespace
 
 DialogResult runConnectDialog(ConnectDialogValues& values) {
-    AddressField address(values.serverAddress);
-    NameField    name(values.playerName);
+    DialogFields fields{AddressField(values.serverAddress), TextField("##name", values.playerName, false),
+                        TextField("##password", values.password, true)};
+    AddressField&    address = fields.address;
+    const LanBrowser browser;  // looks for games while the dialog is open
     for (;;) {
         SDL_Event event;
         // One event per frame: the menu library sees each key press in a frame of its own.
@@ -197,8 +244,7 @@ DialogResult runConnectDialog(ConnectDialogValues& values) {
             if (event.type == SDL_KEYDOWN) {
                 const SDL_Keycode key = event.key.keysym.sym;
                 if (key == SDLK_RETURN || key == SDLK_KP_ENTER) {
-                    values.serverAddress = address.text();
-                    values.playerName    = name.text();
+                    takeValues(fields, values);
                     return DialogResult::ok;
                 }
                 if (key == SDLK_ESCAPE) {
@@ -212,15 +258,14 @@ DialogResult runConnectDialog(ConnectDialogValues& values) {
         ImGui_ImplSDL2_NewFrame();
         ImGui::NewFrame();
         drawMenuBar(false);
-        const std::optional<DialogResult> ending = drawDialog(address, name);
+        const std::optional<DialogResult> ending = drawDialog(fields, browser);
         ImGui::Render();
         ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
         swapWindowBuffers();
 
         if (ending) {
             if (*ending == DialogResult::ok) {
-                values.serverAddress = address.text();
-                values.playerName    = name.text();
+                takeValues(fields, values);
             }
             return *ending;
         }

@@ -17,6 +17,9 @@
 //   bots N                 how many bots the host puts into its game
 //   bots still             the host's bots let go of every key and stop
 //                          thinking, so worlds can be compared
+//   password WORD          the word a private game asks for, to host or join
+//   lan                    the games hosted on the local network, found
+//                          within one second, as one JSON line
 //   pace on|off            whether frames keep to real time (default on)
 //   frametime SECONDS      game time per frame (default 0.02)
 //   quit                   end the program
@@ -36,6 +39,7 @@
 #include <thread>
 
 #include "game/Game.h"
+#include "net/LanDiscovery.h"
 #include "platform/FrameState.h"
 #include "platform/Platform.h"
 #include "platform/VirtualKeys.h"
@@ -231,6 +235,18 @@ private:
                 return "error bots takes 0 to " + std::to_string(MAX_BOTS);
             }
             game.bots = count;
+        } else if (command == "password") {
+            words >> game.password;
+        } else if (command == "lan") {
+            nlohmann::ordered_json games = nlohmann::ordered_json::array();
+            for (const LanGame& found : findLanGames(std::chrono::seconds(1))) {
+                games.push_back({{"address", found.address},
+                                 {"host", found.hostName},
+                                 {"players", found.players},
+                                 {"map", found.map},
+                                 {"private", found.isPrivate}});
+            }
+            return games.dump();
         } else if (command == "pace") {
             std::string setting;
             words >> setting;
