@@ -263,3 +263,25 @@ TEST(NetErrors, ComErrorsNameTheObjectAndTheCode) {
 }
 
 }  // namespace
+
+TEST(NetPrivateGame, OnlyAHelloWithThePasswordJoins) {
+    RecordingPlatform platform;
+    Server            server;
+    server.setPassword("sesame");
+    ASSERT_EQ(server.host("private game"), 0);
+    for (const char* const word : {"", "Sesame", "sesame!"}) {
+        Client player;
+        player.setPassword(word);
+        ASSERT_EQ(player.connect("127.0.0.1"), 0);
+        ASSERT_TRUE(waitUntil([&] { return player.wrongPassword(); })) << "'" << word << "'";
+        EXPECT_FALSE(player.connected);
+    }
+    Client player;
+    player.setPassword("sesame");
+    ASSERT_EQ(player.connect("127.0.0.1"), 0);
+    ASSERT_TRUE(waitUntil([&] { return player.connected.load(); }));
+    EXPECT_FALSE(player.wrongPassword());
+    EXPECT_TRUE(waitUntil([&] { return server.clientCount() == 1; }));
+    player.close();
+    server.close();
+}

@@ -30,7 +30,7 @@ up() {
            ip link add "qs-veth$i" type veth peer name eth0 netns "$ns" &&
            ip link set "qs-veth$i" master qs-br0 &&
            ip link set "qs-veth$i" up &&
-           ip -n "$ns" addr add "10.77.0.$i/24" dev eth0 &&
+           ip -n "$ns" addr add "10.77.0.$i/24" brd + dev eth0 &&
            ip -n "$ns" link set eth0 up &&
            ip -n "$ns" link set lo up; } 2>/dev/null; then
       down

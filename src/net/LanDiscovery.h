@@ -44,7 +44,8 @@ public:
     static constexpr std::size_t MAX_ADDRESSES = 1024;
 
     explicit ReplyRateLimit(double perSecond = 5.0) : perSecond(perSecond) {}
-    bool allow(std::uint32_t address, std::chrono::steady_clock::time_point now);
+    bool        allow(std::uint32_t address, std::chrono::steady_clock::time_point now);
+    std::size_t addressesKept() const { return buckets.size(); }
 
 private:
     struct Bucket {

@@ -1,0 +1,197 @@
+// Start-up as a user meets it: the command line, the settings file, where
+// the map is found, and the packets that find games on the local network.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "TestSupport.h"
+#include "game/CommandLine.h"
+#include "game/Settings.h"
+#include "net/LanDiscovery.h"
+#include "net/WireProtocol.h"
+#include "world/DataFolder.h"
+
+namespace {
+
+CommandLine read(std::vector<const char*> words) {
+    words.insert(words.begin(), "quillstep");
+    return readCommandLine(static_cast<int>(words.size()), words.data());
+}
+
+TEST(CommandLine, HelpAndVersionEndAtOnceAndWrongOptionsGetOneLineAndStatusTwo) {
+    struct Case {
+        std::vector<const char*> words;
+        bool                     proceed;
+        int                      exitCode;
+        const char*              saying;
+    };
+    const Case cases[] = {
+        {{}, true, 0, ""},
+        {{"--help"}, false, 0, "--connect ADDRESS"},
+        {{"--version"}, false, 0, "quillstep 1.0.0"},
+        {{"--frob"}, false, 2, "--frob"},
+        {{"--bots", "33"}, false, 2, "--bots"},
+        {{"--bots", "many"}, false, 2, "--bots"},
+        {{"--host", "--connect", "10.0.0.1"}, false, 2, "--connect"},
+        {{"--fullscreen", "--windowed"}, false, 2, "--windowed"},
+        {{"--connect"}, false, 2, "--connect"},
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = read(c.words);
+        const std::string what = c.words.empty() ? "nothing" : c.words[0];
+        EXPECT_EQ(line.proceed, c.proceed) << what;
+        EXPECT_EQ(line.exitCode, c.exitCode) << what;
+        EXPECT_NE(line.output.find(c.saying), std::string::npos) << what << ": " << line.output;
+        if (c.exitCode == 2) {
+            EXPECT_TRUE(line.outputIsError);
+            EXPECT_EQ(line.output.find('\n'), line.output.size() - 1) << "one line: " << line.output;
+        }
+    }
+}
+
+TEST(CommandLine, EveryOptionReachesTheLaunchOptions) {
+    const CommandLine line = read({"--connect", "arena.lan", "--name", "Ann", "--bots", "3", "--fullscreen",
+                                   "--password", "sesame"});
+    ASSERT_TRUE(line.proceed) << line.output;
+    EXPECT_EQ(line.options.connect, "arena.lan");
+    EXPECT_EQ(line.options.name, "Ann");
+    EXPECT_EQ(line.options.bots, 3);
+    EXPECT_EQ(line.options.fullscreen, true);
+    EXPECT_EQ(line.options.password, "sesame");
+    EXPECT_FALSE(line.options.host);
+    EXPECT_TRUE(read({"--dedicated", "--windowed"}).options.dedicated);
+    EXPECT_EQ(read({"--windowed"}).options.fullscreen, false);
+    EXPECT_FALSE(read({}).options.fullscreen.has_value()) << "the settings decide";
+}
+
+class SettingsFile : public ::testing::Test {
+protected:
+    std::string folder = ::testing::TempDir() + "settings-" + std::to_string(std::rand());
+    std::string path   = folder + "/quillstep/settings.toml";
+};
+
+TEST_F(SettingsFile, WhatIsSavedIsReadBackAndAMissingFileIsNoProblem) {
+    const LoadedSettings missing = loadSettings(path);
+    EXPECT_FALSE(missing.problem);
+    EXPECT_EQ(missing.settings.volume, 100);
+
+    Settings saved;
+    saved.name        = "Ann \"the\" = [quick]\n";
+    saved.lastAddress = "10.0.0.7";
+    saved.fullscreen  = true;
+    saved.volume      = 35;
+    saved.password    = "sesame";
+    ASSERT_TRUE(saveSettings(path, saved)) << "its folders are made";
+    const LoadedSettings read = loadSettings(path);
+    ASSERT_FALSE(read.problem) << *read.problem;
+    EXPECT_EQ(read.settings.name, saved.name);
+    EXPECT_EQ(read.settings.lastAddress, saved.lastAddress);
+    EXPECT_TRUE(read.settings.fullscreen);
+    EXPECT_EQ(read.settings.volume, 35);
+    EXPECT_EQ(read.settings.password, "sesame");
+}
+
+TEST_F(SettingsFile, ABrokenFileIsReportedWithItsLineAndOddValuesFallBack) {
+    ASSERT_TRUE(saveSettings(path, Settings{}));
+    std::ofstream(path) << "name = \"Ann\"\nvolume = = 3\n";
+    const LoadedSettings broken = loadSettings(path);
+    ASSERT_TRUE(broken.problem);
+    EXPECT_NE(broken.problem->find(path + ":2"), std::string::npos) << *broken.problem;
+
+    std::ofstream(path) << "name = 7\nvolume = 900\nscreen = \"sideways\"\n";
+    const LoadedSettings odd = loadSettings(path);
+    EXPECT_FALSE(odd.problem);
+    EXPECT_EQ(odd.settings.name, "") << "a name that is not a string is no name";
+    EXPECT_EQ(odd.settings.volume, 100);
+    EXPECT_FALSE(odd.settings.fullscreen);
+}
+
+TEST_F(SettingsFile, TheFileLivesUnderTheConfigurationHome) {
+    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    EXPECT_EQ(settingsPath(), path);
+    unsetenv("XDG_CONFIG_HOME");
+    const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+    setenv("HOME", "/home/ann", 1);
+    EXPECT_EQ(settingsPath(), "/home/ann/.config/quillstep/settings.toml");
+    setenv("HOME", home.c_str(), 1);
+}
+
+TEST(DataFolder, TheFirstFolderWithTheMapWinsAndRelativePathsResolveAgainstIt) {
+    const std::string withMap = ::testing::TempDir() + "data-" + std::to_string(std::rand());
+    writeTempFile("x", "");  // makes sure the temporary folder exists
+    ASSERT_EQ(std::system(("mkdir -p " + withMap + "/Levels && cp " QUILLSTEP_SOURCE_DIR "/Levels/map2.raw " +
+                           withMap + "/Levels/")
+                              .c_str()),
+              0);
+    EXPECT_EQ(findDataFolder({"/nonexistent", withMap, QUILLSTEP_SOURCE_DIR}), withMap);
+    EXPECT_FALSE(findDataFolder({"/nonexistent", "/tmp/../nonexistent"}));
+    EXPECT_EQ(dataFolderCandidates("/opt/q/bin")[1], "/opt/q/bin");
+    EXPECT_EQ(dataFolderCandidates("/opt/q/bin")[2], "/opt/q/bin/../share/quillstep");
+
+    setDataFolder(withMap);
+    EXPECT_EQ(dataPath(GAME_MAP), withMap + "/" + GAME_MAP);
+    EXPECT_EQ(dataPath("/etc/x"), "/etc/x");
+    CWorld world;
+    EXPECT_TRUE(world.loadMap(GAME_MAP));
+    setDataFolder("");
+    EXPECT_EQ(dataPath(GAME_MAP), GAME_MAP);
+}
+
+TEST(LanDiscovery, RepliesNeverOutgrowTheRequestAndCarryTheGame) {
+    const std::vector<std::uint8_t> request = encodeLanRequest();
+    EXPECT_TRUE(isLanRequest(request.data(), request.size()));
+    EXPECT_FALSE(isLanRequest(request.data(), request.size() - 1)) << "a short request gets nothing";
+
+    LanGame game;
+    game.hostName  = std::string(300, 'h');
+    game.map       = std::string(300, 'm');
+    game.players   = 999;
+    game.isPrivate = true;
+    const std::vector<std::uint8_t> reply = encodeLanReply(game);
+    EXPECT_LE(reply.size(), request.size());
+    const std::optional<LanGame> read = decodeLanReply(reply.data(), reply.size());
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->hostName, std::string(LAN_NAME_BYTES, 'h'));
+    EXPECT_EQ(read->map, std::string(LAN_MAP_BYTES, 'm'));
+    EXPECT_EQ(read->players, 255);
+    EXPECT_TRUE(read->isPrivate);
+    for (std::size_t cut = 0; cut < reply.size(); ++cut) {
+        EXPECT_FALSE(decodeLanReply(reply.data(), cut)) << "cut at " << cut;
+    }
+    EXPECT_FALSE(decodeLanReply(request.data(), request.size())) << "a request is not a reply";
+}
+
+TEST(LanDiscovery, EachAddressGetsAFewRepliesASecond) {
+    ReplyRateLimit limit(5.0);
+    const auto     start   = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+    int            allowed = 0;
+    for (int i = 0; i < 50; ++i) {
+        allowed += limit.allow(1, start) ? 1 : 0;
+    }
+    EXPECT_EQ(allowed, 5);
+    EXPECT_TRUE(limit.allow(2, start)) << "another address has its own share";
+    EXPECT_TRUE(limit.allow(1, start + std::chrono::milliseconds(200)));
+    EXPECT_FALSE(limit.allow(1, start + std::chrono::milliseconds(200)));
+    for (std::uint32_t address = 100; address < 100 + 3 * ReplyRateLimit::MAX_ADDRESSES; ++address) {
+        limit.allow(address, start);
+    }
+    EXPECT_EQ(limit.addressesKept(), ReplyRateLimit::MAX_ADDRESSES) << "a spoofed storm forgets, not grows";
+}
+
+TEST(HelloPassword, ReadAfterTheNameAndNeverPastThePacket) {
+    const Guid        guid{1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
+    ENetPacket* const hello = makeHello(guid, "Ann", "sesame");
+    const auto*       payload = hello->data + 1;
+    const std::size_t size    = hello->dataLength - 1;
+    EXPECT_EQ(readHelloName(payload, size), "Ann");
+    EXPECT_EQ(readHelloPassword(payload, size), "sesame");
+    EXPECT_EQ(readHelloPassword(payload, size - 3), "sesa") << "cut short: what is there";
+    EXPECT_EQ(readHelloPassword(payload, 16 + 3), "") << "no end to the name: no password";
+    enet_packet_destroy(hello);
+}
+
+}  // namespace

@@ -1,0 +1,174 @@
+// The program as a user starts it: start-up errors, the dedicated host, a
+// private game, an installed copy run from elsewhere, and games found on
+// the local network.
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <set>
+#include <string>
+
+#include "PlayerProcess.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Ran {
+    std::string output;  // standard output and error
+    int         status  = -1;
+    double      seconds = 0.0;
+};
+
+Ran run(const std::string& command) {
+    Ran        ran;
+    const auto start = Clock::now();
+    if (FILE* const pipe = popen((command + " 2>&1").c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            ran.output += buffer;
+        }
+        const int status = pclose(pipe);
+        ran.status       = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    ran.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return ran;
+}
+
+bool isOneLine(const std::string& text) {
+    return !text.empty() && text.find('\n') == text.size() - 1;
+}
+
+// Reads log lines until one holds the text; every line read is kept.
+bool logSays(PlayerProcess& host, const std::string& text, std::string& log, const int seconds = 20) {
+    const auto deadline = Clock::now() + std::chrono::seconds(seconds);
+    while (Clock::now() < deadline) {
+        const std::string line = host.answer(std::chrono::seconds(1));
+        log += line + "\n";
+        if (line.find(text) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool stop(PlayerProcess& host) {
+    kill(host.processId(), SIGTERM);
+    return host.quit();
+}
+
+TEST(Program, StartUpErrorsAreOneLineWithStatusOneAtOnce) {
+    const Ran noDisplay = run("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " QUILLSTEP_PROGRAM);
+    EXPECT_EQ(noDisplay.status, 1);
+    EXPECT_TRUE(isOneLine(noDisplay.output)) << noDisplay.output;
+    EXPECT_NE(noDisplay.output.find("no display"), std::string::npos) << noDisplay.output;
+    EXPECT_LT(noDisplay.seconds, 1.0);
+
+    // Someone else has the game's port.
+    const int   blocker = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port   = htons(9998);
+    ASSERT_EQ(bind(blocker, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const Ran noPort = run(QUILLSTEP_PROGRAM " --dedicated");
+    close(blocker);
+    EXPECT_EQ(noPort.status, 1);
+    EXPECT_TRUE(isOneLine(noPort.output)) << noPort.output;
+    EXPECT_NE(noPort.output.find("port 9998 is already in use"), std::string::npos) << noPort.output;
+    EXPECT_LT(noPort.seconds, 1.0);
+}
+
+TEST(Program, ADedicatedHostRunsAPrivateGameAndLogsJoinsKillsAndLeaves) {
+    PlayerProcess host("dedicated", "", {QUILLSTEP_PROGRAM, "--dedicated", "--bots", "4", "--password", "sesame"});
+    std::string   log;
+    ASSERT_TRUE(logSays(host, "Hosting on UDP port 9998, private, with 4 bots", log)) << log;
+    ASSERT_TRUE(logSays(host, "The game has started", log)) << log << "at once, with bots";
+
+    PlayerProcess intruder("intruder", "");
+    ASSERT_EQ(intruder.command("password guess"), "ok");
+    ASSERT_EQ(intruder.command("join 127.0.0.1"), "ok");
+    ASSERT_EQ(intruder.command("seconds 1"), "ok");
+    EXPECT_NE(intruder.messages().find("Wrong password"), std::string::npos) << intruder.messages();
+    EXPECT_EQ(intruder.world()["state"], "start");
+
+    PlayerProcess ann("ann", "");
+    ASSERT_EQ(ann.command("name Ann"), "ok");
+    ASSERT_EQ(ann.command("password sesame"), "ok");
+    ASSERT_EQ(ann.command("join 127.0.0.1"), "ok");
+    ASSERT_EQ(ann.command("seconds 1"), "ok");
+    ASSERT_TRUE(logSays(host, "Ann joined (1 playing)", log)) << log;
+    const nlohmann::json world = ann.world();
+    EXPECT_EQ(world["state"], "running");
+    EXPECT_EQ(objectsOf(world, "Avatar").size(), 5u) << "the bots and Ann; the host has none";
+
+    ASSERT_TRUE(logSays(host, " shot ", log, 60)) << log;
+    ASSERT_EQ(ann.command("exit"), "ok");
+    ASSERT_TRUE(logSays(host, "Ann left (0 playing)", log)) << log;
+    EXPECT_TRUE(stop(host)) << "ends cleanly on SIGTERM";
+    EXPECT_EQ(log.find("sesame"), std::string::npos) << "the password is never logged";
+    EXPECT_EQ(host.messages(), "");
+}
+
+TEST(Program, AnInstalledCopyFindsItsOwnMapFromAnyFolder) {
+    const std::string prefix = ::testing::TempDir() + "quillstep-install-" + std::to_string(getpid());
+    const Ran         install = run("cmake --install " QUILLSTEP_BUILD_DIR " --prefix " + prefix);
+    ASSERT_EQ(install.status, 0) << install.output;
+    for (const char* const file :
+         {"bin/quillstep", "bin/quillstep-headless", "share/quillstep/Levels/map2.raw",
+          "share/applications/quillstep.desktop", "share/icons/hicolor/scalable/apps/quillstep.svg",
+          "share/man/man6/quillstep.6"}) {
+        struct stat info {};
+        EXPECT_EQ(stat((prefix + "/" + file).c_str(), &info), 0) << file;
+    }
+    EXPECT_EQ(run("cd / && " + prefix + "/bin/quillstep --version").output, "quillstep 1.0.0\n");
+    EXPECT_NE(run("man -l " + prefix + "/share/man/man6/quillstep.6 2>/dev/null || cat " + prefix +
+                  "/share/man/man6/quillstep.6")
+                  .output.find("dedicated"),
+              std::string::npos);
+
+    PlayerProcess host("installed", "", {"sh", "-c", "cd / && exec " + prefix + "/bin/quillstep --dedicated"});
+    std::string   log;
+    EXPECT_TRUE(logSays(host, "map " + prefix + "/bin/../share/quillstep/Levels/map2.raw", log)) << log;
+    EXPECT_TRUE(stop(host));
+    run("rm -rf " + prefix);
+}
+
+TEST(Program, TwoHostsOnTheNetworkAreBothFoundWithinASecond) {
+    if (runScript(QUILLSTEP_SOURCE_DIR "/tests/netns.sh up") != "netns") {
+        GTEST_SKIP() << "two hosts need two machines: network namespaces cannot be made here";
+    }
+    {
+        PlayerProcess first("first", "qs-host");
+        PlayerProcess second("second", "qs-p1");
+        PlayerProcess looking("looking", "qs-p2");
+        ASSERT_EQ(first.command("host"), "ok");
+        ASSERT_EQ(second.command("password sesame"), "ok");
+        ASSERT_EQ(second.command("host"), "ok");
+        ASSERT_EQ(first.command("frames 5"), "ok");
+        ASSERT_EQ(second.command("frames 5"), "ok");
+        const auto           start = Clock::now();
+        const nlohmann::json games = nlohmann::json::parse(looking.command("lan"), nullptr, false);
+        EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 1.5);
+        ASSERT_TRUE(games.is_array()) << games;
+        ASSERT_EQ(games.size(), 2u) << games;
+        std::set<std::string> addresses;
+        for (const auto& game : games) {
+            addresses.insert(game["address"].get<std::string>());
+            EXPECT_EQ(game["map"], "map2.raw");
+            EXPECT_EQ(game["players"], 1);
+            EXPECT_EQ(game["private"], game["address"] == "10.77.0.2");
+        }
+        EXPECT_EQ(addresses, (std::set<std::string>{"10.77.0.1", "10.77.0.2"}));
+    }
+    runScript(QUILLSTEP_SOURCE_DIR "/tests/netns.sh down");
+}
+
+}  // namespace
