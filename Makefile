@@ -57,6 +57,7 @@ bench: build
 	./$(BUILD_DIR)/bench/host_load
 	bash tests/with-xvfb.sh ./$(BUILD_DIR)/bench/draw_bench
 	bash bench/quit_time.sh $(BUILD_DIR)
+	bash bench/idle_cpu.sh $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz
