@@ -78,8 +78,12 @@ PlayerProcess& Lan::addMachine(const std::string& name) {
     return *machines.back();
 }
 
-void Lan::hostGame() {
-    ASSERT_EQ(addMachine("host").command("host"), "ok");
+void Lan::hostGame(const std::vector<std::string>& first) {
+    PlayerProcess& host = addMachine("host");
+    for (const std::string& command : first) {
+        ASSERT_EQ(host.command(command), "ok");
+    }
+    ASSERT_EQ(host.command("host"), "ok");
     ASSERT_TRUE(framesUntil([](const std::vector<json>& w) { return w[0]["clients"] == 1; }));
 }
 

@@ -35,8 +35,8 @@ protected:
     bool framesUntil(const std::function<bool(const std::vector<nlohmann::json>&)>& condition);
 
     PlayerProcess& addMachine(const std::string& name);
-    // Starts hosting and waits for the host's own player.
-    void hostGame();
+    // Starts hosting, after the commands given, and waits for the host's own player.
+    void hostGame(const std::vector<std::string>& first = {});
     // The players join; waits until the host lists `clients` players and every machine has connected.
     void joinPlayers(std::size_t players, const std::string& joinAddress, std::size_t clients);
     // ENTER on the host; waits until every machine steers an avatar.

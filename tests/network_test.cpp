@@ -1,12 +1,14 @@
-// Whole games over networks that misbehave: a lossy, slow, reordering link
-// (the project's own relay between test hosts), a dozen machines at once,
+// Whole games between machines: a host and its players playing by the rules,
+// bots, and networks that misbehave: a lossy, slow, reordering link (the
+// project's own relay between test hosts), a dozen machines at once,
 // machines that vanish. Every machine is a headless player in a process of
-// its own; they are compared by the digests of their worlds.
+// its own; they are compared by what their worlds print.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
+#include <map>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -16,6 +18,192 @@
 namespace {
 
 using nlohmann::json;
+using Worlds = std::vector<json>;
+
+// Every machine holds the object, and it satisfies the condition there.
+bool everywhere(const Worlds& worlds, const int id, const std::function<bool(const json&)>& holds) {
+    return std::all_of(worlds.begin(), worlds.end(), [&](const json& world) {
+        const json object = objectWithId(world, id);
+        return !object.is_null() && holds(object);
+    });
+}
+
+bool goneEverywhere(const Worlds& worlds, const int id) {
+    return std::all_of(worlds.begin(), worlds.end(),
+                       [&](const json& world) { return objectWithId(world, id).is_null(); });
+}
+
+// A host and two players in a game that has just started.
+class ThreeMachines : public Lan {
+protected:
+    void SetUp() override {
+        Lan::SetUp();
+        startGame(2, hostAddress());
+        seen = worlds();
+    }
+
+    int avatarOf(const std::size_t machine) const { return seen[machine]["localAvatar"]; }
+
+    // Frames on every machine until `seen` satisfies the condition.
+    bool until(const std::function<bool()>& condition) {
+        return framesUntil([&](const Worlds& now) {
+            seen = now;
+            return condition();
+        });
+    }
+
+    bool sameCellEverywhere(const int id) {
+        const json first = objectWithId(seen[0], id);
+        return everywhere(seen, id, [&](const json& a) { return a["x"] == first["x"] && a["y"] == first["y"]; });
+    }
+
+    void place(const std::size_t machine, const int x, const int y) {
+        ASSERT_EQ(machines[machine]->command("place " + std::to_string(x) + " " + std::to_string(y)), "ok");
+        ASSERT_TRUE(until([&] {
+            return everywhere(seen, avatarOf(machine), [&](const json& a) { return a["x"] == x && a["y"] == y; });
+        }));
+    }
+
+    Worlds seen;
+};
+
+TEST_F(ThreeMachines, EnterStartsOneWorldWhereEachMachineSteersTheAvatarTheHostGaveIt) {
+    EXPECT_EQ(objectsOf(seen[0], "Powerup").size(), 10u);
+    EXPECT_EQ(objectsOf(seen[0], "Avatar").size(), 3u);
+    Worlds agreed;
+    EXPECT_TRUE(digestsAgreeWithin(0.5, agreed));
+    for (std::size_t machine = 0; machine < 3; ++machine) {
+        for (const json& avatar : objectsOf(seen[0], "Avatar")) {
+            EXPECT_EQ(avatar["playerId"] == seen[machine]["playerId"], avatar["id"] == avatarOf(machine)) << machine;
+        }
+    }
+}
+
+TEST_F(ThreeMachines, MovesHitsKillsAndComebacksAreTheSameEverywhere) {
+    const int shooter = avatarOf(1);
+    const int target  = avatarOf(2);
+    place(0, 30, 30);
+    place(2, 12, 1);
+    place(1, 2, 1);  // a row with nothing in the way
+
+    ASSERT_EQ(machines[1]->command("press right"), "ok");
+    ASSERT_EQ(machines[1]->command("frames 10"), "ok");
+    ASSERT_EQ(machines[1]->command("release right"), "ok");
+    ASSERT_TRUE(until([&] { return sameCellEverywhere(shooter) && objectWithId(seen[1], shooter)["x"] > 2; }));
+    const json stopped = objectWithId(seen[1], shooter);
+    all("frames 10");
+    seen = worlds();
+    EXPECT_TRUE(sameCellEverywhere(shooter)) << "it stopped where its player let go";
+    EXPECT_EQ(stopped["y"], 1);
+    place(1, 2, 1);
+
+    // Left and right together turn the shooter right without moving it.
+    machines[1]->command("press left");
+    machines[1]->command("press right");
+    all("frames 3");
+    machines[1]->command("release left");
+    machines[1]->command("release right");
+    ASSERT_TRUE(until([&] { return everywhere(seen, shooter, [](const json& a) { return a["direction"] == 6; }); }));
+    double diedAt = 0.0;
+    for (const int hp : {80, 60, 40, 20, 0}) {
+        machines[1]->command("press space");
+        all("frames 5");
+        machines[1]->command("release space");
+        ASSERT_TRUE(until([&] { return everywhere(seen, target, [&](const json& a) { return a["hp"] == hp; }); }))
+            << "every machine sees " << hp << " hit points";
+        diedAt = seen[0]["time"];
+    }
+    EXPECT_TRUE(everywhere(seen, shooter, [](const json& a) { return a["score"] == 100; }));
+    ASSERT_TRUE(until([&] { return everywhere(seen, target, [](const json& a) { return a["hp"] == 100; }); }));
+    EXPECT_GE(seen[0]["time"].get<double>() - diedAt, 5.0 - 0.1);
+    EXPECT_TRUE(sameCellEverywhere(target));
+    EXPECT_TRUE(everywhere(seen, target, [](const json& a) { return a["ammo"] == 50; }));
+}
+
+TEST_F(ThreeMachines, APowerupTakenOnOneMachineIsGoneEverywhereWithTheSameEffect) {
+    json chosen;  // a powerup alone in its cell, not under an avatar
+    for (const json& powerup : objectsOf(seen[0], "Powerup")) {
+        const auto& objects = seen[0]["objects"];
+        if (std::count_if(objects.begin(), objects.end(), [&](const json& o) {
+                return o["x"] == powerup["x"] && o["y"] == powerup["y"];
+            }) == 1) {
+            chosen = powerup;
+            break;
+        }
+    }
+    ASSERT_FALSE(chosen.is_null());
+    const int taker = avatarOf(1);
+    place(1, chosen["x"], chosen["y"]);
+    ASSERT_TRUE(until([&] { return goneEverywhere(seen, chosen["id"]); }));
+    all("frames 3");
+    seen              = worlds();
+    const bool health = chosen["type"] == 1;
+    EXPECT_TRUE(everywhere(seen, taker, [&](const json& a) {
+        return a["hp"] == (health ? 125 : 100) && a["ammo"] == (health ? 50 : 70);
+    }));
+}
+
+TEST_F(ThreeMachines, PlayersWhoLeaveVanishAndAHostWhoLeavesEndsTheGame) {
+    const int leaver = avatarOf(2);
+    ASSERT_EQ(machines[2]->command("exit"), "ok");
+    ASSERT_TRUE(until([&] { return goneEverywhere({seen[0], seen[1]}, leaver) && seen[2]["state"] == "start"; }));
+    ASSERT_EQ(machines[0]->command("exit"), "ok");
+    ASSERT_TRUE(until([&] { return seen[1]["state"] == "start"; }));
+    EXPECT_NE(machines[1]->messages().find("Error: Disconnected from server."), std::string::npos);
+    EXPECT_EQ(machines[2]->messages(), "") << "leaving is not an error";
+}
+
+TEST_F(Lan, JoiningWhereNobodyHostsTimesOutAfterTwentySeconds) {
+    PlayerProcess& player = addMachine("player");
+    ASSERT_EQ(player.command("pace off"), "ok");
+    ASSERT_EQ(player.command("join " + hostAddress()), "ok");
+    ASSERT_EQ(player.command("seconds 19.9"), "ok");
+    EXPECT_EQ(player.world()["state"], "connecting");
+    EXPECT_EQ(player.messages(), "");
+    ASSERT_EQ(player.command("seconds 0.2"), "ok");
+    EXPECT_EQ(player.world()["state"], "start");
+    EXPECT_EQ(player.messages(), "Error: Connection timed out.\n");
+}
+
+TEST_F(Lan, EightBotsFightAMinuteWithoutStandingStillAndEveryWorldAgrees) {
+    hostGame({"bots 8", "pace off"});
+    joinPlayers(1, hostAddress(), 2);
+    all("pace off");
+    pressEnter();
+
+    std::map<int, std::pair<json, double>> stays;  // each live bot's cell and since when
+    double                                 longestStay = 0.0;
+    Worlds                                 now         = worlds();
+    for (const double start = now[0]["time"]; now[0]["time"].get<double>() - start < 60.0; now = worlds()) {
+        all("frames 1");
+        const double time = now[0]["time"];
+        const auto   bots = objectsOf(now[0], "Avatar");
+        ASSERT_EQ(bots.size(), 10u) << "eight bots and two players at " << time << " s";
+        for (const json& bot : bots) {
+            if (bot["playerId"] != 0) {
+                continue;
+            }
+            const json cell  = {bot["x"], bot["y"]};
+            const auto found = stays.find(bot["id"]);
+            if (found == stays.end() || bot["hp"] <= 0 || found->second.first != cell) {
+                stays[bot["id"]] = {cell, bot["hp"] <= 0 ? -1.0 : time};
+            } else if (found->second.second >= 0.0) {
+                longestStay = std::max(longestStay, time - found->second.second);
+            }
+        }
+    }
+    int kills = 0;
+    for (const json& avatar : objectsOf(now[0], "Avatar")) {
+        kills += avatar["score"].get<int>() / 100;
+    }
+    EXPECT_GT(kills, 0);
+    EXPECT_LE(longestStay, 5.0) << "seconds a live bot stood on one cell";
+
+    ASSERT_EQ(machines[0]->command("bots still"), "ok");
+    all("seconds 6");  // the dead come back
+    Worlds agreed;
+    EXPECT_TRUE(digestsAgreeWithin(1.0, agreed));
+}
 
 TEST_F(Lan, OverALossySlowReorderingLinkEveryMachineHoldsTheHostsWorldTwoSecondsAfterTheLastInput) {
     if (!namespaces) {
