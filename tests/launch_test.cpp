@@ -54,8 +54,8 @@ TEST(CommandLine, HelpAndVersionEndAtOnceAndWrongOptionsGetOneLineAndStatusTwo) 
 }
 
 TEST(CommandLine, EveryOptionReachesTheLaunchOptions) {
-    const CommandLine line = read({"--connect", "arena.lan", "--name", "Ann", "--bots", "3", "--fullscreen",
-                                   "--password", "sesame"});
+    const CommandLine line =
+        read({"--connect", "arena.lan", "--name", "Ann", "--bots", "3", "--fullscreen", "--password", "sesame"});
     ASSERT_TRUE(line.proceed) << line.output;
     EXPECT_EQ(line.options.connect, "arena.lan");
     EXPECT_EQ(line.options.name, "Ann");
@@ -123,8 +123,8 @@ TEST_F(SettingsFile, TheFileLivesUnderTheConfigurationHome) {
 TEST(DataFolder, TheFirstFolderWithTheMapWinsAndRelativePathsResolveAgainstIt) {
     const std::string withMap = ::testing::TempDir() + "data-" + std::to_string(std::rand());
     writeTempFile("x", "");  // makes sure the temporary folder exists
-    ASSERT_EQ(std::system(("mkdir -p " + withMap + "/Levels && cp " QUILLSTEP_SOURCE_DIR "/Levels/map2.raw " +
-                           withMap + "/Levels/")
+    ASSERT_EQ(std::system(("mkdir -p " + withMap + "/Levels && cp " QUILLSTEP_SOURCE_DIR "/Levels/map2.raw " + withMap +
+                           "/Levels/")
                               .c_str()),
               0);
     EXPECT_EQ(findDataFolder({"/nonexistent", withMap, QUILLSTEP_SOURCE_DIR}), withMap);
@@ -147,10 +147,10 @@ TEST(LanDiscovery, RepliesNeverOutgrowTheRequestAndCarryTheGame) {
     EXPECT_FALSE(isLanRequest(request.data(), request.size() - 1)) << "a short request gets nothing";
 
     LanGame game;
-    game.hostName  = std::string(300, 'h');
-    game.map       = std::string(300, 'm');
-    game.players   = 999;
-    game.isPrivate = true;
+    game.hostName                         = std::string(300, 'h');
+    game.map                              = std::string(300, 'm');
+    game.players                          = 999;
+    game.isPrivate                        = true;
     const std::vector<std::uint8_t> reply = encodeLanReply(game);
     EXPECT_LE(reply.size(), request.size());
     const std::optional<LanGame> read = decodeLanReply(reply.data(), reply.size());
@@ -184,7 +184,7 @@ TEST(LanDiscovery, EachAddressGetsAFewRepliesASecond) {
 
 TEST(HelloPassword, ReadAfterTheNameAndNeverPastThePacket) {
     const Guid        guid{1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
-    ENetPacket* const hello = makeHello(guid, "Ann", "sesame");
+    ENetPacket* const hello   = makeHello(guid, "Ann", "sesame");
     const auto*       payload = hello->data + 1;
     const std::size_t size    = hello->dataLength - 1;
     EXPECT_EQ(readHelloName(payload, size), "Ann");

@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <csignal>
-#include <map>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <random>
 
@@ -124,9 +124,8 @@ TEST_F(ThreeMachines, APowerupTakenOnOneMachineIsGoneEverywhereWithTheSameEffect
     json chosen;  // a powerup alone in its cell, not under an avatar
     for (const json& powerup : objectsOf(seen[0], "Powerup")) {
         const auto& objects = seen[0]["objects"];
-        if (std::count_if(objects.begin(), objects.end(), [&](const json& o) {
-                return o["x"] == powerup["x"] && o["y"] == powerup["y"];
-            }) == 1) {
+        if (std::count_if(objects.begin(), objects.end(),
+                          [&](const json& o) { return o["x"] == powerup["x"] && o["y"] == powerup["y"]; }) == 1) {
             chosen = powerup;
             break;
         }

@@ -118,13 +118,12 @@ TEST(Program, ADedicatedHostRunsAPrivateGameAndLogsJoinsKillsAndLeaves) {
 }
 
 TEST(Program, AnInstalledCopyFindsItsOwnMapFromAnyFolder) {
-    const std::string prefix = ::testing::TempDir() + "quillstep-install-" + std::to_string(getpid());
+    const std::string prefix  = ::testing::TempDir() + "quillstep-install-" + std::to_string(getpid());
     const Ran         install = run("cmake --install " QUILLSTEP_BUILD_DIR " --prefix " + prefix);
     ASSERT_EQ(install.status, 0) << install.output;
-    for (const char* const file :
-         {"bin/quillstep", "bin/quillstep-headless", "share/quillstep/Levels/map2.raw",
-          "share/applications/quillstep.desktop", "share/icons/hicolor/scalable/apps/quillstep.svg",
-          "share/man/man6/quillstep.6"}) {
+    for (const char* const file : {"bin/quillstep", "bin/quillstep-headless", "share/quillstep/Levels/map2.raw",
+                                   "share/applications/quillstep.desktop",
+                                   "share/icons/hicolor/scalable/apps/quillstep.svg", "share/man/man6/quillstep.6"}) {
         struct stat info {};
         EXPECT_EQ(stat((prefix + "/" + file).c_str(), &info), 0) << file;
     }

@@ -5,12 +5,13 @@
 #include "rules/Arbiter.h"
 
 CommandLine readCommandLine(const int argc, const char* const* const argv) {
-    CommandLine line;
+    CommandLine    line;
     LaunchOptions& options = line.options;
 
-    CLI::App app{"Quillstep: a real-time arena shooter for the local network.\n"
-                 "With no options it opens the game's window, as it always has.",
-                 "quillstep"};
+    CLI::App app{
+        "Quillstep: a real-time arena shooter for the local network.\n"
+        "With no options it opens the game's window, as it always has.",
+        "quillstep"};
     app.set_version_flag("--version", std::string("quillstep ") + QUILLSTEP_VERSION);
     app.get_formatter()->column_width(26);
 

@@ -213,9 +213,9 @@ void CGame::joinGame() {
 }
 
 void CGame::announceGame() {
-    IServer* const    hosted    = server.get();
-    const bool        isPrivate = !password.empty();
-    announcer = std::make_unique<LanAnnouncer>([hosted, isPrivate] {
+    IServer* const hosted    = server.get();
+    const bool     isPrivate = !password.empty();
+    announcer                = std::make_unique<LanAnnouncer>([hosted, isPrivate] {
         LanGame game;
         char    name[256] = {};
         gethostname(name, sizeof name - 1);

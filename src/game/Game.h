@@ -58,20 +58,20 @@ public:
     // Writes the settings to their file, when there is one.
     void rememberSettings() const;
 
-    std::unique_ptr<IServer> server;                 // on the host only
-    std::unique_ptr<IClient> client;                 // on every network player, the host included
-    std::unique_ptr<LanAnnouncer> announcer;         // on the host: answers players looking for games
-    Avatar*                  localAvatar = nullptr;  // owned by the world
-    std::int32_t             state       = state_start;
-    std::string              playerName;
-    std::string              serverAddress;
-    std::int32_t             port         = 0;
-    float                    connectTimer = 0.0f;
-    std::int32_t             bots         = 0;  // for the next hosted game; kept for the session
-    std::string              password;           // a private game's, to host or join with
-    bool                     dedicated = false;  // the host has no player of its own
-    Settings                 settings;
-    std::string              settingsFile;  // where settings are remembered; empty: nowhere
+    std::unique_ptr<IServer>      server;                 // on the host only
+    std::unique_ptr<IClient>      client;                 // on every network player, the host included
+    std::unique_ptr<LanAnnouncer> announcer;              // on the host: answers players looking for games
+    Avatar*                       localAvatar = nullptr;  // owned by the world
+    std::int32_t                  state       = state_start;
+    std::string                   playerName;
+    std::string                   serverAddress;
+    std::int32_t                  port         = 0;
+    float                         connectTimer = 0.0f;
+    std::int32_t                  bots         = 0;   // for the next hosted game; kept for the session
+    std::string                   password;           // a private game's, to host or join with
+    bool                          dedicated = false;  // the host has no player of its own
+    Settings                      settings;
+    std::string                   settingsFile;  // where settings are remembered; empty: nowhere
 
     // How the network objects are made; tests put their own in.
     std::function<std::unique_ptr<IServer>()> makeServer;

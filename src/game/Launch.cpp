@@ -37,10 +37,10 @@ Launch prepareLaunch(const LaunchOptions& options, std::FILE* const errors) {
     } else {
         game.settingsFile = path;
     }
-    game.settings   = loaded.settings;
-    game.playerName = options.name.value_or(loaded.settings.name);
-    game.password   = options.password.value_or(loaded.settings.password);
-    game.bots       = options.bots.value_or(0);
+    game.settings     = loaded.settings;
+    game.playerName   = options.name.value_or(loaded.settings.name);
+    game.password     = options.password.value_or(loaded.settings.password);
+    game.bots         = options.bots.value_or(0);
     launch.fullscreen = options.fullscreen.value_or(loaded.settings.fullscreen);
     launch.volume     = loaded.settings.volume;
 

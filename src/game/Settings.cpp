@@ -1,6 +1,7 @@
 #include "game/Settings.h"
 
 #include <sys/stat.h>
+#include <toml++/toml.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,7 +10,6 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <toml++/toml.h>
 
 namespace {
 

@@ -16,13 +16,13 @@
 
 namespace {
 
-constexpr char          REQUEST_MAGIC[] = "QSLAN?";
-constexpr char          REPLY_MAGIC[]   = "QSLAN!";
-constexpr std::size_t   MAGIC_SIZE      = 6;
-constexpr std::uint8_t  LAN_VERSION     = 1;
-constexpr int           POLL_MS         = 100;
-constexpr auto          BROWSE_PERIOD   = std::chrono::seconds(2);
-constexpr auto          BROWSE_WAIT     = std::chrono::milliseconds(800);
+constexpr char         REQUEST_MAGIC[] = "QSLAN?";
+constexpr char         REPLY_MAGIC[]   = "QSLAN!";
+constexpr std::size_t  MAGIC_SIZE      = 6;
+constexpr std::uint8_t LAN_VERSION     = 1;
+constexpr int          POLL_MS         = 100;
+constexpr auto         BROWSE_PERIOD   = std::chrono::seconds(2);
+constexpr auto         BROWSE_WAIT     = std::chrono::milliseconds(800);
 
 int openUdpSocket(const std::uint16_t bindPort, const bool broadcast) {
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -73,8 +73,8 @@ std::vector<in_addr_t> broadcastAddresses() {
             (entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) {
             continue;
         }
-        const in_addr_t own  = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr;
-        const in_addr_t mask = reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr.s_addr;
+        const in_addr_t own       = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr;
+        const in_addr_t mask      = reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr.s_addr;
         const in_addr_t broadcast = own | ~mask;
         if (std::find(addresses.begin(), addresses.end(), broadcast) == addresses.end()) {
             addresses.push_back(broadcast);
@@ -173,9 +173,9 @@ void LanAnnouncer::answer() {
         if (poll(&waiting, 1, POLL_MS) <= 0) {
             continue;
         }
-        std::uint8_t buffer[LAN_REQUEST_SIZE + 1];
-        sockaddr_in  from{};
-        socklen_t    fromSize = sizeof from;
+        std::uint8_t  buffer[LAN_REQUEST_SIZE + 1];
+        sockaddr_in   from{};
+        socklen_t     fromSize = sizeof from;
         const ssize_t size =
             recvfrom(socketFd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromSize);
         if (size <= 0 || !isLanRequest(buffer, static_cast<std::size_t>(size)) ||
@@ -212,17 +212,16 @@ std::vector<LanGame> findLanGames(const std::chrono::milliseconds wait, const st
         std::uint8_t  buffer[LAN_REQUEST_SIZE + 1];
         sockaddr_in   from{};
         socklen_t     fromSize = sizeof from;
-        const ssize_t size =
-            recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromSize);
+        const ssize_t size     = recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromSize);
         if (size <= 0) {
             continue;
         }
-        std::optional<LanGame> game = decodeLanReply(buffer, static_cast<std::size_t>(size));
+        std::optional<LanGame> game                    = decodeLanReply(buffer, static_cast<std::size_t>(size));
         char                   dotted[INET_ADDRSTRLEN] = {};
         if (!game || inet_ntop(AF_INET, &from.sin_addr, dotted, sizeof dotted) == nullptr) {
             continue;
         }
-        game->address = dotted;
+        game->address    = dotted;
         const bool known = std::any_of(games.begin(), games.end(),
                                        [&](const LanGame& other) { return other.address == game->address; });
         if (!known) {

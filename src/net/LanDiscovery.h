@@ -25,17 +25,17 @@ constexpr std::size_t LAN_NAME_BYTES   = 32;
 constexpr std::size_t LAN_MAP_BYTES    = 16;
 
 struct LanGame {
-    std::string   address;  // dotted IPv4, as the reply came from
-    std::string   hostName;
-    std::int32_t  players = 0;
-    std::string   map;
-    bool          isPrivate = false;
+    std::string  address;  // dotted IPv4, as the reply came from
+    std::string  hostName;
+    std::int32_t players = 0;
+    std::string  map;
+    bool         isPrivate = false;
 };
 
-std::vector<std::uint8_t>   encodeLanRequest();
-bool                        isLanRequest(const std::uint8_t* data, std::size_t size);
-std::vector<std::uint8_t>   encodeLanReply(const LanGame& game);
-std::optional<LanGame>      decodeLanReply(const std::uint8_t* data, std::size_t size);
+std::vector<std::uint8_t> encodeLanRequest();
+bool                      isLanRequest(const std::uint8_t* data, std::size_t size);
+std::vector<std::uint8_t> encodeLanReply(const LanGame& game);
+std::optional<LanGame>    decodeLanReply(const std::uint8_t* data, std::size_t size);
 
 // Lets each address have `perSecond` replies in any second, as a bucket that
 // refills; remembers at most MAX_ADDRESSES addresses.
@@ -52,8 +52,8 @@ private:
         double                                tokens;
         std::chrono::steady_clock::time_point refilled;
     };
-    double                            perSecond;
-    std::map<std::uint32_t, Bucket>   buckets;
+    double                          perSecond;
+    std::map<std::uint32_t, Bucket> buckets;
 };
 
 // The host's side: answers requests on its own thread while it lives.
@@ -94,10 +94,10 @@ public:
     std::vector<LanGame> games() const;
 
 private:
-    mutable std::mutex      lock;
-    std::vector<LanGame>    found;
-    std::atomic<bool>       stopping{false};
-    std::thread             thread;
+    mutable std::mutex   lock;
+    std::vector<LanGame> found;
+    std::atomic<bool>    stopping{false};
+    std::thread          thread;
 };
 
 // The dotted IPv4 address of a host name or address; nothing when it has none.

@@ -52,13 +52,13 @@ private:
     bool withinRate(ENetPeer& peer, std::size_t bytes, enet_uint32 now);
     void dropLatePeers(ENetHost* host, enet_uint32 now);
     // Disconnects at once; a player among them leaves the game.
-    void      cutOff(ENetPeer& peer, enet_uint32 reason);
-    void      onReceive(ENetPeer& peer, const ENetPacket& packet);
-    void      welcome(ENetPeer& peer, std::string name);
+    void        cutOff(ENetPeer& peer, enet_uint32 reason);
+    void        onReceive(ENetPeer& peer, const ENetPacket& packet);
+    void        welcome(ENetPeer& peer, std::string name);
     std::string password;  // read by the service thread only after host
-    void      measureRoundTrips(ENetHost* host);
-    void      handOver();
-    ENetPeer* peerOf(std::uint32_t playerId) const;
+    void        measureRoundTrips(ENetHost* host);
+    void        handOver();
+    ENetPeer*   peerOf(std::uint32_t playerId) const;
     // Queues the packet (taking it over), or sends it at once for a synchronous send.
     bool deliver(ENetPeer* peer, ENetPacket* packet, std::uint32_t flags);
 

@@ -72,8 +72,8 @@ std::string readHelloPassword(const std::uint8_t* const payload, const std::size
     if (size <= HELLO_SIZE - 1) {
         return {};
     }
-    const auto* const name = reinterpret_cast<const char*>(payload + HELLO_SIZE - 1);
-    const std::size_t rest = size - (HELLO_SIZE - 1);
+    const auto* const name    = reinterpret_cast<const char*>(payload + HELLO_SIZE - 1);
+    const std::size_t rest    = size - (HELLO_SIZE - 1);
     const std::size_t nameEnd = strnlen(name, rest);
     if (nameEnd >= rest || nameEnd > MAX_HELLO_NAME) {
         return {};  // no terminating zero within the name's room: no password either

@@ -13,14 +13,14 @@
 #include "rules/PlayerName.h"
 #include "world/Avatar.h"
 #include "world/BotController.h"
-#include "world/DataFolder.h"
 #include "world/Bullet.h"
+#include "world/DataFolder.h"
 #include "world/Powerup.h"
 #include "world/World.h"
 
 namespace {
 
-constexpr float       SPAWN_PERIOD  = 4.0f;
+constexpr float SPAWN_PERIOD = 4.0f;
 // How often the host shares the players' round trips: a scoreboard needs no more.
 constexpr float        ROUND_TRIP_PERIOD = 2.0f;
 constexpr std::int32_t BULLET_DAMAGE     = 20;

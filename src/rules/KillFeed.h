@@ -25,7 +25,7 @@ public:
     const std::deque<Line>& lines() const { return shown; }
 
 private:
-    std::deque<Line>                         shown;
+    std::deque<Line>                        shown;
     std::function<void(const std::string&)> listener;
 };
 

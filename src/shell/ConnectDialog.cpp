@@ -178,9 +178,9 @@ void drawLanGames(const LanBrowser& browser, AddressField& address) {
 
 // Draws the dialog; tells how it ended, once it has: a button, or the close box.
 std::optional<DialogResult> drawDialog(DialogFields& fields, const LanBrowser& browser) {
-    AddressField& address = fields.address;
-    bool           open = true;
-    const ImGuiIO& io   = ImGui::GetIO();
+    AddressField&  address = fields.address;
+    bool           open    = true;
+    const ImGuiIO& io      = ImGui::GetIO();
     ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x * 0.5f, io.DisplaySize.y * 0.5f), ImGuiCond_Always,
                             ImVec2(0.5f, 0.5f));
     ImGui::Begin("Connect to Server", &open,
@@ -217,7 +217,6 @@ std::optional<DialogResult> drawDialog(DialogFields& fields, const LanBrowser& b
     return ending;
 }
 
-
 void takeValues(const DialogFields& fields, ConnectDialogValues& values) {
     values.serverAddress = fields.address.text();
     values.playerName    = fields.name.text();
@@ -227,7 +226,7 @@ void takeValues(const DialogFields& fields, ConnectDialogValues& values) {
 }  // namespace
 
 DialogResult runConnectDialog(ConnectDialogValues& values) {
-    DialogFields fields{AddressField(values.serverAddress), TextField("##name", values.playerName, false),
+    DialogFields     fields{AddressField(values.serverAddress), TextField("##name", values.playerName, false),
                         TextField("##password", values.password, true)};
     AddressField&    address = fields.address;
     const LanBrowser browser;  // looks for games while the dialog is open

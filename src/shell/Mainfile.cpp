@@ -14,11 +14,11 @@
 #include "game/Game.h"
 #include "game/Launch.h"
 #include "net/NetTypes.h"
-#include "shell/Sound.h"
 #include "platform/FrameState.h"
 #include "platform/VirtualKeys.h"
 #include "shell/Menu.h"
 #include "shell/SdlPlatform.h"
+#include "shell/Sound.h"
 #include "shell/Window.h"
 #include "shell/WindowProc.h"
 

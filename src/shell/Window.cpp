@@ -86,10 +86,10 @@ void pickFramePacing() {
     }
     SDL_DisplayMode mode{};
     const int       display = SDL_GetWindowDisplayIndex(window);
-    const int refresh = SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 && mode.refresh_rate > 0
-                            ? mode.refresh_rate
-                            : 60;
-    pacingMs = static_cast<Uint32>(1000 / refresh);
+    const int       refresh = SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 && mode.refresh_rate > 0
+                                  ? mode.refresh_rate
+                                  : 60;
+    pacingMs                = static_cast<Uint32>(1000 / refresh);
 }
 
 }  // namespace

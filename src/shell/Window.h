@@ -27,4 +27,4 @@ SDL_Window* gameWindow();
 // display's refresh: one refresh at the display's rate (60 Hz when it does
 // not say); 0 when the buffer swap already waits for it.
 Uint32 framePacingMs();
-void        swapWindowBuffers();
+void   swapWindowBuffers();
