@@ -68,9 +68,15 @@ TEST(CommandLine, EveryOptionReachesTheLaunchOptions) {
     EXPECT_FALSE(read({}).options.fullscreen.has_value()) << "the settings decide";
 }
 
+// A fresh folder of its own, under the test's temporary folder.
+std::string freshFolder() {
+    std::string folder = ::testing::TempDir() + "quillstep-XXXXXX";
+    return mkdtemp(folder.data()) != nullptr ? folder : std::string();
+}
+
 class SettingsFile : public ::testing::Test {
 protected:
-    std::string folder = ::testing::TempDir() + "settings-" + std::to_string(std::rand());
+    std::string folder = freshFolder();
     std::string path   = folder + "/quillstep/settings.toml";
 };
 
@@ -121,8 +127,7 @@ TEST_F(SettingsFile, TheFileLivesUnderTheConfigurationHome) {
 }
 
 TEST(DataFolder, TheFirstFolderWithTheMapWinsAndRelativePathsResolveAgainstIt) {
-    const std::string withMap = ::testing::TempDir() + "data-" + std::to_string(std::rand());
-    writeTempFile("x", "");  // makes sure the temporary folder exists
+    const std::string withMap = freshFolder();
     ASSERT_EQ(std::system(("mkdir -p " + withMap + "/Levels && cp " QUILLSTEP_SOURCE_DIR "/Levels/map2.raw " + withMap +
                            "/Levels/")
                               .c_str()),

@@ -181,6 +181,10 @@ bool looksLikeARunningGame(const Screenshot& shot, const int menuBar) {
 TEST(WindowProgram, OneHostsFromTheMenuAnotherJoinsByAddressAndBothPlay) {
     const std::string artefacts = QUILLSTEP_ARTEFACTS;
     shell("mkdir -p " + artefacts);
+    // The programs remember the address they joined: not in the tester's own settings.
+    char settings[] = "/tmp/quillstep-settings-XXXXXX";
+    ASSERT_NE(mkdtemp(settings), nullptr);
+    setenv("XDG_CONFIG_HOME", settings, 1);
 
     WindowProgram     hostProgram;
     const std::string host = newWindow({});
@@ -216,7 +220,7 @@ TEST(WindowProgram, OneHostsFromTheMenuAnotherJoinsByAddressAndBothPlay) {
             return false;
         }
         const int area = shot.height - menuBar;
-        const int line = menuBar + static_cast<int>(area * (1.0 - (-0.3 + 1.0) / 2.0));  // y = -0.3
+        const int line = menuBar + static_cast<int>(area * (1.0 - (-0.4 + 1.0) / 2.0));  // y = -0.4
         int       dark = 0;
         for (int y = line - 12; y < line; ++y) {
             for (int x = 0; x < shot.width / 2; ++x) {
@@ -249,6 +253,10 @@ TEST(WindowProgram, OneHostsFromTheMenuAnotherJoinsByAddressAndBothPlay) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     shell("xdotool key --window " + host + " q");
     EXPECT_EQ(hostProgram.waitForExit(), 0);
+    EXPECT_NE(shell(std::string("cat ") + settings + "/quillstep/settings.toml").find("last_address = '127.0.0.1'"),
+              std::string::npos)
+        << "the joined address is remembered";
+    shell(std::string("rm -rf ") + settings);
 }
 
 }  // namespace
