@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "game/Game.h"
 #include "platform/FrameState.h"
@@ -287,23 +288,36 @@ void drawCog(const int n, const float cx, const float cy, const float inner, con
     constexpr float TWO_PI = 6.2831855f;
     glPushMatrix();
     glTranslatef(cx, cy, 0.0f);
-    glBegin(GL_TRIANGLE_FAN);
-    glVertex2f(0.0f, 0.0f);
     const float step  = TWO_PI / static_cast<float>(2 * n);
     const float swing = std::sin(elapsedTime) * 10.0f * speed * TWO_PI;
-    float       a     = 0.0f;
+    // The rim's angles, each as the outline has it.
+    std::vector<float> cosines;
+    std::vector<float> sines;
+    float              a = 0.0f;
     for (int i = 0; i <= 2 * n; ++i) {
         const float angle = swing + a + phase;
-        const float c     = std::cos(angle);
-        const float s     = std::sin(angle);
-        if (i % 2 == 1) {
-            glVertex2f(c * inner, s * inner);
-            glVertex2f(c * outer, s * outer);
-        } else {
-            glVertex2f(c * outer, s * outer);
-            glVertex2f(c * inner, s * inner);
-        }
+        cosines.push_back(std::cos(angle));
+        sines.push_back(std::sin(angle));
         a += step;
+    }
+    // The body: the polygon through the inner points, as a strip that zigzags
+    // across it (broad triangles draw faster than a fan of slivers).
+    const int last = 2 * n - 1;
+    glBegin(GL_TRIANGLE_STRIP);
+    for (int low = 0, high = last; low <= high; ++low, --high) {
+        glVertex2f(cosines[low] * inner, sines[low] * inner);
+        if (high != low) {
+            glVertex2f(cosines[high] * inner, sines[high] * inner);
+        }
+    }
+    glEnd();
+    // The teeth: from each odd angle to the next.
+    glBegin(GL_QUADS);
+    for (int i = 1; i < 2 * n; i += 2) {
+        glVertex2f(cosines[i] * inner, sines[i] * inner);
+        glVertex2f(cosines[i] * outer, sines[i] * outer);
+        glVertex2f(cosines[i + 1] * outer, sines[i + 1] * outer);
+        glVertex2f(cosines[i + 1] * inner, sines[i + 1] * inner);
     }
     glEnd();
     glPopMatrix();
