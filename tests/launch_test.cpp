@@ -3,13 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <vector>
 
 #include "TestSupport.h"
 #include "game/CommandLine.h"
+#include "game/Game.h"
+#include "game/Launch.h"
 #include "game/Settings.h"
 #include "net/LanDiscovery.h"
 #include "net/WireProtocol.h"
@@ -124,6 +128,49 @@ TEST_F(SettingsFile, TheFileLivesUnderTheConfigurationHome) {
     setenv("HOME", "/home/ann", 1);
     EXPECT_EQ(settingsPath(), "/home/ann/.config/quillstep/settings.toml");
     setenv("HOME", home.c_str(), 1);
+}
+
+// What start-up wrote to the error stream.
+std::string errorsOf(const std::function<void(std::FILE*)>& start) {
+    std::FILE* const errors = std::tmpfile();
+    start(errors);
+    std::rewind(errors);
+    std::string text;
+    for (int c = std::fgetc(errors); c != EOF; c = std::fgetc(errors)) {
+        text += static_cast<char>(c);
+    }
+    std::fclose(errors);
+    return text;
+}
+
+TEST_F(SettingsFile, AtStartUpABrokenFileIsReportedOnceAndNeverWrittenOver) {
+    ASSERT_TRUE(saveSettings(path, Settings{}));
+    std::ofstream(path) << "name = [\n";
+    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    LaunchOptions options;
+    options.name = "Ann";
+    Launch            launch;
+    const std::string said = errorsOf([&](std::FILE* errors) {
+        launch = prepareLaunch(options, errors, {QUILLSTEP_SOURCE_DIR});
+    });
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_FALSE(launch.exitCode);
+    EXPECT_EQ(said.find("quillstep: settings not read"), 0u) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
+    CGame& game = CGame::instance();
+    EXPECT_EQ(game.playerName, "Ann");
+    game.rememberSettings();
+    EXPECT_EQ(loadSettings(path).problem.has_value(), true) << "left as it was";
+    setDataFolder("");
+}
+
+TEST(DataFolder, WithTheMapNowhereStartUpSaysWhereItLookedAndEnds) {
+    Launch            launch;
+    const std::string said = errorsOf([&](std::FILE* errors) {
+        launch = prepareLaunch(LaunchOptions{}, errors, {"/nowhere/a", "/nowhere/b"});
+    });
+    EXPECT_EQ(launch.exitCode, 1);
+    EXPECT_EQ(said, "quillstep: cannot find the map Levels/map2.raw; looked in /nowhere/a, /nowhere/b\n");
 }
 
 TEST(DataFolder, TheFirstFolderWithTheMapWinsAndRelativePathsResolveAgainstIt) {

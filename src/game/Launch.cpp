@@ -17,10 +17,13 @@ std::string joined(const std::vector<std::string>& folders) {
 }  // namespace
 
 Launch prepareLaunch(const LaunchOptions& options, std::FILE* const errors) {
-    Launch launch;
+    return prepareLaunch(options, errors, dataFolderCandidates(executableFolder()));
+}
 
-    const std::vector<std::string>   candidates = dataFolderCandidates(executableFolder());
-    const std::optional<std::string> data       = findDataFolder(candidates);
+Launch prepareLaunch(const LaunchOptions& options, std::FILE* const errors,
+                     const std::vector<std::string>& candidates) {
+    Launch                           launch;
+    const std::optional<std::string> data = findDataFolder(candidates);
     if (!data) {
         std::fprintf(errors, "quillstep: cannot find the map %s; looked in %s\n", GAME_MAP, joined(candidates).c_str());
         launch.exitCode = 1;

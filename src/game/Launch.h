@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "game/CommandLine.h"
 
@@ -16,7 +17,10 @@ struct Launch {
     std::optional<int> exitCode;
 };
 
-// Everything before the window: finds the game's data, reads the settings
-// and puts options and settings into the game (options win). Problems are
-// written to `errors` one line each.
+// Everything before the window: finds the game's data in the first of the
+// folders that has it, reads the settings and puts options and settings
+// into the game (options win). Problems are written to `errors` one line each.
+Launch prepareLaunch(const LaunchOptions& options, std::FILE* errors, const std::vector<std::string>& dataFolders);
+
+// The same, looking in the folders the game's data may be in.
 Launch prepareLaunch(const LaunchOptions& options, std::FILE* errors);

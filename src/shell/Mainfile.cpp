@@ -73,7 +73,11 @@ bool toggleFullscreen() {
     fullscreen   = !fullscreen;
     screenWidth  = fullscreen ? 1024 : 640;
     screenHeight = fullscreen ? 768 : 480;
-    return openWindow(TITLE, screenWidth, screenHeight, COLOUR_BITS, fullscreen);
+    const bool opened = openWindow(TITLE, screenWidth, screenHeight, COLOUR_BITS, fullscreen);
+    CGame&     game   = CGame::instance();
+    game.settings.fullscreen = fullscreen;  // the next start opens the same way
+    game.rememberSettings();
+    return opened;
 }
 
 // Without vsync, a frame waits out the rest of its refresh, unless an event
