@@ -572,3 +572,17 @@ TEST_F(ConnectDialogTest, AnAddressIsTypedFieldByField) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StartUp, WithoutOpenGLTheWindowIsNotMadeAndTheBoxSaysWhy) {
+    setenv("SDL_OPENGL_LIBRARY", "/nonexistent/libGL.so.1", 1);
+    ScriptedPlatform platform;
+    EXPECT_FALSE(startGame(&platform));
+    ASSERT_EQ(platform.shown.size(), 2u);
+    EXPECT_EQ(platform.shown[0].text, "Can't Create A GL Device Context.");
+    EXPECT_EQ(platform.shown[1].text, "The window could not be created.");
+    endGame();
+}
+
+}  // namespace

@@ -8,12 +8,6 @@
 
 namespace {
 
-TEST(SynchronizedQueue, EmptyQueueGivesNothing) {
-    SynchronizedQueue<int> queue;
-    EXPECT_EQ(queue.size(), 0);
-    EXPECT_FALSE(queue.pop().has_value());
-}
-
 TEST(SynchronizedQueue, ManyProducersOneConsumerLoseNothingAndKeepEachProducersOrder) {
     constexpr int                    PRODUCERS    = 4;
     constexpr int                    PER_PRODUCER = 5000;

@@ -48,9 +48,16 @@ protected:
     // Sends made to the players, as (player, message) in order.
     std::vector<SentMessage> toPlayers(const MessageBuffer& message, const std::uint32_t flags,
                                        const std::vector<std::uint32_t>& players) const {
+        return toPlayers(std::vector<MessageBuffer>{message}, flags, players);
+    }
+    // Each rule outcome in turn to both other players.
+    std::vector<SentMessage> toPlayers(const std::vector<MessageBuffer>& messages, const std::uint32_t flags,
+                                       const std::vector<std::uint32_t>& players) const {
         std::vector<SentMessage> sends;
-        for (const std::uint32_t player : players) {
-            sends.push_back({player, message, flags});
+        for (const MessageBuffer& message : messages) {
+            for (const std::uint32_t player : players) {
+                sends.push_back({player, message, flags});
+            }
         }
         return sends;
     }
@@ -225,17 +232,12 @@ TEST_F(RunningGame, AKillSendsHitPointsThenScoreAndStartsTheCountdown) {
     EXPECT_EQ(victim.hp, 0);
     EXPECT_FLOAT_EQ(victim.releaseTimer, 5.0f);
     EXPECT_EQ(killer.score, 300);
-    std::vector<SentMessage> expected = toPlayers(encodeAvatarHp({victim.id, 0}), SEND_RULE_OUTCOME, {P1, P2});
-    const auto               score    = toPlayers(encodeScore({killer.id, 300}), SEND_RULE_OUTCOME, {P1, P2});
-    expected.insert(expected.end(), score.begin(), score.end());
-    // Then where the dead avatar lies, so no machine keeps it elsewhere.
-    const auto status =
-        toPlayers(encodeAvatarStatus({victim.id, {9, 9}, 0, 0, victim.ammo}), SEND_RULE_OUTCOME, {P1, P2});
-    expected.insert(expected.end(), status.begin(), status.end());
-    // And who shot whom, for every screen and the victim's death panel.
-    const auto kill = toPlayers(encodeKill({victim.id, killer.id}), SEND_RULE_OUTCOME, {P1, P2});
-    expected.insert(expected.end(), kill.begin(), kill.end());
-    EXPECT_EQ(server->sent, expected);
+    // Hit points, score, where the dead avatar lies (so no machine keeps it
+    // elsewhere), and who shot whom, for every screen and the death panel.
+    EXPECT_EQ(server->sent, toPlayers({encodeAvatarHp({victim.id, 0}), encodeScore({killer.id, 300}),
+                                       encodeAvatarStatus({victim.id, {9, 9}, 0, 0, victim.ammo}),
+                                       encodeKill({victim.id, killer.id})},
+                                      SEND_RULE_OUTCOME, {P1, P2}));
     EXPECT_EQ(victim.killedBy, killer.name);
     ASSERT_FALSE(killFeed().lines().empty());
     EXPECT_EQ(killFeed().lines().back().text, killer.name + " shot " + victim.name);
@@ -268,13 +270,10 @@ TEST_F(RunningGame, AKillByABulletWhoseShooterLeftScoresNothing) {
     Bullet& bullet = addBullet(9, 9, 0, 424242);
     rules->hitAvatar(victim, bullet);
     EXPECT_EQ(victim.hp, 0);
-    std::vector<SentMessage> expected = toPlayers(encodeAvatarHp({victim.id, -10}), SEND_RULE_OUTCOME, {P1, P2});
-    const auto               status =
-        toPlayers(encodeAvatarStatus({victim.id, {9, 9}, 0, 0, victim.ammo}), SEND_RULE_OUTCOME, {P1, P2});
-    expected.insert(expected.end(), status.begin(), status.end());
-    const auto kill = toPlayers(encodeKill({victim.id, -1}), SEND_RULE_OUTCOME, {P1, P2});
-    expected.insert(expected.end(), kill.begin(), kill.end());
-    EXPECT_EQ(server->sent, expected);
+    EXPECT_EQ(server->sent, toPlayers({encodeAvatarHp({victim.id, -10}),
+                                       encodeAvatarStatus({victim.id, {9, 9}, 0, 0, victim.ammo}),
+                                       encodeKill({victim.id, -1})},
+                                      SEND_RULE_OUTCOME, {P1, P2}));
 }
 
 TEST_F(RunningGame, RespawnAndPickupAreAppliedThenSent) {

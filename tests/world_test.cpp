@@ -15,7 +15,7 @@ std::string mapBytes(const MapCells& cells) {
     return std::string(cells.begin(), cells.end());
 }
 
-TEST(MapLoading, AFileThatIsNotExactlyAMapIsRefusedWithTheRealReason) {
+TEST(MapLoading, AMapThatCannotBePlayedIsRefusedWithTheRealReasonAndTheOldMapKept) {
     RecordingPlatform platform;
     CWorld            world;
     ASSERT_TRUE(world.loadMap(writeMapFile(enclosedMap({{7, 7}})).c_str()));
@@ -25,6 +25,10 @@ TEST(MapLoading, AFileThatIsNotExactlyAMapIsRefusedWithTheRealReason) {
     ::unlink(fifo.c_str());
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string directory = ::testing::TempDir();
+    MapCells          open      = enclosedMap();
+    open[30 * MAPSIZE]          = 0;  // (0, 30) lets a mover step off the map
+    MapCells solid;
+    solid.fill(1);
 
     const std::pair<std::string, std::string> cases[] = {
         {"no/such/map.raw", "it is missing."},
@@ -33,14 +37,19 @@ TEST(MapLoading, AFileThatIsNotExactlyAMapIsRefusedWithTheRealReason) {
         {writeTempFile("long.raw", full + std::string(5000, '\0')), "it is 9096 bytes long, not 4096."},
         {directory, "it is not a regular file."},
         {fifo, "it is not a regular file."},  // a blocking open would hang here
+        {writeTempFile("open.raw", mapBytes(open)), "its outer edge must be all wall."},
+        {writeTempFile("solid.raw", mapBytes(solid)), "it has no floor."},
     };
     for (const auto& [path, reason] : cases) {
         platform.shown.clear();
         EXPECT_FALSE(world.loadMap(path.c_str())) << path;
         ASSERT_EQ(platform.shown.size(), 1u) << path;
+        EXPECT_EQ(platform.shown[0].title, "Error");
         EXPECT_EQ(platform.shown[0].text, "The map \"" + path + "\" cannot be played: " + reason);
     }
     EXPECT_TRUE(world.isBlocked({7, 7})) << "the previous map stays";
+    EXPECT_FALSE(world.isBlocked({8, 8}));
+    EXPECT_TRUE(world.isBlocked({0, 30}));
     ::unlink(fifo.c_str());
 }
 
@@ -53,36 +62,6 @@ TEST(MapLoading, OnlyBareNamesInTheLevelsFolderAreTakenFromTheNetwork) {
     }
     EXPECT_EQ(levelsPathFor(std::string(MAX_MAP_FILE_NAME, 'm')), "Levels/" + std::string(MAX_MAP_FILE_NAME, 'm'));
     EXPECT_EQ(levelsPathFor(std::string(MAX_MAP_FILE_NAME + 1, 'm')), std::nullopt);
-}
-
-TEST(MapLoading, MapWithAnOpenEdgeIsRefusedAndTheOldMapKept) {
-    RecordingPlatform platform;
-    CWorld            world;
-    ASSERT_TRUE(world.loadMap(writeMapFile(enclosedMap({{7, 7}})).c_str()));
-
-    MapCells open          = enclosedMap();
-    open[30 * MAPSIZE]     = 0;  // (0, 30) lets a mover step off the map
-    open[8 * MAPSIZE + 8]  = 1;
-    const std::string path = writeMapFile(open);
-    EXPECT_FALSE(world.loadMap(path.c_str()));
-
-    ASSERT_EQ(platform.shown.size(), 1u);
-    EXPECT_EQ(platform.shown[0].title, "Error");
-    EXPECT_EQ(platform.shown[0].text, "The map \"" + path + "\" cannot be played: its outer edge must be all wall.");
-    EXPECT_TRUE(world.isBlocked({0, 30}));
-    EXPECT_TRUE(world.isBlocked({7, 7}));
-    EXPECT_FALSE(world.isBlocked({8, 8}));
-}
-
-TEST(MapLoading, MapWithoutFloorIsRefused) {
-    RecordingPlatform platform;
-    CWorld            world;
-    MapCells          solid;
-    solid.fill(1);
-    EXPECT_FALSE(world.loadMap(writeMapFile(solid).c_str()));
-    ASSERT_EQ(platform.shown.size(), 1u);
-    EXPECT_NE(platform.shown[0].text.find("it has no floor."), std::string::npos);
-    EXPECT_FALSE(world.isBlocked({30, 30}));
 }
 
 TEST(CellTest, AskingOutsideTheMapEndsTheProcess) {
