@@ -11,7 +11,9 @@ if [[ "${1:-}" == "--screen" ]]; then
 fi
 
 work=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/display" 2>"$work/log" &
+# -noreset: a test that closes its last connection and opens another must
+# not meet the server in the middle of a reset.
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$work/display" 2>"$work/log" &
 server=$!
 trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; rm -rf "$work"' EXIT
 
