@@ -1,19 +1,20 @@
 // Start-up as a user meets it: the command line, the settings file, where
 // the map is found, and the packets that find games on the local network.
 
+#include "game/Launch.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <vector>
 
 #include "TestSupport.h"
 #include "game/CommandLine.h"
 #include "game/Game.h"
-#include "game/Launch.h"
 #include "game/Settings.h"
 #include "net/LanDiscovery.h"
 #include "net/WireProtocol.h"
@@ -150,9 +151,8 @@ TEST_F(SettingsFile, AtStartUpABrokenFileIsReportedOnceAndNeverWrittenOver) {
     LaunchOptions options;
     options.name = "Ann";
     Launch            launch;
-    const std::string said = errorsOf([&](std::FILE* errors) {
-        launch = prepareLaunch(options, errors, {QUILLSTEP_SOURCE_DIR});
-    });
+    const std::string said =
+        errorsOf([&](std::FILE* errors) { launch = prepareLaunch(options, errors, {QUILLSTEP_SOURCE_DIR}); });
     unsetenv("XDG_CONFIG_HOME");
     EXPECT_FALSE(launch.exitCode);
     EXPECT_EQ(said.find("quillstep: settings not read"), 0u) << said;

@@ -270,10 +270,10 @@ TEST_F(RunningGame, AKillByABulletWhoseShooterLeftScoresNothing) {
     Bullet& bullet = addBullet(9, 9, 0, 424242);
     rules->hitAvatar(victim, bullet);
     EXPECT_EQ(victim.hp, 0);
-    EXPECT_EQ(server->sent, toPlayers({encodeAvatarHp({victim.id, -10}),
-                                       encodeAvatarStatus({victim.id, {9, 9}, 0, 0, victim.ammo}),
-                                       encodeKill({victim.id, -1})},
-                                      SEND_RULE_OUTCOME, {P1, P2}));
+    EXPECT_EQ(server->sent,
+              toPlayers({encodeAvatarHp({victim.id, -10}), encodeAvatarStatus({victim.id, {9, 9}, 0, 0, victim.ammo}),
+                         encodeKill({victim.id, -1})},
+                        SEND_RULE_OUTCOME, {P1, P2}));
 }
 
 TEST_F(RunningGame, RespawnAndPickupAreAppliedThenSent) {

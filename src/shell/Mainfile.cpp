@@ -70,11 +70,11 @@ void resetMatrices() {
 bool toggleFullscreen() {
     keys[VK_F2] = 0;
     closeWindow();
-    fullscreen   = !fullscreen;
-    screenWidth  = fullscreen ? 1024 : 640;
-    screenHeight = fullscreen ? 768 : 480;
-    const bool opened = openWindow(TITLE, screenWidth, screenHeight, COLOUR_BITS, fullscreen);
-    CGame&     game   = CGame::instance();
+    fullscreen               = !fullscreen;
+    screenWidth              = fullscreen ? 1024 : 640;
+    screenHeight             = fullscreen ? 768 : 480;
+    const bool opened        = openWindow(TITLE, screenWidth, screenHeight, COLOUR_BITS, fullscreen);
+    CGame&     game          = CGame::instance();
     game.settings.fullscreen = fullscreen;  // the next start opens the same way
     game.rememberSettings();
     return opened;
