@@ -152,18 +152,6 @@ TEST_F(ThreeMachines, PlayersWhoLeaveVanishAndAHostWhoLeavesEndsTheGame) {
     EXPECT_EQ(machines[2]->messages(), "") << "leaving is not an error";
 }
 
-TEST_F(Lan, JoiningWhereNobodyHostsTimesOutAfterTwentySeconds) {
-    PlayerProcess& player = addMachine("player");
-    ASSERT_EQ(player.command("pace off"), "ok");
-    ASSERT_EQ(player.command("join " + hostAddress()), "ok");
-    ASSERT_EQ(player.command("seconds 19.9"), "ok");
-    EXPECT_EQ(player.world()["state"], "connecting");
-    EXPECT_EQ(player.messages(), "");
-    ASSERT_EQ(player.command("seconds 0.2"), "ok");
-    EXPECT_EQ(player.world()["state"], "start");
-    EXPECT_EQ(player.messages(), "Error: Connection timed out.\n");
-}
-
 TEST_F(Lan, EightBotsFightAMinuteWithoutStandingStillAndEveryWorldAgrees) {
     hostGame({"bots 8", "pace off"});
     joinPlayers(1, hostAddress(), 2);

@@ -136,6 +136,11 @@ TEST(Program, AnInstalledCopyFindsItsOwnMapFromAnyFolder) {
     PlayerProcess host("installed", "", {"sh", "-c", "cd / && exec " + prefix + "/bin/quillstep --dedicated"});
     std::string   log;
     EXPECT_TRUE(logSays(host, "map " + prefix + "/bin/../share/quillstep/Levels/map2.raw", log)) << log;
+    PlayerProcess player("installed player", "", {"sh", "-c", "cd / && exec " + prefix + "/bin/quillstep-headless"});
+    ASSERT_EQ(player.command("join 127.0.0.1"), "ok");
+    ASSERT_EQ(player.command("seconds 1"), "ok");
+    EXPECT_EQ(player.world()["state"], "running") << "it found the host's map too: " << player.messages();
+    EXPECT_TRUE(player.quit());
     EXPECT_TRUE(stop(host));
     run("rm -rf " + prefix);
 }

@@ -16,6 +16,7 @@
 #include "rules/KillFeed.h"
 #include "rules/PlayerName.h"
 #include "world/Avatar.h"
+#include "world/DataFolder.h"
 #include "world/HumanController.h"
 #include "world/MapFile.h"
 #include "world/Powerup.h"
@@ -213,7 +214,7 @@ bool Executor::buildWorld(const WorldSetupMessage& setup) {
         showError("The host named a map this game does not accept.");
         return false;
     }
-    if (!exists(*path)) {
+    if (!exists(dataPath(*path))) {
         showError("The host's map \"" + setup.mapName + "\" is not on this machine.");
         return false;
     }

@@ -47,6 +47,7 @@
 #include "rules/IArbiter.h"
 #include "world/Avatar.h"
 #include "world/Bullet.h"
+#include "world/DataFolder.h"
 #include "world/Powerup.h"
 #include "world/World.h"
 #include "world/WorldDigest.h"
@@ -303,6 +304,8 @@ int main(const int argc, char** const argv) {
     }
     std::istream& script = argc > 1 ? static_cast<std::istream&>(file) : std::cin;
     std::srand(static_cast<unsigned>(std::time(nullptr)));  // as the program seeds the rules
+    // The map, wherever this player was started from, as the program finds it.
+    setDataFolder(findDataFolder(dataFolderCandidates(executableFolder())).value_or(""));
     HeadlessPlayer player;
     std::string    line;
     while (std::getline(script, line)) {
