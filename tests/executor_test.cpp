@@ -44,23 +44,6 @@ protected:
     ScriptedPlatform platform;
 };
 
-TEST_F(PlayerMessages, YourAvatarThenTheWorldStartsThePlayersGame) {
-    receive(encodeYourAvatar(111));
-    receive(encodeWorldSetup(twoPlayerWorld()));
-
-    CGame& game = CGame::instance();
-    EXPECT_EQ(game.state, state_running);
-    const auto& objects = world().getObjects();
-    ASSERT_EQ(objects.size(), 12u);
-    EXPECT_EQ(objects.front()->id, 100);
-    EXPECT_EQ(objectAs<Powerup>(objects.front().get())->type, 0);
-    ASSERT_NE(game.localAvatar, nullptr);
-    EXPECT_EQ(game.localAvatar->id, 111);
-    EXPECT_EQ(game.localAvatar, objects.back().get());
-    EXPECT_NE(dynamic_cast<HumanController*>(game.localAvatar->controller.get()), nullptr);
-    EXPECT_EQ(findAvatar(110)->controller, nullptr);
-}
-
 TEST_F(PlayerMessages, AWorldWithoutThisPlayersAvatarStillStartsTheGame) {
     receive(encodeYourAvatar(555));
     receive(encodeWorldSetup(twoPlayerWorld()));
@@ -68,17 +51,6 @@ TEST_F(PlayerMessages, AWorldWithoutThisPlayersAvatarStillStartsTheGame) {
     EXPECT_EQ(CGame::instance().localAvatar, nullptr);
     receive(encodeWorldSetup(twoPlayerWorld()));
     EXPECT_EQ(world().getObjects().size(), 12u) << "a second world in the same game is ignored";
-}
-
-TEST_F(PlayerMessages, OnTheHostTheWorldOnlyGetsItsKeyboard) {
-    giveServer();
-    Avatar& own = addAvatar(5, 5);
-    receive(encodeYourAvatar(own.id));
-    receive(encodeWorldSetup(twoPlayerWorld()));
-    EXPECT_EQ(world().getObjects().size(), 1u);
-    EXPECT_EQ(CGame::instance().state, state_connected);
-    EXPECT_EQ(CGame::instance().localAvatar, &own);
-    EXPECT_NE(own.controller, nullptr);
 }
 
 TEST_F(PlayerMessages, RuleOutcomesChangeTheNamedObjects) {
