@@ -13,7 +13,7 @@ const char* const KEYS[] = {"left", "right", "up", "down", "space"};
 }  // namespace
 
 void Lan::SetUp() {
-    namespaces = wantsTestHosts() && runScript(QUILLSTEP_SOURCE_DIR "/tests/netns.sh up") == "netns";
+    namespaces = wantsTestHosts() && testHostsUp();
     if (wantsTestHosts() && !namespaces) {
         std::printf("Network namespaces cannot be made on this machine: the players share its loopback.\n");
     }
@@ -23,7 +23,7 @@ void Lan::TearDown() {
     machines.clear();
     relay.reset();
     if (namespaces) {
-        runScript(QUILLSTEP_SOURCE_DIR "/tests/netns.sh down");
+        testHostsDown();
     }
 }
 

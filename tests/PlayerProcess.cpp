@@ -133,17 +133,28 @@ bool PlayerProcess::quit() {
     return ended > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-std::string runScript(const std::string& command) {
-    std::string output;
-    if (FILE* const pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            output += buffer;
+Ran run(const std::string& command) {
+    Ran        ran;
+    const auto start = std::chrono::steady_clock::now();
+    if (FILE* const pipe = popen((command + " 2>&1").c_str(), "r")) {
+        char        buffer[4096];
+        std::size_t got = 0;
+        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            ran.output.append(buffer, got);
         }
-        pclose(pipe);
+        const int status = pclose(pipe);
+        ran.status       = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    output.erase(std::remove(output.begin(), output.end(), '\n'), output.end());
-    return output;
+    ran.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return ran;
+}
+
+bool testHostsUp() {
+    return run(QUILLSTEP_SOURCE_DIR "/tests/netns.sh up").output == "netns\n";
+}
+
+void testHostsDown() {
+    run(QUILLSTEP_SOURCE_DIR "/tests/netns.sh down");
 }
 
 std::vector<nlohmann::json> objectsOf(const nlohmann::json& world, const std::string& className) {

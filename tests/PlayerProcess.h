@@ -47,8 +47,19 @@ private:
     std::string errorFile;
 };
 
-// What a shell command printed, its line breaks taken out.
-std::string runScript(const std::string& command);
+// A shell command run to its end: what it printed (standard output and
+// error, bytes as they came), its exit status, and how long it took.
+struct Ran {
+    std::string output;
+    int         status  = -1;
+    double      seconds = 0.0;
+};
+Ran run(const std::string& command);
+
+// Brings the test hosts up: true when there are namespaces, false when the
+// machine's own loopback has to do.
+bool testHostsUp();
+void testHostsDown();
 
 // The objects of one class in a printed world.
 std::vector<nlohmann::json> objectsOf(const nlohmann::json& world, const std::string& className);

@@ -22,27 +22,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Ran {
-    std::string output;  // standard output and error
-    int         status  = -1;
-    double      seconds = 0.0;
-};
-
-Ran run(const std::string& command) {
-    Ran        ran;
-    const auto start = Clock::now();
-    if (FILE* const pipe = popen((command + " 2>&1").c_str(), "r")) {
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            ran.output += buffer;
-        }
-        const int status = pclose(pipe);
-        ran.status       = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    ran.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    return ran;
-}
-
 bool isOneLine(const std::string& text) {
     return !text.empty() && text.find('\n') == text.size() - 1;
 }
@@ -146,7 +125,7 @@ TEST(Program, AnInstalledCopyFindsItsOwnMapFromAnyFolder) {
 }
 
 TEST(Program, TwoHostsOnTheNetworkAreBothFoundWithinASecond) {
-    if (runScript(QUILLSTEP_SOURCE_DIR "/tests/netns.sh up") != "netns") {
+    if (!testHostsUp()) {
         GTEST_SKIP() << "two hosts need two machines: network namespaces cannot be made here";
     }
     {
@@ -172,7 +151,7 @@ TEST(Program, TwoHostsOnTheNetworkAreBothFoundWithinASecond) {
         }
         EXPECT_EQ(addresses, (std::set<std::string>{"10.77.0.1", "10.77.0.2"}));
     }
-    runScript(QUILLSTEP_SOURCE_DIR "/tests/netns.sh down");
+    testHostsDown();
 }
 
 }  // namespace

@@ -14,22 +14,15 @@
 #include <thread>
 #include <vector>
 
+#include "PlayerProcess.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using Rgb   = std::array<int, 3>;
 
 std::string shell(const std::string& command) {
-    std::string output;
-    if (FILE* const pipe = popen(command.c_str(), "r")) {
-        char        buffer[4096];
-        std::size_t got = 0;
-        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            output.append(buffer, got);
-        }
-        pclose(pipe);
-    }
-    return output;
+    return run(command).output;
 }
 
 bool waitFor(const std::function<bool()>& condition, const std::chrono::seconds bound = std::chrono::seconds(30)) {
