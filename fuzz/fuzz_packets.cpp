@@ -1,10 +1,21 @@
-// The packet split and the handshake readers on arbitrary packets.
+// The packet split, the handshake readers and the LAN game packets on
+// arbitrary bytes.
 
 #include <enet/enet.h>
 
+#include <cstdlib>
+
+#include "net/LanDiscovery.h"
 #include "net/WireProtocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* const data, const std::size_t size) {
+    isLanRequest(data, size);
+    if (const std::optional<LanGame> game = decodeLanReply(data, size)) {
+        // What was read writes back no larger than a request.
+        if (encodeLanReply(*game).size() > LAN_REQUEST_SIZE) {
+            std::abort();
+        }
+    }
     ENetPacket packet{};
     packet.data                                  = const_cast<enet_uint8*>(data);
     packet.dataLength                            = size;
@@ -17,5 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* const data, const std:
     readHelloGuid(received->payload, received->size, guid);
     readWelcomeId(received->payload, received->size, playerId);
     readsAsNotice(received->payload, received->size);
+    if (readHelloName(received->payload, received->size).size() > MAX_HELLO_NAME ||
+        readHelloPassword(received->payload, received->size).size() > MAX_PASSWORD) {
+        std::abort();
+    }
     return 0;
 }

@@ -60,7 +60,9 @@ def write(target, name, data):
 
 for name, message in MESSAGES.items():
     write("messages", name, message)
-for name, packet in {"hello": b"\x01" + bytes.fromhex("3e49e9edc86a154f8d018b163200b966") + b"test player\0",
+for name, packet in {"hello": b"\x01" + bytes.fromhex("3e49e9edc86a154f8d018b163200b966") + b"test player\0sesame\0",
+                     "lan_request": b"QSLAN?\x01" + bytes(57),
+                     "lan_reply": b"QSLAN!\x01\x03\x01\x04host\x08map2.raw",
                      "welcome": b"\x02" + fields(3) + b"bogus game\0",
                      "game": b"\x03" + MESSAGES["state"], "heartbeat": b"\x04"}.items():
     write("packets", name, packet)

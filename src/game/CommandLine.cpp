@@ -14,6 +14,7 @@ CommandLine readCommandLine(const int argc, const char* const* const argv) {
         "quillstep"};
     app.set_version_flag("--version", std::string("quillstep ") + QUILLSTEP_VERSION);
     app.get_formatter()->column_width(26);
+    app.get_formatter()->label("Excludes", "not with");
 
     app.add_flag("--host", options.host, "Host a game at once (ENTER starts it)");
     app.add_option("--connect", options.connect, "Join the game hosted at ADDRESS (IPv4 or host name)")
