@@ -70,6 +70,31 @@ protected:
                   static_cast<int>((y + 1.0f) * 0.5f * screenHeight));
     }
 
+    // How many pixels in the box [left, right) x [bottom, top), in pixels from
+    // the lower left, have a colour the test wants.
+    int countPixels(const std::function<bool(const Rgb&)>& wanted, const int left, const int bottom, const int right,
+                    const int top) const {
+        int count = 0;
+        for (int y = bottom; y < top; ++y) {
+            for (int x = left; x < right; ++x) {
+                count += wanted(at(x, y)) ? 1 : 0;
+            }
+        }
+        return count;
+    }
+    int countPixels(const Rgb colour, const int left, const int bottom, const int right, const int top) const {
+        return countPixels([&](const Rgb& c) { return c == colour; }, left, bottom, right, top);
+    }
+
+    // A single-player game from a fixed seed, the camera on the own avatar.
+    Avatar& playAlone() {
+        std::srand(7);
+        handleGameCommand(cmd_new_single_player);
+        Avatar& own = *CGame::instance().localAvatar;
+        camera      = {static_cast<float>(own.pos.x), static_cast<float>(own.pos.y)};
+        return own;
+    }
+
     // The same for the status screens, whose x axis is scaled by the aspect.
     Rgb atStatus(const float x, const float y) const { return atWindow(x * aspect, y); }
 
@@ -173,10 +198,7 @@ TEST_F(Desktop, StartScreenShowsCogsOnWhiteAndBlackTextAtTheLeftMargin) {
 }
 
 TEST_F(Desktop, RunningGameShowsTheMapTheGreenAvatarAndTheHeadUpDisplay) {
-    std::srand(7);
-    handleGameCommand(cmd_new_single_player);
-    Avatar& avatar = *CGame::instance().localAvatar;
-    camera         = {static_cast<float>(avatar.pos.x), static_cast<float>(avatar.pos.y)};
+    Avatar& avatar = playAlone();
     render();
 
     const float cell       = 0.0546875f;
@@ -216,13 +238,7 @@ TEST_F(Desktop, RunningGameShowsTheMapTheGreenAvatarAndTheHeadUpDisplay) {
     EXPECT_EQ(at(screenWidth - 2, 1), (Rgb{0, 0, 0}));
     EXPECT_EQ(at(2, screenHeight - 2), (Rgb{0, 0, 0}));
     EXPECT_EQ(at(screenWidth / 4, screenHeight - 3), (Rgb{0, 0, 0}));
-    int whiteInBottomStrip = 0;
-    for (int y = 0; y < screenHeight / 10; ++y) {
-        for (int x = 0; x < screenWidth / 2; ++x) {
-            whiteInBottomStrip += at(x, y) == Rgb{255, 255, 255} ? 1 : 0;
-        }
-    }
-    EXPECT_GT(whiteInBottomStrip, 40) << "the head-up display";
+    EXPECT_GT(countPixels({255, 255, 255}, 0, 0, screenWidth / 2, screenHeight / 10), 40) << "the head-up display";
 
     avatar.hp           = 0;
     avatar.releaseTimer = 3.0f;
@@ -286,18 +302,8 @@ TEST_F(Desktop, TheRecordedMapDrawsTheSamePixelsAsQuadsSentOneByOne) {
 }
 
 TEST_F(Desktop, HoldingTabShowsTheScoreboardWithTheOwnLineInYellow) {
-    std::srand(7);
-    handleGameCommand(cmd_new_single_player);
-    CGame::instance().localAvatar->name = "Ann";
-    const auto yellowPixels             = [&] {
-        int count = 0;
-        for (int y = 0; y < screenHeight; ++y) {
-            for (int x = 0; x < screenWidth; ++x) {
-                count += at(x, y) == Rgb{255, 220, 40} ? 1 : 0;
-            }
-        }
-        return count;
-    };
+    playAlone().name        = "Ann";
+    const auto yellowPixels = [&] { return countPixels({255, 220, 40}, 0, 0, screenWidth, screenHeight); };
     render();
     EXPECT_EQ(yellowPixels(), 0);
     keys[VK_TAB] = 1;
@@ -309,16 +315,9 @@ TEST_F(Desktop, HoldingTabShowsTheScoreboardWithTheOwnLineInYellow) {
 }
 
 TEST_F(Desktop, AKillLineShowsAtTheUpperLeftForAFewSeconds) {
-    std::srand(7);
-    handleGameCommand(cmd_new_single_player);
+    playAlone();
     const auto orangeAtUpperLeft = [&] {
-        int count = 0;
-        for (int y = screenHeight / 2; y < screenHeight; ++y) {
-            for (int x = 0; x < screenWidth / 2; ++x) {
-                count += at(x, y) == Rgb{255, 140, 60} ? 1 : 0;
-            }
-        }
-        return count;
+        return countPixels({255, 140, 60}, 0, screenHeight / 2, screenWidth / 2, screenHeight);
     };
     killFeed().add("Ann shot Bob");
     render();
@@ -331,21 +330,11 @@ TEST_F(Desktop, AKillLineShowsAtTheUpperLeftForAFewSeconds) {
 }
 
 TEST_F(Desktop, AnAvatarOutOfViewGetsAMarkerAtTheEdgeInItsColour) {
-    std::srand(7);
-    handleGameCommand(cmd_new_single_player);
-    Avatar& own              = *CGame::instance().localAvatar;
-    camera                   = {static_cast<float>(own.pos.x), static_cast<float>(own.pos.y)};
+    Avatar&    own           = playAlone();
     const auto redAtTheEdges = [&] {
-        int count = 0;
-        for (int y = 0; y < screenHeight; ++y) {
-            for (int x = 0; x < screenWidth; ++x) {
-                const Rgb  c    = at(x, y);
-                const bool edge = x < screenWidth / 8 || x >= screenWidth * 7 / 8 || y < screenHeight / 5 ||
-                                  y >= screenHeight * 4 / 5;
-                count += edge && c[0] == 204 && c[1] >= 25 && c[1] <= 26 && c[2] == 0 ? 1 : 0;
-            }
-        }
-        return count;
+        const auto red = [](const Rgb& c) { return c[0] == 204 && c[1] >= 25 && c[1] <= 26 && c[2] == 0; };
+        return countPixels(red, 0, 0, screenWidth, screenHeight) -
+               countPixels(red, screenWidth / 8, screenHeight / 5, screenWidth * 7 / 8, screenHeight * 4 / 5);
     };
     render();
     EXPECT_EQ(redAtTheEdges(), 0);
