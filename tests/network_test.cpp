@@ -68,7 +68,6 @@ protected:
 };
 
 TEST_F(ThreeMachines, EnterStartsOneWorldWhereEachMachineSteersTheAvatarTheHostGaveIt) {
-    EXPECT_EQ(objectsOf(seen[0], "Powerup").size(), 10u);
     EXPECT_EQ(objectsOf(seen[0], "Avatar").size(), 3u);
     Worlds agreed;
     EXPECT_TRUE(digestsAgreeWithin(0.5, agreed));
