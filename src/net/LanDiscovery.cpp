@@ -187,7 +187,8 @@ void LanAnnouncer::answer() {
     }
 }
 
-std::vector<LanGame> findLanGames(const std::chrono::milliseconds wait, const std::uint16_t port) {
+std::vector<LanGame> findLanGames(const std::chrono::milliseconds wait, const std::uint16_t port,
+                                  const std::atomic<bool>* const stop) {
     std::vector<LanGame> games;
     const int            fd = openUdpSocket(0, true);
     if (fd < 0) {
@@ -205,9 +206,12 @@ std::vector<LanGame> findLanGames(const std::chrono::milliseconds wait, const st
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd waiting{fd, POLLIN, 0};
-        if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0) {
+        if (left.count() <= 0 || (stop != nullptr && *stop)) {
             break;
+        }
+        pollfd waiting{fd, POLLIN, 0};
+        if (poll(&waiting, 1, static_cast<int>(std::min<long>(left.count(), POLL_MS))) <= 0) {
+            continue;
         }
         std::uint8_t  buffer[LAN_REQUEST_SIZE + 1];
         sockaddr_in   from{};
@@ -235,7 +239,7 @@ std::vector<LanGame> findLanGames(const std::chrono::milliseconds wait, const st
 LanBrowser::LanBrowser() {
     thread = std::thread([this] {
         while (!stopping) {
-            std::vector<LanGame> round = findLanGames(BROWSE_WAIT);
+            std::vector<LanGame> round = findLanGames(BROWSE_WAIT, LAN_PORT, &stopping);
             {
                 const std::lock_guard<std::mutex> guard(lock);
                 found = std::move(round);

@@ -79,8 +79,9 @@ private:
 };
 
 // Broadcasts a request on every network this machine is on and gathers the
-// replies that come within `wait`, one per host.
-std::vector<LanGame> findLanGames(std::chrono::milliseconds wait, std::uint16_t port = LAN_PORT);
+// replies that come within `wait`, one per host; stops early once `stop` is set.
+std::vector<LanGame> findLanGames(std::chrono::milliseconds wait, std::uint16_t port = LAN_PORT,
+                                  const std::atomic<bool>* stop = nullptr);
 
 // Keeps looking on a thread of its own, a round every two seconds, for a
 // dialog that shows what it has found so far.
