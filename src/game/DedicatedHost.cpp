@@ -1,6 +1,5 @@
 #include "game/DedicatedHost.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <ctime>
@@ -60,28 +59,6 @@ private:
     std::map<std::uint32_t, std::string> known;
 };
 
-// With no one to click a box, a box's text is one line on standard error.
-class ConsoleLinePlatform : public IPlatform {
-public:
-    MessageAnswer showMessage(const PlatformMessage& message) override {
-        std::string text = message.text;
-        std::replace(text.begin(), text.end(), '\n', ' ');
-        std::fprintf(stderr, "quillstep: %s\n", text.c_str());
-        std::fflush(stderr);
-        return message.buttons == MessageButtons::yesNo ? MessageAnswer::no : MessageAnswer::ok;
-    }
-};
-
-}  // namespace
-
-int runDedicatedHost(std::FILE* const log, const std::atomic<bool>& stop) {
-    ConsoleLinePlatform console;
-    setPlatform(&console);
-    const int code = hostUntilStopped(log, stop);
-    setPlatform(nullptr);
-    return code;
-}
-
 int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
     CGame& game = CGame::instance();
     game.handleCommand(cmd_host_dedicated);
@@ -118,4 +95,15 @@ int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
     game.handleCommand(cmd_exit_game);
     logLine(log, "The host has closed");
     return 0;
+}
+
+}  // namespace
+
+int runDedicatedHost(std::FILE* const log, const std::atomic<bool>& stop) {
+    // With no one to click a box, a box's text is one line on standard error.
+    ConsolePlatform console("quillstep");
+    setPlatform(&console);
+    const int code = hostUntilStopped(log, stop);
+    setPlatform(nullptr);
+    return code;
 }

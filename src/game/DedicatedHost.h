@@ -10,6 +10,3 @@
 // Returns the process's exit code: 1 when it could not host.
 // Boxes become lines "quillstep: TEXT" on standard error.
 int runDedicatedHost(std::FILE* log, const std::atomic<bool>& stop);
-
-// The same with the platform in use, for tests.
-int hostUntilStopped(std::FILE* log, const std::atomic<bool>& stop);

@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
+#include <filesystem>
 
 #include "net/Client.h"
 #include "net/Server.h"
@@ -16,7 +16,6 @@
 #include "rules/LocalArbiter.h"
 #include "rules/PlayerName.h"
 #include "world/DataFolder.h"
-#include "world/MapFile.h"
 #include "world/World.h"
 
 namespace {
@@ -221,7 +220,7 @@ void CGame::announceGame() {
         gethostname(name, sizeof name - 1);
         game.hostName  = name;
         game.players   = hosted->clientCount();
-        game.map       = GAME_MAP + std::strlen(LEVELS_FOLDER) + 1;
+        game.map       = std::filesystem::path(GAME_MAP).filename().string();
         game.isPrivate = isPrivate;
         return game;
     });

@@ -1,7 +1,7 @@
 #include "game/Launch.h"
 
 #include "game/Game.h"
-#include "net/LanDiscovery.h"
+#include "net/Client.h"
 #include "world/DataFolder.h"
 
 namespace {

@@ -1,13 +1,11 @@
 #include "game/Settings.h"
 
-#include <sys/stat.h>
 #include <toml++/toml.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -15,18 +13,6 @@ namespace {
 
 constexpr const char* SETTINGS_FOLDER = "quillstep";
 constexpr const char* SETTINGS_FILE   = "settings.toml";
-
-bool makeFolders(const std::string& folder) {
-    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        const std::string part = folder.substr(0, slash);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            return false;
-        }
-        if (slash == std::string::npos) {
-            return true;
-        }
-    }
-}
 
 }  // namespace
 
@@ -43,12 +29,12 @@ std::string settingsPath() {
 }
 
 LoadedSettings loadSettings(const std::string& path) {
-    LoadedSettings loaded;
-    struct stat    info {};
-    if (path.empty() || stat(path.c_str(), &info) != 0) {
+    LoadedSettings  loaded;
+    std::error_code failed;
+    if (path.empty() || !std::filesystem::exists(path, failed)) {
         return loaded;  // not written yet
     }
-    if (!S_ISREG(info.st_mode)) {
+    if (!std::filesystem::is_regular_file(path, failed)) {
         loaded.problem = path + " is not a regular file";
         return loaded;
     }
@@ -69,8 +55,9 @@ LoadedSettings loadSettings(const std::string& path) {
 }
 
 bool saveSettings(const std::string& path, const Settings& settings) {
-    const std::size_t slash = path.rfind('/');
-    if (path.empty() || slash == std::string::npos || !makeFolders(path.substr(0, slash))) {
+    std::error_code failed;
+    if (path.empty() ||
+        (std::filesystem::create_directories(std::filesystem::path(path).parent_path(), failed), failed)) {
         return false;
     }
     const toml::table table{
@@ -89,6 +76,9 @@ bool saveSettings(const std::string& path, const Settings& settings) {
             return false;
         }
     }
-    chmod(temporary.c_str(), 0600);  // it may hold a password
-    return std::rename(temporary.c_str(), path.c_str()) == 0;
+    // It may hold a password.
+    std::filesystem::permissions(temporary, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                                 failed);
+    std::filesystem::rename(temporary, path, failed);
+    return !failed;
 }

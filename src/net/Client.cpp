@@ -1,6 +1,7 @@
 #include "net/Client.h"
 
 #include <arpa/inet.h>
+#include <netdb.h>
 
 #include "net/ComError.h"
 #include "net/WireProtocol.h"
@@ -189,4 +190,18 @@ void Client::setPassword(const std::string& word) {
 
 std::uint32_t Client::localPlayerId() const {
     return playerId;
+}
+
+std::optional<std::string> resolveIPv4(const std::string& hostName) {
+    addrinfo hints{};
+    hints.ai_family   = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* results = nullptr;
+    if (hostName.empty() || getaddrinfo(hostName.c_str(), nullptr, &hints, &results) != 0 || results == nullptr) {
+        return std::nullopt;
+    }
+    char dotted[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(results->ai_addr)->sin_addr, dotted, sizeof dotted);
+    freeaddrinfo(results);
+    return std::string(dotted);
 }

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "net/IClient.h"
@@ -52,3 +54,7 @@ private:
     std::vector<Arrival> arrivals;
     bool                 welcomed = false;  // service thread only
 };
+
+// The dotted IPv4 address, as connect takes it, of a host name or address;
+// nothing when it has none.
+std::optional<std::string> resolveIPv4(const std::string& hostName);

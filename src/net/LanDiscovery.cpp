@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -260,18 +259,4 @@ LanBrowser::~LanBrowser() {
 std::vector<LanGame> LanBrowser::games() const {
     const std::lock_guard<std::mutex> guard(lock);
     return found;
-}
-
-std::optional<std::string> resolveIPv4(const std::string& hostName) {
-    addrinfo hints{};
-    hints.ai_family   = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* results = nullptr;
-    if (hostName.empty() || getaddrinfo(hostName.c_str(), nullptr, &hints, &results) != 0 || results == nullptr) {
-        return std::nullopt;
-    }
-    char dotted[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(results->ai_addr)->sin_addr, dotted, sizeof dotted);
-    freeaddrinfo(results);
-    return std::string(dotted);
 }

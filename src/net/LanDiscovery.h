@@ -100,6 +100,3 @@ private:
     std::atomic<bool>    stopping{false};
     std::thread          thread;
 };
-
-// The dotted IPv4 address of a host name or address; nothing when it has none.
-std::optional<std::string> resolveIPv4(const std::string& hostName);

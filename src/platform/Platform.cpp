@@ -18,7 +18,7 @@ void IPlatform::playSound(SoundEffect /*effect*/) {}
 
 MessageAnswer ConsolePlatform::showMessage(const PlatformMessage& message) {
     // One line per box: a script reading standard error sees each box whole.
-    std::fprintf(stderr, "%s: ", message.title);
+    std::fprintf(stderr, "%s: ", fixedLabel != nullptr ? fixedLabel : message.title);
     for (const char* c = message.text; *c != '\0'; ++c) {
         std::fputc(*c == '\n' ? ' ' : *c, stderr);
     }

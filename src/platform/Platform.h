@@ -58,7 +58,12 @@ public:
 // else is, so a process without a window still tells what went wrong.
 class ConsolePlatform : public IPlatform {
 public:
+    // Each box is a line "LABEL: text"; the label is the box's title unless one is given.
+    explicit ConsolePlatform(const char* fixedLabel = nullptr) : fixedLabel(fixedLabel) {}
     MessageAnswer showMessage(const PlatformMessage& message) override;
+
+private:
+    const char* fixedLabel;
 };
 
 // The platform in use; never null.

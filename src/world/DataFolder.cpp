@@ -1,18 +1,15 @@
 #include "world/DataFolder.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <array>
+#include <filesystem>
 
 namespace {
 
 std::string dataFolder;
 
 bool isRegularFile(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    std::error_code failed;
+    return std::filesystem::is_regular_file(path, failed);
 }
 
 }  // namespace
@@ -48,14 +45,9 @@ std::optional<std::string> findDataFolder(const std::vector<std::string>& candid
 }
 
 std::string executableFolder() {
-    std::array<char, 4096> path{};
-    const ssize_t          length = readlink("/proc/self/exe", path.data(), path.size() - 1);
-    if (length <= 0) {
-        return {};
-    }
-    const std::string executable(path.data(), static_cast<std::size_t>(length));
-    const std::size_t slash = executable.rfind('/');
-    return slash == std::string::npos ? std::string() : executable.substr(0, std::max<std::size_t>(slash, 1));
+    std::error_code             failed;
+    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", failed);
+    return failed ? std::string() : executable.parent_path().string();
 }
 
 void setDataFolder(const std::string& folder) {
