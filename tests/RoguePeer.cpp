@@ -10,11 +10,8 @@
 #include "net/ByteCodec.h"
 #include "net/WireProtocol.h"
 
-RoguePeer::RoguePeer(const bool listen, const bool heartbeats) : heartbeats(heartbeats) {
-    ENetAddress address{};
-    address.host = ENET_HOST_ANY;
-    address.port = GAME_PORT;
-    if (!net.create(listen ? &address : nullptr, 4)) {
+RoguePeer::RoguePeer() {
+    if (!net.create(nullptr, 4)) {
         ADD_FAILURE() << "the rogue peer has no socket: " << std::strerror(errno);
         return;
     }
@@ -52,9 +49,7 @@ void RoguePeer::serviceLocked(ENetHost* const host) {
                 break;
         }
     }
-    if (heartbeats) {
-        net.keepAlive(now);
-    }
+    net.keepAlive(now);
 }
 
 bool RoguePeer::connectTo(const char* const address, const std::chrono::milliseconds bound) {
@@ -66,10 +61,6 @@ bool RoguePeer::connectTo(const char* const address, const std::chrono::millisec
         enet_host_connect(net.get(), &target, 1, 0);
         enet_host_flush(net.get());
     }
-    return awaitPlayer(bound);
-}
-
-bool RoguePeer::awaitPlayer(const std::chrono::milliseconds bound) {
     const auto deadline = std::chrono::steady_clock::now() + bound;
     while (!isConnected && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -96,12 +87,6 @@ void RoguePeer::sendHello(const Guid& guid, const std::string& name) {
     hello.putBytes("\x01", 1).putU32(guid.data1).putU16(guid.data2).putU16(guid.data3);
     hello.putBytes(guid.data4.data(), guid.data4.size()).putBytes(name.data(), name.size()).putBytes("", 1);
     sendPacket(hello.bytes());
-}
-
-void RoguePeer::sendWelcome(const std::uint32_t id) {
-    ByteWriter welcome;
-    welcome.putBytes("\x02", 1).putU32(id).putBytes("rogue game", 11);
-    sendPacket(welcome.bytes());
 }
 
 std::vector<MessageBuffer> RoguePeer::received() {

@@ -17,18 +17,14 @@
 // Its ENet host is serviced on a thread of its own, like the game's.
 class RoguePeer {
 public:
-    // A peer that connects out; `listen` makes it a host on the game's port.
-    explicit RoguePeer(bool listen = false, bool heartbeats = true);
+    RoguePeer();
 
     bool connectTo(const char* address, std::chrono::milliseconds bound = std::chrono::seconds(5));
-    // Waits for a player to connect to this (listening) peer.
-    bool awaitPlayer(std::chrono::milliseconds bound = std::chrono::seconds(10));
 
     // A whole packet, its kind byte included.
     void sendPacket(const std::vector<std::uint8_t>& packet, bool reliable = true);
     void sendGame(const MessageBuffer& message, bool reliable = true);
     void sendHello(const Guid& guid = APPLICATION_GUID, const std::string& name = "rogue");
-    void sendWelcome(std::uint32_t playerId);
 
     bool        connected() const { return isConnected; }
     enet_uint32 disconnectReason() const { return reason; }
@@ -41,7 +37,6 @@ private:
 
     NetHost                    net;
     ENetPeer*                  peer = nullptr;  // under net.lock
-    const bool                 heartbeats;
     std::atomic<bool>          isConnected{false};
     std::atomic<enet_uint32>   reason{0};
     std::atomic<std::uint32_t> playerId{0};

@@ -5,11 +5,6 @@
 
 #include "platform/FrameState.h"
 
-MessageAnswer RecordingPlatform::showMessage(const PlatformMessage& message) {
-    shown.push_back({message.text, message.title, message.icon, message.buttons});
-    return MessageAnswer::ok;
-}
-
 void RecordingArbiter::respawnAvatar(Avatar& avatar) {
     calls.push_back("respawn " + std::to_string(avatar.id));
 }

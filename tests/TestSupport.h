@@ -12,23 +12,6 @@
 #include "world/Powerup.h"
 #include "world/World.h"
 
-// Remembers every message box instead of showing it.
-class RecordingPlatform : public IPlatform {
-public:
-    RecordingPlatform() { setPlatform(this); }
-    ~RecordingPlatform() override { setPlatform(nullptr); }
-
-    MessageAnswer showMessage(const PlatformMessage& message) override;
-
-    struct Shown {
-        std::string    text;
-        std::string    title;
-        MessageIcon    icon;
-        MessageButtons buttons;
-    };
-    std::vector<Shown> shown;
-};
-
 // Writes down what the world and the controllers ask of the rules, as short
 // lines such as "pick 7 3" (avatar 7 takes powerup 3).
 class RecordingArbiter : public IArbiter {

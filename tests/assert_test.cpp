@@ -34,10 +34,4 @@ TEST(AssertionReport, TheConsoleShowsTheBoxAsOneLine) {
                             "^Program error: Assertion failed: format \\(Mainfile:643\\)\n$");
 }
 
-TEST(AssertionReport, AHoldingConditionDoesNothing) {
-    int checked = 0;
-    GAME_ASSERT(++checked == 1, SITE_TEXT_FORMAT);
-    EXPECT_EQ(checked, 1) << "the condition is evaluated exactly once";
-}
-
 }  // namespace

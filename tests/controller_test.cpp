@@ -77,15 +77,6 @@ TEST_F(Keyboard, FlagsFollowTransitionsNotLevels) {
     EXPECT_EQ(avatar->left, 1);
 }
 
-TEST_F(Keyboard, OtherKeysChangeNothing) {
-    keys[VK_RETURN] = 1;
-    keys['A']       = 1;
-    keys[VK_F2]     = 1;
-    frame();
-    EXPECT_TRUE(arbiter->calls.empty());
-    EXPECT_EQ(avatar->left + avatar->right + avatar->up + avatar->down + avatar->fire, 0);
-}
-
 TEST_F(Keyboard, AReleaseDuringTheDeathCountdownIsNotSeen) {
     keys[VK_SPACE] = 1;
     frame();
@@ -95,16 +86,6 @@ TEST_F(Keyboard, AReleaseDuringTheDeathCountdownIsNotSeen) {
     frame();
     EXPECT_EQ(avatar->fire, 1);
     EXPECT_EQ(inputCalls().size(), 1u);
-}
-
-TEST_F(Keyboard, TheBaseControllerLeavesTheFlagsAlone) {
-    auto plain = std::make_unique<Controller>();
-    plain->setAvatar(avatar);
-    avatar->setController(std::move(plain));
-    keys[VK_DOWN] = 1;
-    frame();
-    EXPECT_EQ(avatar->down, 0);
-    EXPECT_TRUE(arbiter->calls.empty());
 }
 
 }  // namespace

@@ -267,11 +267,4 @@ TEST_F(PlayerMessages, RemovingThisPlayersOwnAvatarForgetsIt) {
     EXPECT_EQ(CGame::instance().localAvatar, nullptr);
 }
 
-TEST(HostExecutor, AMissingObjectIsABrokenInvariantOnTheHost) {
-    EXPECT_EXIT(Executor::instance().applyHp(31337, 0), ::testing::ExitedWithCode(1),
-                "Assertion failed: avatar \\(Executor:49\\)");
-    EXPECT_EXIT(Executor::instance().applyAvatarState({31337, 0, 0, 0, 0, 0, {1, 1}}), ::testing::ExitedWithCode(1),
-                "Assertion failed: a \\(Executor:208\\)");
-}
-
 }  // namespace

@@ -184,17 +184,6 @@ TEST_F(GameFlow, SinglePlayerGivesTheKeyboardAnAvatarWithoutAnyNetwork) {
     EXPECT_EQ(game.state, state_running);
 }
 
-TEST_F(GameFlow, BrokenStatesEndTheProcessWithTheirReport) {
-    game.state = state_running;
-    setPlatform(nullptr);  // the report goes to standard error
-    EXPECT_EXIT(game.handleCommand(cmd_new_single_player), ::testing::ExitedWithCode(1),
-                "Assertion failed: state==state_start \\(Game:243\\)");
-    game.state = state_connecting;
-    EXPECT_EXIT(game.update(), ::testing::ExitedWithCode(1), "Assertion failed: client \\(Game:135\\)");
-    game.state = state_start;
-    setPlatform(&platform);
-}
-
 TEST(Scoreboard, BestScoreFirstThenByNameWithTheOwnLineMarked) {
     resetGame();
     CWorld& world = CWorld::instance();

@@ -58,21 +58,6 @@ TEST(CommandLine, HelpAndVersionEndAtOnceAndWrongOptionsGetOneLineAndStatusTwo) 
     }
 }
 
-TEST(CommandLine, EveryOptionReachesTheLaunchOptions) {
-    const CommandLine line =
-        read({"--connect", "arena.lan", "--name", "Ann", "--bots", "3", "--fullscreen", "--password", "sesame"});
-    ASSERT_TRUE(line.proceed) << line.output;
-    EXPECT_EQ(line.options.connect, "arena.lan");
-    EXPECT_EQ(line.options.name, "Ann");
-    EXPECT_EQ(line.options.bots, 3);
-    EXPECT_EQ(line.options.fullscreen, true);
-    EXPECT_EQ(line.options.password, "sesame");
-    EXPECT_FALSE(line.options.host);
-    EXPECT_TRUE(read({"--dedicated", "--windowed"}).options.dedicated);
-    EXPECT_EQ(read({"--windowed"}).options.fullscreen, false);
-    EXPECT_FALSE(read({}).options.fullscreen.has_value()) << "the settings decide";
-}
-
 // A fresh folder of its own, under the test's temporary folder.
 std::string freshFolder() {
     std::string folder = ::testing::TempDir() + "quillstep-XXXXXX";
@@ -119,16 +104,6 @@ TEST_F(SettingsFile, ABrokenFileIsReportedWithItsLineAndOddValuesFallBack) {
     EXPECT_EQ(odd.settings.name, "") << "a name that is not a string is no name";
     EXPECT_EQ(odd.settings.volume, 100);
     EXPECT_FALSE(odd.settings.fullscreen);
-}
-
-TEST_F(SettingsFile, TheFileLivesUnderTheConfigurationHome) {
-    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-    EXPECT_EQ(settingsPath(), path);
-    unsetenv("XDG_CONFIG_HOME");
-    const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
-    setenv("HOME", "/home/ann", 1);
-    EXPECT_EQ(settingsPath(), "/home/ann/.config/quillstep/settings.toml");
-    setenv("HOME", home.c_str(), 1);
 }
 
 // What start-up wrote to the error stream.
@@ -232,18 +207,6 @@ TEST(LanDiscovery, EachAddressGetsAFewRepliesASecond) {
         limit.allow(address, start);
     }
     EXPECT_EQ(limit.addressesKept(), ReplyRateLimit::MAX_ADDRESSES) << "a spoofed storm forgets, not grows";
-}
-
-TEST(HelloPassword, ReadAfterTheNameAndNeverPastThePacket) {
-    const Guid        guid{1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
-    ENetPacket* const hello   = makeHello(guid, "Ann", "sesame");
-    const auto*       payload = hello->data + 1;
-    const std::size_t size    = hello->dataLength - 1;
-    EXPECT_EQ(readHelloName(payload, size), "Ann");
-    EXPECT_EQ(readHelloPassword(payload, size), "sesame");
-    EXPECT_EQ(readHelloPassword(payload, size - 3), "sesa") << "cut short: what is there";
-    EXPECT_EQ(readHelloPassword(payload, 16 + 3), "") << "no end to the name: no password";
-    enet_packet_destroy(hello);
 }
 
 }  // namespace

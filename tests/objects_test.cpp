@@ -137,16 +137,6 @@ TEST_F(Firing, ShotsAreSpacedByTheFireRateAndStopWhenAmmunitionRunsOut) {
     EXPECT_EQ(avatar.ammo, 0);
 }
 
-TEST_F(Firing, NoAmmunitionMeansNoBulletWhileTheTimerRunsOn) {
-    Avatar& avatar = addAvatar(10, 10);
-    avatar.ammo    = 0;
-    avatar.setFire(1);
-    world().update();
-    world().update();
-    EXPECT_EQ(world().getObjects().size(), 1u);
-    EXPECT_FLOAT_EQ(avatar.fireTimer, -0.4f);
-}
-
 TEST_F(Firing, BulletLeavesAlongTheHeadingBeforeThisFramesTurn) {
     Avatar& avatar   = addAvatar(10, 10);
     avatar.direction = 10;
@@ -161,15 +151,6 @@ TEST_F(Firing, BulletLeavesAlongTheHeadingBeforeThisFramesTurn) {
 }
 
 using BulletFlight = WorldTest;
-
-TEST_F(BulletFlight, DirectionsEightAndTenFlyDownAndLeft) {
-    Bullet& down = addBullet(30, 30, 8);
-    Bullet& left = addBullet(30, 30, 10);
-    world().update();
-    world().update();
-    EXPECT_EQ(down.pos, (Position{30, 32}));
-    EXPECT_EQ(left.pos, (Position{28, 30}));
-}
 
 TEST_F(BulletFlight, StepsEveryThirdFrameAtAHundredthOfASecond) {
     frameTime               = 0.01f;
@@ -227,39 +208,6 @@ TEST(PowerupEffect, GainsAreCappedAndHighValuesBroughtDown) {
         EXPECT_EQ(avatar.ammo, c.expectedAmmo);
         EXPECT_FALSE(powerup.removed);
     }
-}
-
-TEST(PowerupEffect, UnknownTypeEndsTheProcess) {
-    Powerup powerup;
-    powerup.type = 2;
-    Avatar avatar;
-    EXPECT_EXIT(powerup.applyTo(avatar), ::testing::ExitedWithCode(1),
-                "Assertion failed: \\(\"invalid powerup type\",false\\) \\(Powerup:78\\)");
-}
-
-TEST(PowerupType, EachPowerupDrawsTheNextNumberOfTheSharedGenerator) {
-    std::srand(20261206);
-    std::vector<int> expected;
-    for (int i = 0; i < 32; ++i) {
-        expected.push_back(std::rand() % 2);
-    }
-    std::srand(20261206);
-    std::vector<int> drawn;
-    for (int i = 0; i < 32; ++i) {
-        drawn.push_back(Powerup().type);
-    }
-    EXPECT_EQ(drawn, expected);
-}
-
-TEST(ObjectIds, BulletsAreNumberedApartFromWhatTheHostNumbers) {
-    const Avatar  avatar;
-    const Bullet  first;
-    const Powerup powerup;
-    const Bullet  second;
-    EXPECT_EQ(powerup.id, avatar.id + 1);
-    EXPECT_GE(avatar.id, 0);
-    EXPECT_LT(first.id, 0);
-    EXPECT_EQ(second.id, first.id - 1);
 }
 
 }  // namespace

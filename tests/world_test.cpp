@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "GameDoubles.h"
 #include "TestSupport.h"
 #include "platform/FrameState.h"
 #include "world/MapFile.h"
@@ -16,7 +17,7 @@ std::string mapBytes(const MapCells& cells) {
 }
 
 TEST(MapLoading, AMapThatCannotBePlayedIsRefusedWithTheRealReasonAndTheOldMapKept) {
-    RecordingPlatform platform;
+    ScriptedPlatform platform;
     CWorld            world;
     ASSERT_TRUE(world.loadMap(writeMapFile(enclosedMap({{7, 7}})).c_str()));
 
@@ -64,17 +65,6 @@ TEST(MapLoading, OnlyBareNamesInTheLevelsFolderAreTakenFromTheNetwork) {
     EXPECT_EQ(levelsPathFor(std::string(MAX_MAP_FILE_NAME + 1, 'm')), std::nullopt);
 }
 
-TEST(CellTest, AskingOutsideTheMapEndsTheProcess) {
-    const CWorld   world;
-    const Position outside[] = {{-1, 5}, {5, -1}, {64, 5}, {5, 64}};
-    for (const Position pos : outside) {
-        EXPECT_EXIT(world.isBlocked(pos), ::testing::ExitedWithCode(1),
-                    "Assertion failed: BETWEEN\\(pos.x,0,MAPSIZE-1\\) && "
-                    "BETWEEN\\(pos.y,0,MAPSIZE-1\\) \\(World:36\\)")
-            << pos.x << "," << pos.y;
-    }
-}
-
 using ObjectList = WorldTest;
 
 TEST_F(ObjectList, FindObjectSkipsRemovedObjectsAndPrefersTheEarlierOfTwo) {
@@ -90,21 +80,7 @@ TEST_F(ObjectList, FindObjectSkipsRemovedObjectsAndPrefersTheEarlierOfTwo) {
     EXPECT_EQ(world().findObject(first.id), &second);
 }
 
-TEST_F(ObjectList, CountPowerupsCountsOnlyPowerupsInPlay) {
-    addPowerup(3, 3);
-    addPowerup(4, 4).removed = true;
-    addAvatar(5, 5);
-    addBullet(6, 6, 0);
-    addPowerup(7, 7, powerup_health);
-    EXPECT_EQ(world().countPowerups(), 2);
-}
-
 using WorldUpdate = WorldTest;
-
-TEST_F(WorldUpdate, EmptyWorldEndsTheProcess) {
-    EXPECT_EXIT(world().update(), ::testing::ExitedWithCode(1),
-                "Assertion failed: objects.size\\(\\)>0 \\(World:96\\)");
-}
 
 TEST_F(WorldUpdate, ATakenPowerupIsOfferedToTheFirstAvatarOnly) {
     const Powerup& powerup = addPowerup(10, 10);
