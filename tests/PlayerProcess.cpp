@@ -101,10 +101,6 @@ nlohmann::json PlayerProcess::world() {
     return nlohmann::json::parse(command("world"), nullptr, false);
 }
 
-nlohmann::json PlayerProcess::step() {
-    return nlohmann::json::parse(command("step"), nullptr, false);
-}
-
 std::string PlayerProcess::messages() const {
     std::ifstream file(errorFile);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};

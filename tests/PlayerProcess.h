@@ -26,7 +26,6 @@ public:
     bool           send(const std::string& line);
     std::string    answer(std::chrono::seconds bound = std::chrono::seconds(60)) { return readLine(bound); }
     nlohmann::json world();
-    nlohmann::json step();
 
     // Everything the player wrote to standard error so far: its message boxes.
     std::string messages() const;

@@ -172,18 +172,6 @@ TEST_F(GameFlow, ARunningGameThatLosesItsConnectionSaysSoOverTheWindow) {
     EXPECT_TRUE(platform.shown[0].owned);
 }
 
-TEST_F(GameFlow, SinglePlayerGivesTheKeyboardAnAvatarWithoutAnyNetwork) {
-    game.handleCommand(cmd_new_single_player);
-    EXPECT_EQ(game.state, state_running);
-    ASSERT_NE(game.localAvatar, nullptr);
-    EXPECT_NE(game.localAvatar->controller, nullptr);
-    EXPECT_EQ(CWorld::instance().countPowerups(), 10);
-    for (int frame = 0; frame < 30; ++frame) {
-        game.update();  // 6 s: the rules run on their own
-    }
-    EXPECT_EQ(game.state, state_running);
-}
-
 TEST(Scoreboard, BestScoreFirstThenByNameWithTheOwnLineMarked) {
     resetGame();
     CWorld& world = CWorld::instance();
