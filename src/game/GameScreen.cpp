@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 #include "game/Game.h"
@@ -300,16 +301,34 @@ void drawCog(const int n, const float cx, const float cy, const float inner, con
         sines.push_back(std::sin(angle));
         a += step;
     }
-    // The body: the polygon through the inner points, as a strip that zigzags
-    // across it (broad triangles draw faster than a fan of slivers).
-    const int last = 2 * n - 1;
-    glBegin(GL_TRIANGLE_STRIP);
-    for (int low = 0, high = last; low <= high; ++low, --high) {
-        glVertex2f(cosines[low] * inner, sines[low] * inner);
-        if (high != low) {
-            glVertex2f(cosines[high] * inner, sines[high] * inner);
+    // The body: the polygon through the inner points. A software renderer
+    // pays per screen tile a triangle touches, so a few broad triangles fill
+    // the middle and ever smaller ones fill towards the rim, rather than
+    // slivers or chords that cross the whole wheel.
+    const int  corners = 2 * n;
+    const auto corner  = [&](const int i) {
+        const int at = i % corners;
+        glVertex2f(cosines[at] * inner, sines[at] * inner);
+    };
+    const std::function<void(int, int)> fillBetween = [&](const int from, const int to) {
+        if (to - from < 2) {
+            return;
         }
-    }
+        const int middle = (from + to) / 2;
+        corner(from);
+        corner(middle);
+        corner(to);
+        fillBetween(from, middle);
+        fillBetween(middle, to);
+    };
+    glBegin(GL_TRIANGLES);
+    const int third = corners / 3;
+    corner(0);
+    corner(third);
+    corner(2 * third);
+    fillBetween(0, third);
+    fillBetween(third, 2 * third);
+    fillBetween(2 * third, corners);
     glEnd();
     // The teeth: from each odd angle to the next.
     glBegin(GL_QUADS);
