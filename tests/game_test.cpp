@@ -130,22 +130,29 @@ TEST_F(GameFlow, AJoinThatNeverConnectsTimesOutAfterTwentySecondsOfGameTime) {
     EXPECT_FALSE(platform.shown[0].owned);
 }
 
-TEST_F(GameFlow, AJoinedPlayerWaitsForTheWorldAndHearsWhenTheHostGoes) {
-    game.handleCommand(cmd_join_game);
-    client->connected = true;
-    client->incoming.push(encodeYourAvatar(42));
-    game.update();
-    EXPECT_EQ(game.state, state_connected);
-    EXPECT_NE(dynamic_cast<LocalArbiter*>(getArbiter()), nullptr);
-    EXPECT_EQ(client->incoming.size(), 0) << "messages are read in the frame the connection completes";
-
-    client->connected = false;
-    game.update();
-    EXPECT_EQ(game.state, state_start);
-    ASSERT_EQ(platform.shown.size(), 1u);
-    EXPECT_EQ(platform.shown[0].text, "Server disconnected.");
-    EXPECT_FALSE(platform.shown[0].owned);
-    EXPECT_EQ(getArbiter(), nullptr);
+TEST_F(GameFlow, ALostHostIsToldWaitingInABoxAndPlayingOverTheWindow) {
+    for (const bool playing : {false, true}) {
+        resetGame(&server, &client);
+        platform.shown.clear();
+        if (playing) {
+            ASSERT_NO_FATAL_FAILURE(joinRunningGame());
+        } else {
+            game.handleCommand(cmd_join_game);
+            client->connected = true;
+            client->incoming.push(encodeYourAvatar(42));
+            game.update();
+            EXPECT_EQ(game.state, state_connected);
+            EXPECT_NE(dynamic_cast<LocalArbiter*>(getArbiter()), nullptr);
+            EXPECT_EQ(client->incoming.size(), 0) << "messages are read in the frame the connection completes";
+        }
+        client->connected = false;
+        game.update();
+        EXPECT_EQ(game.state, state_start);
+        EXPECT_EQ(getArbiter(), nullptr);
+        ASSERT_EQ(platform.shown.size(), 1u);
+        EXPECT_EQ(platform.shown[0].text, playing ? "Disconnected from server." : "Server disconnected.");
+        EXPECT_EQ(platform.shown[0].owned, playing);
+    }
 }
 
 TEST_F(GameFlow, LeavingARunningGameTellsTheHostAndLeavesNothingBehind) {
@@ -160,16 +167,6 @@ TEST_F(GameFlow, LeavingARunningGameTellsTheHostAndLeavesNothingBehind) {
     EXPECT_EQ(game.client, nullptr);
     EXPECT_EQ(game.localAvatar, nullptr);
     EXPECT_EQ(getArbiter(), nullptr);
-}
-
-TEST_F(GameFlow, ARunningGameThatLosesItsConnectionSaysSoOverTheWindow) {
-    joinRunningGame();
-    client->connected = false;
-    game.update();
-    EXPECT_EQ(game.state, state_start);
-    ASSERT_EQ(platform.shown.size(), 1u);
-    EXPECT_EQ(platform.shown[0].text, "Disconnected from server.");
-    EXPECT_TRUE(platform.shown[0].owned);
 }
 
 TEST(Scoreboard, BestScoreFirstThenByNameWithTheOwnLineMarked) {

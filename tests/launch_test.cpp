@@ -58,6 +58,19 @@ TEST(CommandLine, HelpAndVersionEndAtOnceAndWrongOptionsGetOneLineAndStatusTwo) 
     }
 }
 
+TEST(CommandLine, EveryOptionReachesTheLaunchOptions) {
+    const CommandLine line =
+        read({"--connect", "arena.lan", "--name", "Ann", "--bots", "3", "--fullscreen", "--password", "sesame"});
+    ASSERT_TRUE(line.proceed) << line.output;
+    EXPECT_EQ(line.options.connect, "arena.lan");
+    EXPECT_EQ(line.options.name, "Ann");
+    EXPECT_EQ(line.options.bots, 3);
+    EXPECT_EQ(line.options.fullscreen, true);
+    EXPECT_EQ(line.options.password, "sesame");
+    EXPECT_EQ(read({"--windowed"}).options.fullscreen, false);
+    EXPECT_FALSE(read({}).options.fullscreen.has_value()) << "the settings decide";
+}
+
 // A fresh folder of its own, under the test's temporary folder.
 std::string freshFolder() {
     std::string folder = ::testing::TempDir() + "quillstep-XXXXXX";
@@ -71,6 +84,12 @@ protected:
 };
 
 TEST_F(SettingsFile, WhatIsSavedIsReadBackAndAMissingFileIsNoProblem) {
+    const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+    setenv("HOME", "/home/ann", 1);
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(settingsPath(), "/home/ann/.config/quillstep/settings.toml") << "without XDG_CONFIG_HOME";
+    setenv("HOME", home.c_str(), 1);
+
     const LoadedSettings missing = loadSettings(path);
     EXPECT_FALSE(missing.problem);
     EXPECT_EQ(missing.settings.volume, 100);

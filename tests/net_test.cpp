@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "NetSupport.h"
 #include "GameDoubles.h"
+#include "NetSupport.h"
 #include "TestSupport.h"
 #include "net/Client.h"
 #include "net/ComError.h"
@@ -41,7 +41,7 @@ protected:
         return player;
     }
 
-    ScriptedPlatform                    platform;
+    ScriptedPlatform                     platform;
     Server                               server;
     std::vector<std::unique_ptr<Client>> players;
 };
@@ -220,7 +220,7 @@ TEST(NetClient, ClosingIsSafeInEveryState) {
 
 TEST(NetClient, ConnectReportsBadAddressesAndRepeatedAttempts) {
     ScriptedPlatform platform;
-    Client            byName;
+    Client           byName;
     EXPECT_EQ(byName.connect("localhost"), -1);
     Client fresh;
     EXPECT_EQ(fresh.connect("127.0.0.1"), 0);

@@ -162,7 +162,7 @@ TEST_F(RunningGame, EachMissingPowerupIsATenPercentChanceToSpawnOne) {
     EXPECT_EQ(world().countPowerups(), 10) << "a full map gets nothing";
 
     world().getObjects().back()->removed = true;  // nine left: a 10 % chance each time
-    int spawned = 0;
+    int spawned                          = 0;
     for (int attempt = 0; attempt < 2000; ++attempt) {
         rules->trySpawnPowerup();
         if (world().countPowerups() == 10) {

@@ -18,7 +18,7 @@ std::string mapBytes(const MapCells& cells) {
 
 TEST(MapLoading, AMapThatCannotBePlayedIsRefusedWithTheRealReasonAndTheOldMapKept) {
     ScriptedPlatform platform;
-    CWorld            world;
+    CWorld           world;
     ASSERT_TRUE(world.loadMap(writeMapFile(enclosedMap({{7, 7}})).c_str()));
 
     const std::string full = mapBytes(enclosedMap());
