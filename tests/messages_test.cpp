@@ -98,6 +98,10 @@ TEST(MessageReading, MessagesShorterThanTheirLayoutAreRefused) {
                      decodePowerupSpawn(cut) || decodeAvatarStatus(cut) || decodeAvatarAdd(cut) || decodeKill(cut));
     }
     EXPECT_FALSE(decodeAvatarHp(encodeScore({1, 1}))) << "another id is not read as this one";
+    ByteReader reader(MessageBuffer{1, 2, 3});
+    EXPECT_EQ(reader.getU32(), 0u);
+    EXPECT_EQ(reader.getU16(), 0) << "a reader that once read past the end stays failed";
+    EXPECT_FALSE(reader.ok());
     EXPECT_EQ(messageId(MessageBuffer{1, 2, 3}), -1);
 }
 
