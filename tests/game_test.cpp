@@ -162,6 +162,7 @@ TEST_F(GameFlow, LeavingARunningGameTellsTheHostAndLeavesNothingBehind) {
     game.handleCommand(cmd_exit_game);
 
     EXPECT_EQ(sentBeforeGoing, (std::vector<SentMessage>{{0, encodeAvatarRemove(111), SEND_AVATAR_REMOVE}}));
+    EXPECT_TRUE(platform.shown.empty()) << "leaving is not an error";
     EXPECT_EQ(game.state, state_start);
     EXPECT_TRUE(CWorld::instance().getObjects().empty());
     EXPECT_EQ(game.client, nullptr);

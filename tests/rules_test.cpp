@@ -312,15 +312,6 @@ TEST_F(RunningGame, OnlyAPlayerTakesItsOwnAvatarOut) {
     EXPECT_EQ(server->sent, toPlayers(encodeAvatarRemove(mine.id), SEND_AVATAR_REMOVE, {P2}));
 }
 
-TEST_F(RunningGame, APlayerWhoDropsOutLeavesNoAvatarBehind) {
-    Avatar& avatar = playerAvatar(P2, 9, 9);
-    server->leave(P2);
-    server->incoming.push({P2, noticeBuffer(NET_PLAYER_DESTROYED)});
-    rules->update();
-    EXPECT_TRUE(avatar.removed);
-    EXPECT_EQ(server->sent, toPlayers(encodeAvatarRemove(avatar.id), SEND_AVATAR_REMOVE, {P1}));
-}
-
 TEST_F(RunningGame, InputGoesToEveryoneButTheOwnerAndLateJoinersHearNothing) {
     server->join(3);  // joined after the game began
     Avatar& own = playerAvatar(OWN, 5, 5);
