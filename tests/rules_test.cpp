@@ -380,17 +380,6 @@ protected:
     RecordingClient* client = nullptr;
 };
 
-TEST_F(JoinedRules, InputAndLeavingAreReportedToTheHost) {
-    Avatar& avatar                = addAvatar(5, 6);
-    CGame::instance().localAvatar = &avatar;
-    avatar.setFire(1);
-    currentArbiter().avatarInputChanged(avatar);
-    currentArbiter().leaveGame();
-    EXPECT_EQ(client->sent,
-              (std::vector<SentMessage>{{0, encodeAvatarState({avatar.id, 0, 0, 0, 0, 1, {5, 6}}), SEND_STATE_TO_HOST},
-                                        {0, encodeAvatarRemove(avatar.id), SEND_AVATAR_REMOVE}}));
-}
-
 TEST_F(JoinedRules, BulletsVanishAtOtherAvatarsDeadOrAlive) {
     Avatar& shooter = addAvatar(5, 5);
     Avatar& dead    = addAvatar(9, 9);
