@@ -85,44 +85,40 @@ TEST_F(NetSession, PlayersAreListedInJoinOrderAndLeaveWithANotice) {
     EXPECT_TRUE(platform.shown.empty());
 }
 
-TEST_F(NetSession, MessagesArriveWholeWithTheirSender) {
+TEST_F(NetSession, MessagesOfEverySizeArriveWholeWithTheirSender) {
     Client& first  = join();
     Client& second = join();
     drain(server.incoming);
 
     const std::size_t sizes[] = {1, 8, 36, 260, 1500, 20000, MAX_MESSAGE_SIZE};
     for (const std::size_t size : sizes) {
-        const MessageBuffer one = pattern(size, 1);
-        const MessageBuffer two = pattern(size, 2);
-        EXPECT_EQ(first.send(static_cast<std::uint32_t>(size), one.data(), GUARANTEED_SYNC), 0);
-        EXPECT_EQ(second.send(static_cast<std::uint32_t>(size), two.data(), DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED),
-                  0);
-        EXPECT_EQ(server.sendTo(first.localPlayerId(), static_cast<std::uint32_t>(size), two.data(), GUARANTEED_SYNC),
-                  0);
+        const auto length = static_cast<std::uint32_t>(size);
+        EXPECT_EQ(first.send(length, pattern(size, 1).data(), GUARANTEED_SYNC), 0);
+        EXPECT_EQ(server.sendTo(first.localPlayerId(), length, pattern(size, 2).data(), GUARANTEED_SYNC), 0);
     }
+    EXPECT_EQ(second.send(4, pattern(4, 3).data(), DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED), 0);
 
     std::vector<ServerMessage> received;
+    std::vector<MessageBuffer> toFirst;
     ASSERT_TRUE(waitUntil([&] {
         for (ServerMessage& message : drain(server.incoming)) {
             received.push_back(std::move(message));
         }
-        return received.size() == 2 * std::size(sizes);
-    }));
-    std::vector<std::size_t> nextSizeOf(2, 0);
-    for (const ServerMessage& message : received) {
-        const int sender = message.playerId == first.localPlayerId() ? 0 : 1;
-        ASSERT_EQ(message.playerId, sender == 0 ? first.localPlayerId() : second.localPlayerId());
-        const std::size_t size = sizes[nextSizeOf[static_cast<std::size_t>(sender)]++];
-        EXPECT_EQ(message.data, pattern(size, static_cast<std::uint8_t>(sender + 1))) << "size " << size;
-    }
-
-    std::vector<MessageBuffer> toFirst;
-    ASSERT_TRUE(waitUntil([&] {
         for (MessageBuffer& bytes : drain(first.incoming)) {
             toFirst.push_back(std::move(bytes));
         }
-        return toFirst.size() == std::size(sizes);
+        return received.size() == std::size(sizes) + 1 && toFirst.size() == std::size(sizes);
     }));
+    std::size_t fromFirst = 0;
+    for (const ServerMessage& message : received) {
+        if (message.playerId == second.localPlayerId()) {
+            EXPECT_EQ(message.data, pattern(4, 3));
+        } else {
+            ASSERT_EQ(message.playerId, first.localPlayerId());
+            EXPECT_EQ(message.data, pattern(sizes[fromFirst], 1)) << "size " << sizes[fromFirst];
+            ++fromFirst;
+        }
+    }
     for (std::size_t i = 0; i < std::size(sizes); ++i) {
         EXPECT_EQ(toFirst[i], pattern(sizes[i], 2));
     }
