@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <vector>
 
 #include "game/Game.h"
@@ -180,6 +179,37 @@ void drawGameView(const CGame& game) {
     }
 }
 
+// Triangles for the points on a ring between two of them (indices wrap),
+// each one halving the span: the middle of a polygon gets broad triangles
+// and only its rim small ones. A software renderer pays for every screen
+// tile a triangle touches, so this draws far faster than a fan of slivers
+// or chords across the whole polygon.
+void fillSpan(const std::vector<float>& cosines, const std::vector<float>& sines, const float radius, const int from,
+              const int to) {
+    if (to - from < 2) {
+        return;
+    }
+    const int corners = static_cast<int>(cosines.size()) - 1;  // the last closes the ring
+    const int middle  = (from + to) / 2;
+    for (const int i : {from, middle, to}) {
+        glVertex2f(cosines[i % corners] * radius, sines[i % corners] * radius);
+    }
+    fillSpan(cosines, sines, radius, from, middle);
+    fillSpan(cosines, sines, radius, middle, to);
+}
+
+// The polygon through the points of a ring, as GL_TRIANGLES.
+void fillRing(const std::vector<float>& cosines, const std::vector<float>& sines, const float radius) {
+    const int corners = static_cast<int>(cosines.size()) - 1;
+    const int third   = corners / 3;
+    for (const int i : {0, third, 2 * third}) {
+        glVertex2f(cosines[i] * radius, sines[i] * radius);
+    }
+    fillSpan(cosines, sines, radius, 0, third);
+    fillSpan(cosines, sines, radius, third, 2 * third);
+    fillSpan(cosines, sines, radius, 2 * third, corners);
+}
+
 }  // namespace
 
 void CGame::draw() const {
@@ -301,34 +331,9 @@ void drawCog(const int n, const float cx, const float cy, const float inner, con
         sines.push_back(std::sin(angle));
         a += step;
     }
-    // The body: the polygon through the inner points. A software renderer
-    // pays per screen tile a triangle touches, so a few broad triangles fill
-    // the middle and ever smaller ones fill towards the rim, rather than
-    // slivers or chords that cross the whole wheel.
-    const int  corners = 2 * n;
-    const auto corner  = [&](const int i) {
-        const int at = i % corners;
-        glVertex2f(cosines[at] * inner, sines[at] * inner);
-    };
-    const std::function<void(int, int)> fillBetween = [&](const int from, const int to) {
-        if (to - from < 2) {
-            return;
-        }
-        const int middle = (from + to) / 2;
-        corner(from);
-        corner(middle);
-        corner(to);
-        fillBetween(from, middle);
-        fillBetween(middle, to);
-    };
+    // The body: the polygon through the inner points.
     glBegin(GL_TRIANGLES);
-    const int third = corners / 3;
-    corner(0);
-    corner(third);
-    corner(2 * third);
-    fillBetween(0, third);
-    fillBetween(third, 2 * third);
-    fillBetween(2 * third, corners);
+    fillRing(cosines, sines, inner);
     glEnd();
     // The teeth: from each odd angle to the next.
     glBegin(GL_QUADS);
