@@ -113,10 +113,11 @@ TEST_F(ThreeMachines, MovesHitsKillsAndComebacksAreTheSameEverywhere) {
         diedAt = seen[0]["time"];
     }
     EXPECT_TRUE(everywhere(seen, shooter, [](const json& a) { return a["score"] == 100; }));
-    ASSERT_TRUE(until([&] { return everywhere(seen, target, [](const json& a) { return a["hp"] == 100; }); }));
+    // Back with 100 hit points and 50 bullets, or more if it came back on a powerup.
+    ASSERT_TRUE(until([&] { return everywhere(seen, target, [](const json& a) { return a["hp"] >= 100; }); }));
     EXPECT_GE(seen[0]["time"].get<double>() - diedAt, 5.0 - 0.1);
     EXPECT_TRUE(sameCellEverywhere(target));
-    EXPECT_TRUE(everywhere(seen, target, [](const json& a) { return a["ammo"] == 50; }));
+    EXPECT_TRUE(everywhere(seen, target, [](const json& a) { return a["ammo"] >= 50; }));
 }
 
 TEST_F(ThreeMachines, APowerupTakenOnOneMachineIsGoneEverywhereWithTheSameEffect) {
@@ -130,15 +131,17 @@ TEST_F(ThreeMachines, APowerupTakenOnOneMachineIsGoneEverywhereWithTheSameEffect
         }
     }
     ASSERT_FALSE(chosen.is_null());
-    const int taker = avatarOf(1);
+    const int  taker  = avatarOf(1);
+    const json before = objectWithId(seen[0], taker);  // it may have started on a powerup of its own
     place(1, chosen["x"], chosen["y"]);
     ASSERT_TRUE(until([&] { return goneEverywhere(seen, chosen["id"]); }));
     all("frames 3");
     seen              = worlds();
     const bool health = chosen["type"] == 1;
-    EXPECT_TRUE(everywhere(seen, taker, [&](const json& a) {
-        return a["hp"] == (health ? 125 : 100) && a["ammo"] == (health ? 50 : 70);
-    }));
+    const int  hp     = health ? std::min(before["hp"].get<int>() + 25, 150) : before["hp"].get<int>();
+    const int  ammo   = health ? before["ammo"].get<int>() : std::min(before["ammo"].get<int>() + 20, 200);
+    EXPECT_TRUE(everywhere(seen, taker, [&](const json& a) { return a["hp"] == hp && a["ammo"] == ammo; }))
+        << "from " << before.dump();
 }
 
 TEST_F(Lan, EightBotsFightAMinuteWithoutStandingStillAndEveryWorldAgrees) {
