@@ -60,6 +60,19 @@ std::string readField(ByteReader& reader, const std::size_t limit) {
     return text;
 }
 
+// Waits up to `ms` for one datagram, read into a buffer one byte longer
+// than a request so that an overlong one shows; its length, or 0 if none came.
+using Datagram = std::uint8_t[LAN_REQUEST_SIZE + 1];
+std::size_t receiveWithin(const int fd, const int ms, Datagram& buffer, sockaddr_in& from) {
+    pollfd waiting{fd, POLLIN, 0};
+    if (poll(&waiting, 1, ms) <= 0) {
+        return 0;
+    }
+    socklen_t     fromSize = sizeof from;
+    const ssize_t size     = recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromSize);
+    return size > 0 ? static_cast<std::size_t>(size) : 0;
+}
+
 // Every broadcast address of this machine's networks, and the limited broadcast.
 std::vector<in_addr_t> broadcastAddresses() {
     std::vector<in_addr_t> addresses{htonl(INADDR_BROADCAST)};
@@ -168,21 +181,14 @@ LanAnnouncer::~LanAnnouncer() {
 void LanAnnouncer::answer() {
     ReplyRateLimit limit;
     while (!stopping) {
-        pollfd waiting{socketFd, POLLIN, 0};
-        if (poll(&waiting, 1, POLL_MS) <= 0) {
-            continue;
-        }
-        std::uint8_t  buffer[LAN_REQUEST_SIZE + 1];
-        sockaddr_in   from{};
-        socklen_t     fromSize = sizeof from;
-        const ssize_t size =
-            recvfrom(socketFd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromSize);
-        if (size <= 0 || !isLanRequest(buffer, static_cast<std::size_t>(size)) ||
-            !limit.allow(from.sin_addr.s_addr, std::chrono::steady_clock::now())) {
+        Datagram          buffer;
+        sockaddr_in       from{};
+        const std::size_t size = receiveWithin(socketFd, POLL_MS, buffer, from);
+        if (!isLanRequest(buffer, size) || !limit.allow(from.sin_addr.s_addr, std::chrono::steady_clock::now())) {
             continue;
         }
         const std::vector<std::uint8_t> reply = encodeLanReply(describe());
-        sendto(socketFd, reply.data(), reply.size(), 0, reinterpret_cast<const sockaddr*>(&from), fromSize);
+        sendto(socketFd, reply.data(), reply.size(), 0, reinterpret_cast<const sockaddr*>(&from), sizeof from);
     }
 }
 
@@ -208,18 +214,14 @@ std::vector<LanGame> findLanGames(const std::chrono::milliseconds wait, const st
         if (left.count() <= 0 || (stop != nullptr && *stop)) {
             break;
         }
-        pollfd waiting{fd, POLLIN, 0};
-        if (poll(&waiting, 1, static_cast<int>(std::min<long>(left.count(), POLL_MS))) <= 0) {
+        Datagram          buffer;
+        sockaddr_in       from{};
+        const std::size_t size =
+            receiveWithin(fd, static_cast<int>(std::min<long>(left.count(), POLL_MS)), buffer, from);
+        if (size == 0) {
             continue;
         }
-        std::uint8_t  buffer[LAN_REQUEST_SIZE + 1];
-        sockaddr_in   from{};
-        socklen_t     fromSize = sizeof from;
-        const ssize_t size     = recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromSize);
-        if (size <= 0) {
-            continue;
-        }
-        std::optional<LanGame> game                    = decodeLanReply(buffer, static_cast<std::size_t>(size));
+        std::optional<LanGame> game                    = decodeLanReply(buffer, size);
         char                   dotted[INET_ADDRSTRLEN] = {};
         if (!game || inet_ntop(AF_INET, &from.sin_addr, dotted, sizeof dotted) == nullptr) {
             continue;

@@ -68,11 +68,6 @@ void swapWindowBuffers() {
     SDL_GL_SwapWindow(window);
 }
 
-// Each step that can fail says so in the words players have always seen:
-// starting the video system is the window class, loading the GL library the
-// device context, the GL attributes the pixel format. SDL chooses and sets
-// the pixel format together with the window, so that step has no failure of
-// its own here.
 namespace {
 
 Uint32 pacingMs = 0;
@@ -98,6 +93,11 @@ Uint32 framePacingMs() {
     return pacingMs;
 }
 
+// Each step that can fail says so in the words players have always seen:
+// starting the video system is the window class, loading the GL library the
+// device context, the GL attributes the pixel format. SDL chooses and sets
+// the pixel format together with the window, so that step has no failure of
+// its own here.
 bool openWindow(const char* const title, const int width, const int height, const int bits,
                 const bool fullscreenRequested) {
     fullscreen = fullscreenRequested;
