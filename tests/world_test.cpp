@@ -238,3 +238,16 @@ TEST(WorldDigest, AgreesOnWhatMachinesShareWhateverTheOrderAndNothingElse) {
 }
 
 }  // namespace
+
+namespace {
+
+// The window's loop and the dedicated host's both count time this way.
+TEST(FrameClock, ALongPauseCountsAsOneFifthOfASecond) {
+    setFrameTime(0.016f);
+    EXPECT_FLOAT_EQ(frameTime, 0.016f);
+    setFrameTime(30.0f);
+    EXPECT_FLOAT_EQ(frameTime, MAX_FRAME_TIME);
+    setFrameTime(0.2f);
+}
+
+}  // namespace

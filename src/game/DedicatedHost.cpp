@@ -76,7 +76,7 @@ int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
     auto      nextFrame = lastFrame;
     while (!stop && game.server) {
         const auto now = Clock::now();
-        frameTime      = std::chrono::duration<float>(now - lastFrame).count();
+        setFrameTime(std::chrono::duration<float>(now - lastFrame).count());
         elapsedTime += frameTime;
         lastFrame = now;
         game.update();

@@ -5,8 +5,12 @@
 // Values the frame loop keeps for the whole process. Only the main thread
 // touches them.
 
-// Seconds since the previous pass of the frame loop, at most 0.2.
-extern float frameTime;
+// Seconds since the previous pass of the frame loop, at most MAX_FRAME_TIME.
+extern float    frameTime;
+constexpr float MAX_FRAME_TIME = 0.2f;
+// Sets frameTime from the time since the previous pass: a long pause (a
+// stalled machine, a dragged window) slows the game down instead of jumping it.
+void setFrameTime(float secondsSinceLastPass);
 // Seconds since the frame loop began; not clamped.
 extern float elapsedTime;
 // Frames per second, as last counted.

@@ -26,7 +26,6 @@ namespace {
 
 constexpr const char* TITLE        = "Quillstep";
 constexpr int         COLOUR_BITS  = 32;
-constexpr float       MAX_FRAME    = 0.2f;
 constexpr float       FPS_INTERVAL = 2.0f;
 
 Uint32 loopStart    = 0;
@@ -135,10 +134,7 @@ bool runPass() {
     // Unsigned differences stay right when the millisecond clock wraps.
     const Uint32 now = SDL_GetTicks();
     elapsedTime      = static_cast<float>(static_cast<Uint32>(now - loopStart)) * 0.001f;
-    frameTime        = static_cast<float>(static_cast<Uint32>(now - lastPass)) * 0.001f;
-    if (frameTime > MAX_FRAME) {
-        frameTime = MAX_FRAME;  // a long pause slows the game down instead of jumping it
-    }
+    setFrameTime(static_cast<float>(static_cast<Uint32>(now - lastPass)) * 0.001f);
     lastPass = now;
 
     bool      quit = false;
