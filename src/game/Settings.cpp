@@ -70,15 +70,18 @@ bool saveSettings(const std::string& path, const Settings& settings) {
     const std::string temporary = path + ".new";
     {
         std::ofstream file(temporary, std::ios::trunc);
+        // It may hold a password: only the owner may read it, before a byte is written.
+        std::filesystem::permissions(temporary,
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, failed);
         file << "# Quillstep's settings; the game rewrites this file when they change.\n" << table << "\n";
-        if (!file.flush()) {
+        if (failed || !file.flush()) {
             std::remove(temporary.c_str());
             return false;
         }
     }
-    // It may hold a password.
-    std::filesystem::permissions(temporary, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-                                 failed);
     std::filesystem::rename(temporary, path, failed);
+    if (failed) {
+        std::remove(temporary.c_str());
+    }
     return !failed;
 }
