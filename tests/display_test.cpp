@@ -504,10 +504,6 @@ TEST_F(Desktop, TheConnectDialogTakesItsDefaultsATypedAddressOrACancel) {
     EXPECT_EQ(values.serverAddress, "12.255.1.20") << "digits only, each field at most 255";
 }
 
-}  // namespace
-
-namespace {
-
 TEST(StartUp, WithoutOpenGLTheWindowIsNotMadeAndTheBoxSaysWhy) {
     setenv("SDL_OPENGL_LIBRARY", "/nonexistent/libGL.so.1", 1);
     ScriptedPlatform platform;

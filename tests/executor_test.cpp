@@ -16,6 +16,10 @@ class PlayerMessages : public WorldTest {
 protected:
     void SetUp() override {
         WorldTest::SetUp();
+        join();
+    }
+    // A fresh game, joined and waiting for the host to start.
+    void join() {
         resetGame();
         client                  = &giveClient(2);
         CGame::instance().state = state_connected;
@@ -206,10 +210,8 @@ TEST_F(PlayerMessages, AWorldThatCannotBeSetUpEndsTheJoinWithAMessage) {
         {"", ""},
     };
     for (const auto& [map, message] : cases) {
-        resetGame();
+        join();
         platform.shown.clear();
-        client                  = &giveClient(2);
-        CGame::instance().state = state_connected;
         WorldSetupMessage setup = map.empty() ? inWall : twoPlayerWorld();
         setup.mapName           = map.empty() ? setup.mapName : map;
         receive(encodeWorldSetup(setup));

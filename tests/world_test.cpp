@@ -210,10 +210,6 @@ TEST_F(WorldUpdate, RespawnIsAskedAfterTheCountdownRunsOutAndInEveryFrameAfter) 
     EXPECT_EQ(arbiter->calls, (std::vector<std::string>{respawn, respawn}));
 }
 
-}  // namespace
-
-namespace {
-
 void addTo(CWorld& world, std::unique_ptr<CObject> object, const std::int32_t id, const Position pos) {
     object->id  = id;
     object->pos = pos;
@@ -236,10 +232,6 @@ TEST(WorldDigest, AgreesOnWhatMachinesShareWhateverTheOrderAndNothingElse) {
     objectAs<Avatar>(std::next(second.getObjects().begin())->get())->ammo = 49;
     EXPECT_NE(worldDigest(first), worldDigest(second)) << "ammunition counts";
 }
-
-}  // namespace
-
-namespace {
 
 // The window's loop and the dedicated host's both count time this way.
 TEST(FrameClock, ALongPauseCountsAsOneFifthOfASecond) {

@@ -70,15 +70,17 @@ int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
                      (game.bots > 0 ? ", with " + std::to_string(game.bots) + " bots" : std::string()) + ", map " +
                      dataPath(GAME_MAP));
     killFeed().setListener([log](const std::string& line) { logLine(log, line); });
-    RosterLog roster(log);
-    bool      started   = false;
-    auto      lastFrame = Clock::now();
-    auto      nextFrame = lastFrame;
+    RosterLog  roster(log);
+    bool       started   = false;
+    const auto loopStart = Clock::now();
+    auto       lastFrame = loopStart;
+    auto       nextFrame = lastFrame;
     while (!stop && game.server) {
         const auto now = Clock::now();
+        // Like the window's loop: the frame time is held, the time since the start is not.
         setFrameTime(std::chrono::duration<float>(now - lastFrame).count());
-        elapsedTime += frameTime;
-        lastFrame = now;
+        elapsedTime = std::chrono::duration<float>(now - loopStart).count();
+        lastFrame   = now;
         game.update();
         roster.update(*game.server);
         if (!started && game.state == state_running) {

@@ -3,7 +3,6 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -29,12 +28,13 @@ std::string settingsPath() {
 }
 
 LoadedSettings loadSettings(const std::string& path) {
-    LoadedSettings  loaded;
-    std::error_code failed;
-    if (path.empty() || !std::filesystem::exists(path, failed)) {
+    LoadedSettings                     loaded;
+    std::error_code                    failed;
+    const std::filesystem::file_status status = std::filesystem::status(path, failed);
+    if (!std::filesystem::exists(status)) {
         return loaded;  // not written yet
     }
-    if (!std::filesystem::is_regular_file(path, failed)) {
+    if (!std::filesystem::is_regular_file(status)) {
         loaded.problem = path + " is not a regular file";
         return loaded;
     }
@@ -56,8 +56,8 @@ LoadedSettings loadSettings(const std::string& path) {
 
 bool saveSettings(const std::string& path, const Settings& settings) {
     std::error_code failed;
-    if (path.empty() ||
-        (std::filesystem::create_directories(std::filesystem::path(path).parent_path(), failed), failed)) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), failed);
+    if (path.empty() || failed) {
         return false;
     }
     const toml::table table{
@@ -67,21 +67,25 @@ bool saveSettings(const std::string& path, const Settings& settings) {
         {"volume", settings.volume},
         {"password", settings.password},
     };
+    // Written whole beside the old file and then put in its place.
     const std::string temporary = path + ".new";
+    bool              written   = false;
     {
         std::ofstream file(temporary, std::ios::trunc);
         // It may hold a password: only the owner may read it, before a byte is written.
         std::filesystem::permissions(temporary,
                                      std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, failed);
-        file << "# Quillstep's settings; the game rewrites this file when they change.\n" << table << "\n";
-        if (failed || !file.flush()) {
-            std::remove(temporary.c_str());
-            return false;
+        if (!failed) {
+            file << "# Quillstep's settings; the game rewrites this file when they change.\n" << table << "\n";
+            written = static_cast<bool>(file.flush());
         }
     }
-    std::filesystem::rename(temporary, path, failed);
-    if (failed) {
-        std::remove(temporary.c_str());
+    if (written) {
+        std::filesystem::rename(temporary, path, failed);
     }
-    return !failed;
+    if (!written || failed) {
+        std::filesystem::remove(temporary, failed);
+        return false;
+    }
+    return true;
 }
