@@ -7,7 +7,7 @@ JOBS      ?= $(shell nproc)
 
 PREFIX    ?= /usr/local
 
-.PHONY: all deps build run test test-sanitized test-threads lint fuzz bench clean install
+.PHONY: all deps build run test test-sanitized test-threads lint fuzz bench clean install protocol-table
 
 all: build
 
@@ -50,6 +50,10 @@ lint: deps $(BUILD_DIR)/CMakeCache.txt
 # Each libFuzzer target for FUZZ_SECONDS (60 by default) on its seed corpus.
 fuzz: deps
 	bash scripts/fuzz.sh
+
+# Writes the game-message table of docs/network-protocol.md from the messages' descriptions.
+protocol-table: build
+	cmake --build $(BUILD_DIR) --target protocol-table
 
 bench: build
 	./$(BUILD_DIR)/bench/world_bench

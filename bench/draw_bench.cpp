@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "draw/WorldView.h"
 #include "game/Game.h"
 #include "platform/FrameState.h"
 #include "platform/Platform.h"
@@ -26,9 +27,9 @@ int main(int argc, char** argv) {
     CGame::instance().handleCommand(cmd_new_single_player);
     double seconds[2] = {0.0, 0.0};
     for (int block = 0; block < blocks; ++block) {
-        const bool recorded          = block % 2 == 0;
-        CWorld::instance().recordMap = recorded;
-        const auto start             = std::chrono::steady_clock::now();
+        const bool recorded = block % 2 == 0;
+        recordMapDrawing    = recorded;
+        const auto start    = std::chrono::steady_clock::now();
         for (int frame = 0; frame < framesPerBlock; ++frame) {
             frameTime = 0.016f;
             drawFrame();

@@ -37,7 +37,7 @@
 #include "platform/FrameState.h"
 #include "platform/Platform.h"
 #include "rules/Arbiter.h"
-#include "rules/GameMessages.h"
+#include "rules/MessageCodec.h"
 #include "world/Avatar.h"
 #include "world/World.h"
 
@@ -107,7 +107,7 @@ public:
     // moment they are there rather than at this player's next frame.
     void poll(ReportClock& clock) {
         while (std::optional<MessageBuffer> message = client.incoming.pop()) {
-            if (const auto state = decodeAvatarState(*message)) {
+            if (const auto state = decode<AvatarStateMessage>(*message)) {
                 clock.received(*state);
             }
             const std::lock_guard<std::mutex> guard(arrivedLock);
@@ -141,7 +141,7 @@ public:
             const AvatarStateMessage state{
                 avatarId, dx < 0 ? 1 : 0, dx > 0 ? 1 : 0, dy < 0 ? 1 : 0, dy > 0 ? 1 : 0, fire, pos};
             clock.sent(state);
-            const MessageBuffer bytes = encodeAvatarState(state);
+            const MessageBuffer bytes = encode(AvatarStateMessage{state});
             client.send(static_cast<std::uint32_t>(bytes.size()), bytes.data(), SEND_STATE_TO_HOST);
         }
         moveTimer -= FRAME_SECONDS;
@@ -173,10 +173,11 @@ private:
     void read(const MessageBuffer& message) {
         switch (messageId(message)) {
             case MSG_YOUR_AVATAR:
-                avatarId = decodeYourAvatar(message).value_or(-1);
+                avatarId = decode<YourAvatarMessage>(message).value_or(YourAvatarMessage{-1}).avatarId;
                 break;
             case MSG_WORLD_SETUP:
-                for (const WorldEntry& entry : decodeWorldSetup(message).value_or(WorldSetupMessage{}).entries) {
+                for (const WorldEntry& entry :
+                     decode<WorldSetupMessage>(message).value_or(WorldSetupMessage{}).entries) {
                     if (entry.kind == entry_avatar) {
                         seen[entry.id] = entry.pos;
                         if (entry.id == avatarId) {
@@ -186,12 +187,12 @@ private:
                 }
                 break;
             case MSG_AVATAR_STATE:
-                if (const auto state = decodeAvatarState(message)) {
+                if (const auto state = decode<AvatarStateMessage>(message)) {
                     seen[state->avatarId] = state->pos;
                 }
                 break;
             case MSG_AVATAR_RESPAWN:
-                if (const auto respawn = decodeAvatarRespawn(message)) {
+                if (const auto respawn = decode<AvatarRespawnMessage>(message)) {
                     seen[respawn->avatarId] = respawn->pos;
                     if (respawn->avatarId == avatarId) {
                         pos   = respawn->pos;
@@ -201,12 +202,12 @@ private:
                 }
                 break;
             case MSG_AVATAR_HP:
-                if (const auto hp = decodeAvatarHp(message); hp && hp->avatarId == avatarId && hp->hp <= 0) {
+                if (const auto hp = decode<AvatarHpMessage>(message); hp && hp->avatarId == avatarId && hp->hp <= 0) {
                     alive = false;
                 }
                 break;
             case MSG_AVATAR_STATUS:
-                if (const auto status = decodeAvatarStatus(message)) {
+                if (const auto status = decode<AvatarStatusMessage>(message)) {
                     if (status->avatarId != avatarId || status->hp <= 0) {
                         seen[status->avatarId] = status->pos;
                     }

@@ -43,8 +43,6 @@ public:
     Avatar*  keyboardAvatar() override { return avatar; }
     void     setKeyboardAvatar(Avatar* newAvatar) override { avatar = newAvatar; }
     bool     isWaitingForWorld() const override { return waiting; }
-    void     worldArrived() override { waiting = false; }
-    void     abandonGame() override { waiting = true; }
 
     std::unique_ptr<NowhereServer> server;
     NowhereClient                  client;

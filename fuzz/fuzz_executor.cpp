@@ -25,7 +25,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* const data, const std:
     frameTime       = 0.02f;
     for (const Piece& piece : splitInput(data, size, false)) {
         session.client.incoming.push(piece.bytes);
-        Executor::instance().processMessages();
+        // As the game flow takes the outcome: a refused world leaves nothing behind.
+        switch (Executor::instance().processMessages()) {
+            case MessagesOutcome::worldBuilt:
+                session.waiting = false;
+                break;
+            case MessagesOutcome::worldRefused:
+                world.clearObjects();
+                session.avatar = nullptr;
+                break;
+            case MessagesOutcome::applied:
+                break;
+        }
         if (!session.waiting && !world.getObjects().empty()) {
             world.update();
         }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (in build-fuzz/) and runs each on a
-# copy of its checked-in seed corpus for FUZZ_SECONDS (60 by default). Any
+# copy of its seeds for FUZZ_SECONDS (60 by default): those of the
+# game-message targets are written from the messages' descriptions, the
+# others are checked in under fuzz/corpus/. Any
 # crash, assertion, sanitizer report, leak or time-out fails the run; the
 # input that caused it is left in build-fuzz/findings/.
 set -euo pipefail
@@ -12,10 +14,14 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -DQUILLSTEP_FUZZ=ON -DCMAKE_BUILD_TY
 cmake --build "$build" -j "$(nproc)"
 
 mkdir -p "$build/findings"
+seeds=$(mktemp -d)
+trap 'rm -rf "$seeds"' EXIT
+cp -r fuzz/corpus/. "$seeds/"
+"$build/fuzz/make_seeds" "$seeds"
 failed=()
 for target in messages packets executor arbiter map host; do
   work=$(mktemp -d)
-  cp -r "fuzz/corpus/$target/." "$work/"
+  cp -r "$seeds/$target/." "$work/"
   echo "fuzz: $target for ${seconds}s"
   # The executor and arbiter read Levels/ from the repository's root.
   if ! "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \

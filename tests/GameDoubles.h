@@ -53,7 +53,6 @@ public:
 
     MessageAnswer showMessage(const PlatformMessage& message) override;
     DialogResult  runConnectDialog(ConnectDialogValues& values) override;
-    void          drawFrame() override { ++framesDrawn; }
 
     struct Shown {
         std::string    text;
@@ -66,7 +65,6 @@ public:
     MessageAnswer      questionAnswer = MessageAnswer::yes;
     DialogResult       dialogAnswer   = DialogResult::ok;
     std::string        typedAddress   = "127.0.0.1";
-    int                framesDrawn    = 0;
 };
 
 // Puts the game back to no game, with recording network objects for the

@@ -10,9 +10,10 @@
 
 #include "GameDoubles.h"
 #include "TestSupport.h"
-#include "game/GameScreen.h"
+#include "draw/GameScreen.h"
+#include "draw/Text.h"
+#include "draw/WorldView.h"
 #include "platform/FrameState.h"
-#include "platform/Text.h"
 #include "platform/VirtualKeys.h"
 #include "rules/Executor.h"
 #include "rules/KillFeed.h"
@@ -90,8 +91,8 @@ protected:
     Avatar& playAlone() {
         std::srand(7);
         handleGameCommand(cmd_new_single_player);
-        Avatar& own = *CGame::instance().localAvatar;
-        camera      = {static_cast<float>(own.pos.x), static_cast<float>(own.pos.y)};
+        Avatar& own              = *CGame::instance().localAvatar;
+        CGame::instance().camera = {static_cast<float>(own.pos.x), static_cast<float>(own.pos.y)};
         return own;
     }
 
@@ -201,10 +202,11 @@ TEST_F(Desktop, RunningGameShowsTheMapTheGreenAvatarAndTheHeadUpDisplay) {
     Avatar& avatar = playAlone();
     render();
 
-    const float cell       = 0.0546875f;
-    const auto  cellCentre = [&](const int x, const int y) {
+    const float  cell       = 0.0546875f;
+    const Camera camera     = CGame::instance().camera;
+    const auto   cellCentre = [&](const int x, const int y) {
         return atWindow(aspect * cell * (static_cast<float>(x) + 0.5f - camera.x),
-                         -cell * (static_cast<float>(y) + 0.5f - camera.y));
+                          -cell * (static_cast<float>(y) + 0.5f - camera.y));
     };
     EXPECT_EQ(cellCentre(avatar.pos.x, avatar.pos.y), (Rgb{9, 225, 9}));
 
@@ -262,7 +264,7 @@ TEST_F(Desktop, TheMapIsRecordedOnceAndAgainForANewMap) {
         glLoadIdentity();
         glScalef(2.0f / MAPSIZE, -2.0f / MAPSIZE, 1.0f);
         glTranslatef(-MAPSIZE / 2.0f, -MAPSIZE / 2.0f, 0.0f);
-        world.draw();
+        drawWorld(world);
         std::vector<std::uint8_t> read(static_cast<std::size_t>(screenWidth * screenHeight * 3));
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, screenWidth, screenHeight, GL_RGB, GL_UNSIGNED_BYTE, read.data());

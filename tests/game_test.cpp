@@ -2,11 +2,11 @@
 
 #include "GameDoubles.h"
 #include "TestSupport.h"
-#include "game/GameScreen.h"
+#include "draw/GameScreen.h"
 #include "platform/FrameState.h"
 #include "rules/Arbiter.h"
-#include "rules/GameMessages.h"
 #include "rules/LocalArbiter.h"
+#include "rules/MessageCodec.h"
 #include "world/Avatar.h"
 #include "world/World.h"
 
@@ -25,8 +25,8 @@ protected:
         game.handleCommand(cmd_join_game);
         client->connected = true;
         game.update();
-        client->incoming.push(encodeYourAvatar(111));
-        client->incoming.push(encodeWorldSetup({"Levels/map2.raw", {{entry_avatar, {20, 1}, 0, 111}}}));
+        client->incoming.push(encode(YourAvatarMessage{111}));
+        client->incoming.push(encode(WorldSetupMessage{"Levels/map2.raw", {{entry_avatar, {20, 1}, 0, 111}}}));
         game.update();
         ASSERT_EQ(game.state, state_running);
     }
@@ -39,7 +39,10 @@ protected:
 
 TEST_F(GameFlow, HostingShowsAFrameThenWaitsForPlayers) {
     game.handleCommand(cmd_host_game);
-    EXPECT_EQ(platform.framesDrawn, 1);
+    game.update();
+    EXPECT_EQ(game.state, state_creating) << "a frame shows that the server is being made";
+    EXPECT_EQ(server, nullptr);
+    game.update();
     EXPECT_EQ(game.state, state_hosting);
     ASSERT_NE(client, nullptr);
     EXPECT_EQ(client->connectedTo, std::vector<std::string>{"127.0.0.1"});
@@ -75,6 +78,7 @@ TEST_F(GameFlow, AHostThatCannotHostIsBackAtTheStart) {
         return failing;
     };
     game.handleCommand(cmd_host_game);
+    game.finishHosting();
     EXPECT_EQ(game.state, state_start);
     EXPECT_EQ(game.server, nullptr);
     EXPECT_EQ(game.client, nullptr);
@@ -139,7 +143,7 @@ TEST_F(GameFlow, ALostHostIsToldWaitingInABoxAndPlayingOverTheWindow) {
         } else {
             game.handleCommand(cmd_join_game);
             client->connected = true;
-            client->incoming.push(encodeYourAvatar(42));
+            client->incoming.push(encode(YourAvatarMessage{42}));
             game.update();
             EXPECT_EQ(game.state, state_connected);
             EXPECT_NE(dynamic_cast<LocalArbiter*>(getArbiter()), nullptr);
@@ -161,7 +165,7 @@ TEST_F(GameFlow, LeavingARunningGameTellsTheHostAndLeavesNothingBehind) {
     client->log = &sentBeforeGoing;
     game.handleCommand(cmd_exit_game);
 
-    EXPECT_EQ(sentBeforeGoing, (std::vector<SentMessage>{{0, encodeAvatarRemove(111), SEND_AVATAR_REMOVE}}));
+    EXPECT_EQ(sentBeforeGoing, (std::vector<SentMessage>{{0, encode(AvatarRemoveMessage{111}), SEND_AVATAR_REMOVE}}));
     EXPECT_TRUE(platform.shown.empty()) << "leaving is not an error";
     EXPECT_EQ(game.state, state_start);
     EXPECT_TRUE(CWorld::instance().getObjects().empty());

@@ -9,7 +9,7 @@
 
 #include "Lan.h"
 #include "RoguePeer.h"
-#include "rules/GameMessages.h"
+#include "rules/MessageCodec.h"
 
 namespace {
 
@@ -40,8 +40,8 @@ protected:
 
     std::int32_t rogueAvatar() {
         for (const MessageBuffer& message : rogue.received()) {
-            if (const auto id = decodeYourAvatar(message)) {
-                return *id;
+            if (const auto id = decode<YourAvatarMessage>(message)) {
+                return id->avatarId;
             }
         }
         return 0;
@@ -60,7 +60,7 @@ TEST_F(HostileLan, AHostileNameReachesEveryScreenCleaned) {
 
 TEST_F(HostileLan, AFloodIsCutOffAndTheGameGoesOn) {
     ASSERT_NO_FATAL_FAILURE(startWithRogue());
-    const MessageBuffer state = encodeAvatarState({rogueAvatar(), 0, 0, 0, 0, 0, {1, 1}});
+    const MessageBuffer state = encode(AvatarStateMessage{rogueAvatar(), 0, 0, 0, 0, 0, {1, 1}});
     for (int i = 0; i < 3000 && rogue.connected(); ++i) {
         rogue.sendGame(state, false);
     }
@@ -93,7 +93,7 @@ TEST_F(HostileLan, SilentPeersAndBadHellosAreTurnedAway) {
     mute.sendPacket({1});  // a hello with nothing in it
     RoguePeer eager;
     ASSERT_TRUE(eager.connectTo("127.0.0.1"));
-    eager.sendGame(encodeAvatarRemove(1));  // before its hello: ignored
+    eager.sendGame(encode(AvatarRemoveMessage{1}));  // before its hello: ignored
     eager.sendHello();
     eager.sendHello();  // twice: ignored
 

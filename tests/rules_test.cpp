@@ -8,9 +8,9 @@
 #include "TestSupport.h"
 #include "platform/FrameState.h"
 #include "rules/Arbiter.h"
-#include "rules/GameMessages.h"
 #include "rules/KillFeed.h"
 #include "rules/LocalArbiter.h"
+#include "rules/MessageCodec.h"
 #include "world/DataFolder.h"
 
 namespace {
@@ -105,18 +105,19 @@ TEST_F(HostRules, NewGamePlacesPowerupsThenAvatarsAndSendsEachPlayerItsAvatarFir
     EXPECT_EQ(placed[0]->playerId, OWN);
     EXPECT_EQ(placed[2]->playerId, P2);
 
-    const MessageBuffer setup = encodeWorldSetup(describeWorld("Levels/map2.raw"));
+    const MessageBuffer setup = encode(describeWorld("Levels/map2.raw"));
     EXPECT_EQ(setup.size(), 228u + 3 * 16);
     // Each remote player then hears every avatar's name.
     EXPECT_EQ(placed[1]->name, "Player " + std::to_string(P1));
     EXPECT_EQ(placed[0]->name, CGame::instance().localPlayerName());
     std::vector<SentMessage> expected;
     for (const Avatar* avatar : placed) {
-        expected.push_back({avatar->playerId, encodeYourAvatar(avatar->id), SEND_NEW_GAME});
+        expected.push_back({avatar->playerId, encode(YourAvatarMessage{avatar->id}), SEND_NEW_GAME});
         expected.push_back({avatar->playerId, setup, SEND_NEW_GAME});
         for (const Avatar* named : placed) {
             if (avatar->playerId != OWN) {
-                expected.push_back({avatar->playerId, encodeAvatarName({named->id, named->name}), SEND_RULE_OUTCOME});
+                expected.push_back(
+                    {avatar->playerId, encode(AvatarNameMessage{named->id, named->name}), SEND_RULE_OUTCOME});
             }
         }
     }
@@ -150,7 +151,7 @@ TEST_F(RunningGame, OneSpawnAttemptEveryFourSeconds) {
     ASSERT_EQ(world().countPowerups(), 1) << "with no powerup on the map the chance is certain";
 
     const auto* const   powerup = objectAs<Powerup>(world().getObjects().back().get());
-    const MessageBuffer spawn   = encodePowerupSpawn({powerup->pos, powerup->type, powerup->id});
+    const MessageBuffer spawn   = encode(PowerupSpawnMessage{powerup->pos, powerup->type, powerup->id});
     EXPECT_EQ(server->sent, toPlayers(spawn, SEND_RULE_OUTCOME, {P1, P2}));
 }
 
@@ -192,9 +193,9 @@ TEST_F(RunningGame, AKillSendsHitPointsThenScoreAndStartsTheCountdown) {
     EXPECT_EQ(killer.score, 300);
     // Hit points, score, where the dead avatar lies (so no machine keeps it
     // elsewhere), and who shot whom, for every screen and the death panel.
-    EXPECT_EQ(server->sent, toPlayers({encodeAvatarHp({victim.id, 0}), encodeScore({killer.id, 300}),
-                                       encodeAvatarStatus({victim.id, {9, 9}, 0, 0, victim.ammo}),
-                                       encodeKill({victim.id, killer.id})},
+    EXPECT_EQ(server->sent, toPlayers({encode(AvatarHpMessage{victim.id, 0}), encode(ScoreMessage{killer.id, 300}),
+                                       encode(AvatarStatusMessage{victim.id, {9, 9}, 0, 0, victim.ammo}),
+                                       encode(KillMessage{victim.id, killer.id})},
                                       SEND_RULE_OUTCOME, {P1, P2}));
     EXPECT_EQ(victim.killedBy, killer.name);
     ASSERT_FALSE(killFeed().lines().empty());
@@ -208,7 +209,7 @@ TEST_F(RunningGame, HitsThatDoNotKillAndHitsThatDoNotCount) {
     Bullet& first   = addBullet(9, 9, 0, shooter.id);
     rules->hitAvatar(target, first);
     EXPECT_EQ(target.hp, 1);
-    EXPECT_EQ(server->sent, toPlayers(encodeAvatarHp({target.id, 1}), SEND_RULE_OUTCOME, {P1, P2}));
+    EXPECT_EQ(server->sent, toPlayers(encode(AvatarHpMessage{target.id, 1}), SEND_RULE_OUTCOME, {P1, P2}));
 
     server->sent.clear();
     Bullet& own = addBullet(5, 5, 0, shooter.id);
@@ -228,10 +229,10 @@ TEST_F(RunningGame, AKillByABulletWhoseShooterLeftScoresNothing) {
     Bullet& bullet = addBullet(9, 9, 0, 424242);
     rules->hitAvatar(victim, bullet);
     EXPECT_EQ(victim.hp, 0);
-    EXPECT_EQ(server->sent,
-              toPlayers({encodeAvatarHp({victim.id, -10}), encodeAvatarStatus({victim.id, {9, 9}, 0, 0, victim.ammo}),
-                         encodeKill({victim.id, -1})},
-                        SEND_RULE_OUTCOME, {P1, P2}));
+    EXPECT_EQ(server->sent, toPlayers({encode(AvatarHpMessage{victim.id, -10}),
+                                       encode(AvatarStatusMessage{victim.id, {9, 9}, 0, 0, victim.ammo}),
+                                       encode(KillMessage{victim.id, -1})},
+                                      SEND_RULE_OUTCOME, {P1, P2}));
 }
 
 TEST_F(RunningGame, RespawnAndPickupAreAppliedThenSent) {
@@ -245,7 +246,7 @@ TEST_F(RunningGame, RespawnAndPickupAreAppliedThenSent) {
     EXPECT_NE(cell, (Position{5, 5})) << "a fresh cell, drawn at random";
     EXPECT_EQ(avatar.hp, 100);
     EXPECT_EQ(avatar.score, 300);
-    EXPECT_EQ(server->sent, toPlayers(encodeAvatarRespawn({avatar.id, cell}), SEND_RULE_OUTCOME, {P1, P2}));
+    EXPECT_EQ(server->sent, toPlayers(encode(AvatarRespawnMessage{avatar.id, cell}), SEND_RULE_OUTCOME, {P1, P2}));
 
     server->sent.clear();
     avatar.hp           = 0;
@@ -255,12 +256,12 @@ TEST_F(RunningGame, RespawnAndPickupAreAppliedThenSent) {
     EXPECT_EQ(avatar.hp, 25) << "a dead avatar takes a powerup in its cell";
     EXPECT_FLOAT_EQ(avatar.releaseTimer, 2.0f);
     EXPECT_TRUE(health.removed);
-    EXPECT_EQ(server->sent, toPlayers(encodePowerupTaken({avatar.id, health.id}), SEND_RULE_OUTCOME, {P1, P2}));
+    EXPECT_EQ(server->sent, toPlayers(encode(PowerupTakenMessage{avatar.id, health.id}), SEND_RULE_OUTCOME, {P1, P2}));
 }
 
 TEST_F(RunningGame, AReportedStateMovesThePlayersOwnAvatarAndGoesToTheOthers) {
     Avatar&             avatar = playerAvatar(P1, 5, 5);
-    const MessageBuffer state  = encodeAvatarState({avatar.id, 0, 1, 0, 1, 1, {6, 7}});
+    const MessageBuffer state  = encode(AvatarStateMessage{avatar.id, 0, 1, 0, 1, 1, {6, 7}});
     receive(P1, state);
     EXPECT_EQ(avatar.pos, (Position{6, 7}));
     EXPECT_EQ(avatar.right + avatar.down + avatar.fire, 3);
@@ -269,10 +270,12 @@ TEST_F(RunningGame, AReportedStateMovesThePlayersOwnAvatarAndGoesToTheOthers) {
     server->sent.clear();
     avatar.setControls(0, 0, 0, 0, 0);
     const MessageBuffer hostile[] = {
-        encodeAvatarState({avatar.id, 1, 0, 0, 0, 0, {8, 8}}),  // from someone else, below
-        encodeAvatarState({avatar.id, 1, 0, 0, 0, 0, {0, 8}}),  // into the wall
-        encodeAvatarState({avatar.id, 1, 0, 0, 0, 0, {70, 8}}), encodeAvatarState({avatar.id, 2, 0, 0, 0, 0, {8, 8}}),
-        encodeAvatarState({4242, 1, 0, 0, 0, 0, {8, 8}}),       MessageBuffer(state.begin(), state.end() - 1),
+        encode(AvatarStateMessage{avatar.id, 1, 0, 0, 0, 0, {8, 8}}),  // from someone else, below
+        encode(AvatarStateMessage{avatar.id, 1, 0, 0, 0, 0, {0, 8}}),  // into the wall
+        encode(AvatarStateMessage{avatar.id, 1, 0, 0, 0, 0, {70, 8}}),
+        encode(AvatarStateMessage{avatar.id, 2, 0, 0, 0, 0, {8, 8}}),
+        encode(AvatarStateMessage{4242, 1, 0, 0, 0, 0, {8, 8}}),
+        MessageBuffer(state.begin(), state.end() - 1),
     };
     receive(P2, hostile[0]);
     for (std::size_t i = 1; i < std::size(hostile); ++i) {
@@ -287,18 +290,19 @@ TEST_F(RunningGame, TheHostsCountStandsForTheDeadAndForAmmunition) {
     Avatar& avatar = playerAvatar(P1, 5, 5);
     avatar.hp      = 0;
     avatar.ammo    = 37;
-    receive(P1, encodeAvatarState({avatar.id, 0, 1, 0, 0, 1, {6, 5}}));  // sent before it learned of its death
+    receive(P1, encode(AvatarStateMessage{avatar.id, 0, 1, 0, 0, 1, {6, 5}}));  // sent before it learned of its death
     EXPECT_EQ(avatar.pos, (Position{5, 5})) << "the dead lie where they fell";
     EXPECT_EQ(server->sent,
-              toPlayers(encodeAvatarState({avatar.id, 0, 1, 0, 0, 1, {5, 5}}), SEND_STATE_TO_PLAYERS, {P2}));
+              toPlayers(encode(AvatarStateMessage{avatar.id, 0, 1, 0, 0, 1, {5, 5}}), SEND_STATE_TO_PLAYERS, {P2}));
 
     // Fire released: the players' own shot counts give way to the host's, the sender's too.
     server->sent.clear();
     avatar.hp = 100;
-    receive(P1, encodeAvatarState({avatar.id, 0, 0, 0, 0, 0, {6, 5}}));
+    receive(P1, encode(AvatarStateMessage{avatar.id, 0, 0, 0, 0, 0, {6, 5}}));
     std::vector<SentMessage> expected =
-        toPlayers(encodeAvatarState({avatar.id, 0, 0, 0, 0, 0, {6, 5}}), SEND_STATE_TO_PLAYERS, {P2});
-    const auto status = toPlayers(encodeAvatarStatus({avatar.id, {6, 5}, 100, 0, 37}), SEND_RULE_OUTCOME, {P1, P2});
+        toPlayers(encode(AvatarStateMessage{avatar.id, 0, 0, 0, 0, 0, {6, 5}}), SEND_STATE_TO_PLAYERS, {P2});
+    const auto status =
+        toPlayers(encode(AvatarStatusMessage{avatar.id, {6, 5}, 100, 0, 37}), SEND_RULE_OUTCOME, {P1, P2});
     expected.insert(expected.end(), status.begin(), status.end());
     EXPECT_EQ(server->sent, expected);
 }
@@ -306,14 +310,14 @@ TEST_F(RunningGame, TheHostsCountStandsForTheDeadAndForAmmunition) {
 TEST_F(RunningGame, OnlyAPlayerTakesItsOwnAvatarOut) {
     Avatar& mine   = playerAvatar(P1, 5, 5);
     Avatar& theirs = playerAvatar(P2, 9, 9);
-    receive(P1, encodeAvatarRemove(theirs.id));
-    receive(P1, encodeAvatarRemove(9999));
+    receive(P1, encode(AvatarRemoveMessage{theirs.id}));
+    receive(P1, encode(AvatarRemoveMessage{9999}));
     EXPECT_FALSE(theirs.removed);
     EXPECT_TRUE(server->sent.empty());
 
-    receive(P1, encodeAvatarRemove(mine.id));
+    receive(P1, encode(AvatarRemoveMessage{mine.id}));
     EXPECT_TRUE(mine.removed);
-    EXPECT_EQ(server->sent, toPlayers(encodeAvatarRemove(mine.id), SEND_AVATAR_REMOVE, {P2}));
+    EXPECT_EQ(server->sent, toPlayers(encode(AvatarRemoveMessage{mine.id}), SEND_AVATAR_REMOVE, {P2}));
 }
 
 TEST_F(RunningGame, InputGoesToEveryoneButTheOwnerAndLateJoinersHearNothing) {
@@ -321,7 +325,7 @@ TEST_F(RunningGame, InputGoesToEveryoneButTheOwnerAndLateJoinersHearNothing) {
     Avatar& own = playerAvatar(OWN, 5, 5);
     own.setRight(1);
     rules->avatarInputChanged(own);
-    EXPECT_EQ(server->sent, toPlayers(encodeAvatarState(stateOf(own)), SEND_STATE_TO_PLAYERS, {P1, P2}));
+    EXPECT_EQ(server->sent, toPlayers(encode(stateOf(own)), SEND_STATE_TO_PLAYERS, {P1, P2}));
 }
 
 TEST_F(RunningGame, APlayerWhoJoinsARunningGameGetsAnAvatarTheWorldAndThenEverything) {
@@ -337,20 +341,20 @@ TEST_F(RunningGame, APlayerWhoJoinsARunningGameGetsAnAvatarTheWorldAndThenEveryt
     EXPECT_FALSE(world().isBlocked(added.pos));
     ASSERT_GE(server->sent.size(), 6u);
     // The others add it; the newcomer gets its avatar and the world as it stands.
-    EXPECT_EQ(server->sent[0], (SentMessage{P1, encodeAvatarAdd({added.id, added.pos}), SEND_RULE_OUTCOME}));
-    EXPECT_EQ(server->sent[1], (SentMessage{P2, encodeAvatarAdd({added.id, added.pos}), SEND_RULE_OUTCOME}));
-    EXPECT_EQ(server->sent[2], (SentMessage{P1, encodeAvatarName({added.id, "Player 3"}), SEND_RULE_OUTCOME}));
-    EXPECT_EQ(server->sent[4], (SentMessage{3, encodeYourAvatar(added.id), SEND_NEW_GAME}));
+    EXPECT_EQ(server->sent[0], (SentMessage{P1, encode(AvatarAddMessage{added.id, added.pos}), SEND_RULE_OUTCOME}));
+    EXPECT_EQ(server->sent[1], (SentMessage{P2, encode(AvatarAddMessage{added.id, added.pos}), SEND_RULE_OUTCOME}));
+    EXPECT_EQ(server->sent[2], (SentMessage{P1, encode(AvatarNameMessage{added.id, "Player 3"}), SEND_RULE_OUTCOME}));
+    EXPECT_EQ(server->sent[4], (SentMessage{3, encode(YourAvatarMessage{added.id}), SEND_NEW_GAME}));
     EXPECT_EQ(messageId(server->sent[5].bytes), MSG_WORLD_SETUP);
-    const auto status = std::find(server->sent.begin(), server->sent.end(),
-                                  SentMessage{3, encodeAvatarStatus(statusOf(other)), SEND_RULE_OUTCOME});
+    const auto status =
+        std::find(server->sent.begin(), server->sent.end(), SentMessage{3, encode(statusOf(other)), SEND_RULE_OUTCOME});
     EXPECT_NE(status, server->sent.end()) << "hit points, score and ammunition as they stand";
 
     server->sent.clear();
     server->incoming.push({3, noticeBuffer(NET_PLAYER_CREATED)});  // said twice: nothing more
     rules->update();
     rules->avatarInputChanged(other);
-    EXPECT_EQ(server->sent, toPlayers(encodeAvatarState(stateOf(other)), SEND_STATE_TO_PLAYERS, {P2, 3}));
+    EXPECT_EQ(server->sent, toPlayers(encode(stateOf(other)), SEND_STATE_TO_PLAYERS, {P2, 3}));
 }
 
 TEST_F(RunningGame, NamesFromTheNetworkAreCleanedAndMadeUnique) {

@@ -4,25 +4,22 @@
 
 #include "rules/Arbiter.h"
 
-CommandLine readCommandLine(const int argc, const char* const* const argv) {
-    CommandLine    line;
-    LaunchOptions& options = line.options;
+namespace {
 
-    CLI::App app{
-        "Quillstep: a real-time arena shooter for the local network.\n"
-        "With no options it opens the game's window, as it always has.",
-        "quillstep"};
-    app.set_version_flag("--version", std::string("quillstep ") + QUILLSTEP_VERSION);
-    app.get_formatter()->column_width(26);
-    app.get_formatter()->label("Excludes", "not with");
+void addHostOptions(CLI::App& app, LaunchOptions& options) {
+    app.add_option("--bots", options.bots, "Put N bots into a hosted game")
+        ->option_text("N")
+        ->check(CLI::Range(0, static_cast<int>(MAX_BOTS)));
+    app.add_option("--password", options.password, "Make the hosted game private, or join a private one")
+        ->option_text("WORD");
+}
 
+void addWindowOptions(CLI::App& app, LaunchOptions& options) {
     app.add_flag("--host", options.host, "Host a game at once (ENTER starts it)");
     app.add_option("--connect", options.connect, "Join the game hosted at ADDRESS (IPv4 or host name)")
         ->option_text("ADDRESS");
     app.add_option("--name", options.name, "Play under NAME (at most 15 characters are kept)")->option_text("NAME");
-    app.add_option("--bots", options.bots, "Put N bots into a hosted game")
-        ->option_text("N")
-        ->check(CLI::Range(0, static_cast<int>(MAX_BOTS)));
+    addHostOptions(app, options);
     auto* const fullscreen = app.add_flag_callback(
         "--fullscreen", [&options] { options.fullscreen = true; }, "Start in a 1024 x 768 full screen");
     auto* const windowed = app.add_flag_callback(
@@ -30,10 +27,33 @@ CommandLine readCommandLine(const int argc, const char* const* const argv) {
     fullscreen->excludes(windowed);
     app.add_flag("--dedicated", options.dedicated,
                  "Host without a window or an avatar of its own; starts when the first player joins, "
-                 "or at once with bots");
-    app.add_option("--password", options.password, "Make the hosted game private, or join a private one")
-        ->option_text("WORD");
+                 "or at once with bots (as quillstep-server)");
     app.get_option("--connect")->excludes(app.get_option("--host"))->excludes(app.get_option("--dedicated"));
+}
+
+}  // namespace
+
+CommandLine readCommandLine(const int argc, const char* const* const argv, const Program program) {
+    CommandLine    line;
+    LaunchOptions& options = line.options;
+    const bool     server  = program == Program::server;
+    const char*    name    = server ? "quillstep-server" : "quillstep";
+
+    CLI::App app{server ? "Quillstep's dedicated host: a game on the local network without a window or a\n"
+                          "player of its own. It starts when the first player joins, or at once with bots,\n"
+                          "and logs joins, kills and leaves on standard output."
+                        : "Quillstep: a real-time arena shooter for the local network.\n"
+                          "With no options it opens the game's window, as it always has.",
+                 name};
+    app.set_version_flag("--version", std::string(name) + " " + QUILLSTEP_VERSION);
+    app.get_formatter()->column_width(26);
+    app.get_formatter()->label("Excludes", "not with");
+    if (server) {
+        options.dedicated = true;
+        addHostOptions(app, options);
+    } else {
+        addWindowOptions(app, options);
+    }
 
     try {
         app.parse(argc, argv);
@@ -47,7 +67,7 @@ CommandLine readCommandLine(const int argc, const char* const* const argv) {
         line.proceed       = false;
         line.exitCode      = 2;
         line.outputIsError = true;
-        line.output        = std::string("quillstep: ") + error.what() + " (try quillstep --help)\n";
+        line.output        = std::string(name) + ": " + error.what() + " (try " + name + " --help)\n";
     }
     return line;
 }

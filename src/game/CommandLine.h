@@ -30,4 +30,7 @@ struct CommandLine {
 // The program's version, as --version prints it.
 constexpr const char* QUILLSTEP_VERSION = "1.0.0";
 
-CommandLine readCommandLine(int argc, const char* const* argv);
+// The window program, or the dedicated host that has no window.
+enum class Program { window, server };
+
+CommandLine readCommandLine(int argc, const char* const* argv, Program program = Program::window);

@@ -1,6 +1,7 @@
 #include "game/DedicatedHost.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <map>
@@ -62,6 +63,7 @@ private:
 int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
     CGame& game = CGame::instance();
     game.handleCommand(cmd_host_dedicated);
+    game.finishHosting();
     if (game.state != state_hosting || !game.server) {
         return 1;  // why has been said
     }
@@ -100,6 +102,22 @@ int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
 }
 
 }  // namespace
+
+namespace {
+
+std::atomic<bool> stopRequested{false};
+
+void requestStop(int /*signal*/) {
+    stopRequested = true;
+}
+
+}  // namespace
+
+int runDedicatedHostUntilSignalled(std::FILE* const log) {
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+    return runDedicatedHost(log, stopRequested);
+}
 
 int runDedicatedHost(std::FILE* const log, const std::atomic<bool>& stop) {
     // With no one to click a box, a box's text is one line on standard error.

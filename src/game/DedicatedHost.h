@@ -10,3 +10,6 @@
 // Returns the process's exit code: 1 when it could not host.
 // Boxes become lines "quillstep: TEXT" on standard error.
 int runDedicatedHost(std::FILE* log, const std::atomic<bool>& stop);
+
+// The same until the process is asked to end (SIGINT or SIGTERM).
+int runDedicatedHostUntilSignalled(std::FILE* log);

@@ -15,6 +15,7 @@
 #include "rules/KillFeed.h"
 #include "rules/LocalArbiter.h"
 #include "rules/PlayerName.h"
+#include "world/Avatar.h"
 #include "world/DataFolder.h"
 #include "world/World.h"
 
@@ -23,8 +24,14 @@ namespace {
 constexpr const char* SESSION_NAME       = "bogus game";
 constexpr const char* LOOPBACK_ADDRESS   = "127.0.0.1";
 constexpr float       CONNECT_TIME_LIMIT = 20.0f;
+constexpr float       CAMERA_RATE        = 1.5f;
 
 }  // namespace
+
+void Camera::follow(const Position cell, const float seconds) {
+    x = x + (static_cast<float>(cell.x) - x) * seconds * CAMERA_RATE;
+    y = y + (static_cast<float>(cell.y) - y) * seconds * CAMERA_RATE;
+}
 
 CGame& CGame::instance() {
     static CGame game;
@@ -73,14 +80,6 @@ bool CGame::isWaitingForWorld() const {
     return state == state_connected;
 }
 
-void CGame::worldArrived() {
-    handleCommand(cmd_game_started);
-}
-
-void CGame::abandonGame() {
-    handleCommand(cmd_exit_game);
-}
-
 void CGame::closeSession() {
     CWorld::instance().clearObjects();
     killFeed().clear();
@@ -116,10 +115,10 @@ void CGame::handleCommand(const std::int32_t command) {
             exitGame();
             break;
         case cmd_host_game:
-            hostGame(true);
+            beginHosting(true);
             break;
         case cmd_host_dedicated:
-            hostGame(false);
+            beginHosting(false);
             break;
         case cmd_join_game:
             joinGame();
@@ -168,11 +167,19 @@ void CGame::exitGame() {
     destroyArbiter();
 }
 
-void CGame::hostGame(const bool withOwnPlayer) {
+void CGame::beginHosting(const bool withOwnPlayer) {
     state = state_creating;
     closeSession();
-    platform().drawFrame();  // "Creating server, please wait..." stays up while the server starts
-    server = makeServer();
+    hostWithOwnPlayer = withOwnPlayer;
+    creatingFrames    = 0;
+}
+
+void CGame::finishHosting() {
+    if (state != state_creating) {
+        return;
+    }
+    const bool withOwnPlayer = hostWithOwnPlayer;
+    server                   = makeServer();
     server->setPassword(password);
     if (server->host(SESSION_NAME) != 0) {
         exitGame();
@@ -256,6 +263,10 @@ void CGame::startHostedGame() {
 }
 
 void CGame::update() {
+    // The frame that first finds the state drawn shows the text; the next makes the server.
+    if (state == state_creating && creatingFrames++ > 0) {
+        finishHosting();
+    }
     if (state == state_hosting && server) {
         // Nothing sent before the game starts means anything, and unread it
         // would pile up for as long as the host waits.
@@ -306,14 +317,15 @@ void CGame::updateConnecting() {
 void CGame::updateRunning() {
     currentArbiter().update();
     Executor::instance().processMessages();
-    if (state != state_running) {
-        return;  // a message ended the game
-    }
     CWorld& world = CWorld::instance();
     if (!world.getObjects().empty()) {
         world.update();
     }
     killFeed().age(frameTime);
+    // Until the host's own world message has named its avatar, the view holds still.
+    if (localAvatar != nullptr) {
+        camera.follow(localAvatar->pos, frameTime);
+    }
     if (client && !client->connected) {
         showError("Disconnected from server.", MessageIcon::none, true);
         handleCommand(cmd_exit_game);
@@ -326,5 +338,30 @@ void CGame::updateConnected() {
         handleCommand(cmd_exit_game);
         return;
     }
-    Executor::instance().processMessages();
+    // The messages after the world wait for the next frame, when the game runs.
+    switch (Executor::instance().processMessages()) {
+        case MessagesOutcome::worldBuilt:
+            handleCommand(cmd_game_started);
+            break;
+        case MessagesOutcome::worldRefused:
+            handleCommand(cmd_exit_game);
+            break;
+        case MessagesOutcome::applied:
+            break;
+    }
+}
+
+std::vector<ScoreLine> scoreboardLines(const CGame& game) {
+    std::vector<ScoreLine> lines;
+    for (const auto& object : CWorld::instance().getObjects()) {
+        const auto* const avatar = objectAs<Avatar>(object.get());
+        if (avatar == nullptr || avatar->removed) {
+            continue;
+        }
+        lines.push_back({avatar->name, avatar->score, avatar->hp > 0, avatar->roundTripMs, avatar == game.localAvatar});
+    }
+    std::stable_sort(lines.begin(), lines.end(), [](const ScoreLine& a, const ScoreLine& b) {
+        return a.score != b.score ? a.score > b.score : a.name < b.name;
+    });
+    return lines;
 }

@@ -4,14 +4,26 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "game/Settings.h"
 #include "net/IClient.h"
 #include "net/IServer.h"
 #include "net/LanDiscovery.h"
 #include "rules/GameSession.h"
+#include "world/Position.h"
 
 class Avatar;
+
+// The point of the world at the centre of the game view, in cells. It glides
+// after the local avatar and keeps its place between games.
+struct Camera {
+    float x = 0.0f;
+    float y = 0.0f;
+
+    // Moves part of the way to the cell: the longer the frame, the further.
+    void follow(Position cell, float seconds);
+};
 
 enum GameState : std::int32_t {
     state_start      = 0,  // no game
@@ -46,10 +58,12 @@ public:
     CGame& operator=(const CGame&) = delete;
 
     void handleCommand(std::int32_t command);
-    // One frame of the game: the rules, the received messages, the world.
+    // One frame of the game: the rules, the received messages, the world,
+    // the camera. Whatever ends a game takes effect here, between frames.
     void update();
-    // Draws the screen of the current state.
-    void draw() const;
+    // Makes the server a host command asked for, now rather than in the next
+    // frame, for a program with no screen to show "Creating server" on.
+    void finishHosting();
     // Ends the current game's world and network; keeps state and rules.
     void closeSession();
     void setConnectParams(const std::string& address, std::int32_t newPort, const std::string& name);
@@ -63,6 +77,7 @@ public:
     std::unique_ptr<LanAnnouncer> announcer;              // on the host: answers players looking for games
     Avatar*                       localAvatar = nullptr;  // owned by the world
     std::int32_t                  state       = state_start;
+    Camera                        camera;
     std::string                   playerName;
     std::string                   serverAddress;
     std::int32_t                  port         = 0;
@@ -84,15 +99,15 @@ public:
     bool         isWaitingForWorld() const override;
     std::string  localPlayerName() const override;
     std::int32_t botCount() const override;
-    void         worldArrived() override;
-    void         abandonGame() override;
 
 private:
     CGame();
 
     void startSinglePlayer();
     void exitGame();
-    void hostGame(bool withOwnPlayer);
+    // The screen says "Creating server, please wait..." for a frame; the
+    // server is made in the next.
+    void beginHosting(bool withOwnPlayer);
     void joinGame();
     void connectToHost();
     // Lets players on the local network find this host's game.
@@ -102,4 +117,19 @@ private:
     void updateConnecting();
     void updateRunning();
     void updateConnected();
+
+    bool         hostWithOwnPlayer = true;
+    std::int32_t creatingFrames    = 0;
 };
+
+// One line of the scoreboard shown while Tab is held.
+struct ScoreLine {
+    std::string  name;
+    std::int32_t score     = 0;
+    bool         alive     = true;
+    int          roundTrip = -1;  // milliseconds to the host; -1 where this machine cannot know
+    bool         own       = false;
+};
+
+// Every avatar in play, best score first (then by name).
+std::vector<ScoreLine> scoreboardLines(const CGame& game);

@@ -16,6 +16,18 @@ std::string joined(const std::vector<std::string>& folders) {
 
 }  // namespace
 
+Start startProgram(const int argc, const char* const* const argv, const Program program) {
+    const CommandLine line = readCommandLine(argc, argv, program);
+    Start             start{line.options, {}};
+    if (!line.proceed) {
+        std::fputs(line.output.c_str(), line.outputIsError ? stderr : stdout);
+        start.launch.exitCode = line.exitCode;
+        return start;
+    }
+    start.launch = prepareLaunch(line.options, stderr);
+    return start;
+}
+
 Launch prepareLaunch(const LaunchOptions& options, std::FILE* const errors) {
     return prepareLaunch(options, errors, dataFolderCandidates(executableFolder()));
 }

@@ -24,3 +24,12 @@ Launch prepareLaunch(const LaunchOptions& options, std::FILE* errors, const std:
 
 // The same, looking in the folders the game's data may be in.
 Launch prepareLaunch(const LaunchOptions& options, std::FILE* errors);
+
+// What a program's main does first: reads its command line (printing help,
+// the version or a usage error) and prepares the launch. The launch's exit
+// code, when set, is the program's.
+struct Start {
+    LaunchOptions options;
+    Launch        launch;
+};
+Start startProgram(int argc, const char* const* argv, Program program);

@@ -39,6 +39,7 @@ public:
 
     bool                has(std::size_t count) const { return ok() && size - offset >= count; }
     bool                ok() const { return offset <= size; }
+    bool                atEnd() const { return offset == size; }
     const std::uint8_t* here() const { return data + offset; }
 
 private:

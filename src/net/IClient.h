@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "net/NetTypes.h"
 #include "net/SynchronizedQueue.h"
@@ -13,22 +14,22 @@ class IClient {
 public:
     // Starts an attempt to join the host at a dotted IPv4 address; the
     // outcome shows in `connected`. 0 once the attempt is under way.
-    virtual std::int32_t connect(const char* hostName);
-    virtual std::int32_t send(std::uint32_t size, const void* data, std::uint32_t flags);
-    virtual void         close();
+    virtual std::int32_t connect(const char* /*hostName*/) { return 0; }
+    virtual std::int32_t send(std::uint32_t /*size*/, const void* /*data*/, std::uint32_t /*flags*/) { return 0; }
+    virtual void         close() {}
     // Sends at once what is queued (see IServer::flush).
-    virtual void flush();
-    virtual ~IClient();
+    virtual void flush() {}
+    virtual ~IClient() = default;
 
     // The name the hello gives the host; before connect.
-    virtual void setPlayerName(const std::string& name);
+    virtual void setPlayerName(const std::string& /*name*/) {}
     // The word a private game asks for; before connect.
-    virtual void setPassword(const std::string& word);
+    virtual void setPassword(const std::string& /*word*/) {}
     // True once the host turned this player away for a wrong password.
-    virtual bool wrongPassword() const;
+    virtual bool wrongPassword() const { return false; }
 
     // The id the host knows this player by, 0 until the connection completed.
-    virtual std::uint32_t localPlayerId() const;
+    virtual std::uint32_t localPlayerId() const { return 0; }
 
     // True from a completed connection until the session ends or is closed.
     std::atomic<bool>                connected{false};

@@ -42,7 +42,13 @@ enum NetNotice : std::int32_t {
     NET_SESSION_TERMINATED = 3,
 };
 
-MessageBuffer noticeBuffer(NetNotice notice);
+// A notice's bytes: its kind as a little-endian int32, like a message id.
+inline MessageBuffer noticeBuffer(const NetNotice notice) {
+    return {static_cast<std::uint8_t>(notice), 0, 0, 0};
+}
 
 // Whether bytes from a peer would be taken for a notice.
-bool readsAsNotice(const std::uint8_t* bytes, std::size_t size);
+inline bool readsAsNotice(const std::uint8_t* const bytes, const std::size_t size) {
+    return size >= 4 && bytes[1] == 0 && bytes[2] == 0 && bytes[3] == 0 && bytes[0] >= NET_PLAYER_CREATED &&
+           bytes[0] <= NET_SESSION_TERMINATED;
+}

@@ -12,8 +12,6 @@ DialogResult IPlatform::runConnectDialog(ConnectDialogValues&) {
     return DialogResult::cancel;
 }
 
-void IPlatform::drawFrame() {}
-
 void IPlatform::playSound(SoundEffect /*effect*/) {}
 
 MessageAnswer ConsolePlatform::showMessage(const PlatformMessage& message) {

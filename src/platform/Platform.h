@@ -45,10 +45,6 @@ public:
     // player's choice. The base class answers Cancel.
     virtual DialogResult runConnectDialog(ConnectDialogValues& values);
 
-    // Draws one whole frame at once, for a screen that must be seen before a
-    // long blocking step.
-    virtual void drawFrame();
-
     // Starts an effect and returns at once; silence where there is no sound.
     virtual void playSound(SoundEffect effect);
 };

@@ -10,6 +10,7 @@
 #include "platform/GameAssert.h"
 #include "rules/Executor.h"
 #include "rules/GameSession.h"
+#include "rules/MessageCodec.h"
 #include "rules/PlayerName.h"
 #include "world/Avatar.h"
 #include "world/BotController.h"
@@ -94,7 +95,7 @@ bool Arbiter::newGame() {
     for (std::int32_t number = 1; number <= bots; ++number) {
         placeBot(number);
     }
-    sendNewGame(encodeWorldSetup(describeWorld(GAME_MAP)));
+    sendNewGame(describeWorld(GAME_MAP));
     return true;
 }
 
@@ -150,34 +151,36 @@ std::vector<std::string> Arbiter::avatarNames() {
 }
 
 void Arbiter::sendNames(const std::uint32_t playerId) const {
-    IServer& server = *gameSession().currentServer();
     for (const auto& object : CWorld::instance().getObjects()) {
         if (const auto* const avatar = objectAs<Avatar>(object.get()); avatar != nullptr && !avatar->removed) {
-            const MessageBuffer name = encodeAvatarName({avatar->id, avatar->name});
-            server.sendTo(playerId, static_cast<std::uint32_t>(name.size()), name.data(), SEND_RULE_OUTCOME);
+            sendTo(playerId, AvatarNameMessage{avatar->id, avatar->name});
         }
     }
 }
 
-void Arbiter::sendNewGame(const MessageBuffer& worldSetup) const {
-    IServer& server = *gameSession().currentServer();
+void Arbiter::sendNewGame(const WorldSetupMessage& worldSetup) const {
+    const MessageBuffer setup = encode(worldSetup);  // the same bytes for everyone
     for (const auto& object : CWorld::instance().getObjects()) {
         const auto* const avatar = objectAs<Avatar>(object.get());
         if (avatar == nullptr || avatar->playerId == NO_PLAYER) {
             continue;
         }
-        const MessageBuffer yourAvatar = encodeYourAvatar(avatar->id);
-        server.sendTo(avatar->playerId, static_cast<std::uint32_t>(yourAvatar.size()), yourAvatar.data(),
-                      SEND_NEW_GAME);
-        server.sendTo(avatar->playerId, static_cast<std::uint32_t>(worldSetup.size()), worldSetup.data(),
-                      SEND_NEW_GAME);
+        sendTo(avatar->playerId, YourAvatarMessage{avatar->id});
+        sendBytesTo(avatar->playerId, setup, WorldSetupMessage::KIND.flags);
         if (avatar->playerId != ownPlayerId()) {
             sendNames(avatar->playerId);
         }
     }
 }
 
-void Arbiter::broadcast(const MessageBuffer& message, const std::uint32_t flags, const std::uint32_t excluded) const {
+void Arbiter::sendBytesTo(const std::uint32_t playerId, const MessageBuffer& message, const std::uint32_t flags) const {
+    if (IServer* const server = gameSession().currentServer()) {
+        server->sendTo(playerId, static_cast<std::uint32_t>(message.size()), message.data(), flags);
+    }
+}
+
+void Arbiter::broadcastBytes(const MessageBuffer& message, const std::uint32_t flags,
+                             const std::uint32_t excluded) const {
     IServer* const server = gameSession().currentServer();
     if (server == nullptr) {
         return;
@@ -192,22 +195,7 @@ void Arbiter::update() {
     spawnTimer += frameTime;
     if (IServer* const server = gameSession().currentServer()) {
         while (const std::optional<ServerMessage> entry = server->incoming.pop()) {
-            switch (messageId(entry->data)) {
-                case MSG_AVATAR_STATE:
-                    handleAvatarState(entry->data, entry->playerId);
-                    break;
-                case MSG_AVATAR_REMOVE:
-                    handleAvatarRemove(entry->data, entry->playerId);
-                    break;
-                case NET_PLAYER_CREATED:
-                    handlePlayerJoined(entry->playerId);
-                    break;
-                case NET_PLAYER_DESTROYED:
-                    handlePlayerLeft(entry->playerId);
-                    break;
-                default:
-                    break;
-            }
+            receiveFrom(entry->playerId, entry->data);
         }
     }
     roundTripTimer += frameTime;
@@ -236,11 +224,11 @@ void Arbiter::shareRoundTrips() {
         avatar->roundTripMs = record && record->avgRtt >= 0.0f ? static_cast<std::int32_t>(record->avgRtt) : -1;
         trips.push_back({avatar->id, avatar->roundTripMs});
     }
-    broadcast(encodeRoundTrips(trips), SEND_RULE_OUTCOME);
+    broadcast(RoundTripsMessage{trips});
 }
 
 void Arbiter::avatarInputChanged(Avatar& avatar) {
-    broadcast(encodeAvatarState(stateOf(avatar)), SEND_STATE_TO_PLAYERS, avatar.playerId);
+    broadcast(stateOf(avatar), avatar.playerId);
     const bool wasFiring = firingAvatars.count(avatar.id) != 0;
     if (avatar.fire != 0) {
         firingAvatars.insert(avatar.id);
@@ -253,44 +241,49 @@ void Arbiter::avatarInputChanged(Avatar& avatar) {
 }
 
 void Arbiter::sendStatus(const Avatar& avatar) const {
-    broadcast(encodeAvatarStatus(statusOf(avatar)), SEND_RULE_OUTCOME);
+    broadcast(statusOf(avatar));
 }
 
-void Arbiter::handleAvatarState(const MessageBuffer& message, const std::uint32_t sender) {
-    // A player steers its own avatar only, and only onto the map's floor.
-    const std::optional<AvatarStateMessage> state = decodeAvatarState(message);
-    if (!state) {
-        return;
+void Arbiter::receiveFrom(const std::uint32_t sender, const MessageBuffer& message) {
+    switch (messageId(message)) {
+        case NET_PLAYER_CREATED:
+            handlePlayerJoined(sender);
+            break;
+        case NET_PLAYER_DESTROYED:
+            handlePlayerLeft(sender);
+            break;
+        default:
+            dispatchMessage(message, [&](const auto& decoded) { receive(sender, decoded); });
+            break;
     }
-    const Avatar* const avatar = findAvatar(state->avatarId);
-    if (avatar == nullptr || avatar->playerId != sender || !isPlausibleState(*state)) {
+}
+
+void Arbiter::receive(const std::uint32_t sender, const AvatarStateMessage& state) {
+    // A player steers its own avatar only, and only onto the map's floor.
+    const Avatar* const avatar = findAvatar(state.avatarId);
+    if (avatar == nullptr || avatar->playerId != sender || !isPlausibleState(state)) {
         return;
     }
     // The dead lie where they fell: a move the owner sent before it learned
     // of its death changes nothing, on this machine or any other.
-    AvatarStateMessage applied = *state;
+    AvatarStateMessage applied = state;
     if (avatar->hp <= 0) {
         applied.pos = avatar->pos;
     }
     const bool wasFiring = avatar->fire != 0;
     Executor::instance().applyAvatarState(applied);
-    broadcast(encodeAvatarState(applied), SEND_STATE_TO_PLAYERS, sender);
+    broadcast(applied, sender);
     if (wasFiring && applied.fire == 0) {
         // Each machine counted the shots on its own clock; the host's count stands.
         sendStatus(*avatar);
     }
 }
 
-void Arbiter::handleAvatarRemove(const MessageBuffer& message, const std::uint32_t sender) {
-    const std::optional<std::int32_t> avatarId = decodeAvatarRemove(message);
-    if (!avatarId) {
-        return;
+void Arbiter::receive(const std::uint32_t sender, const AvatarRemoveMessage& remove) {
+    const Avatar* const avatar = findAvatar(remove.avatarId);
+    if (avatar != nullptr && avatar->playerId == sender) {
+        removeAvatar(remove.avatarId, sender);
     }
-    const Avatar* const avatar = findAvatar(*avatarId);
-    if (avatar == nullptr || avatar->playerId != sender) {
-        return;
-    }
-    removeAvatar(*avatarId, sender);
 }
 
 void Arbiter::handlePlayerJoined(const std::uint32_t playerId) {
@@ -302,18 +295,15 @@ void Arbiter::handlePlayerJoined(const std::uint32_t playerId) {
     }
     placeAvatar(playerId);
     const auto& added = static_cast<const Avatar&>(*CWorld::instance().getObjects().back());
-    broadcast(encodeAvatarAdd({added.id, added.pos}), SEND_RULE_OUTCOME, playerId);
-    broadcast(encodeAvatarName({added.id, added.name}), SEND_RULE_OUTCOME, playerId);
+    broadcast(AvatarAddMessage{added.id, added.pos}, playerId);
+    broadcast(AvatarNameMessage{added.id, added.name}, playerId);
 
-    const auto send = [&](const MessageBuffer& message, const std::uint32_t flags) {
-        server->sendTo(playerId, static_cast<std::uint32_t>(message.size()), message.data(), flags);
-    };
-    send(encodeYourAvatar(added.id), SEND_NEW_GAME);
-    send(encodeWorldSetup(describeWorld(GAME_MAP)), SEND_NEW_GAME);
+    sendTo(playerId, YourAvatarMessage{added.id});
+    sendTo(playerId, describeWorld(GAME_MAP));
     for (const auto& object : CWorld::instance().getObjects()) {
         if (const auto* const avatar = objectAs<Avatar>(object.get()); avatar != nullptr && !avatar->removed) {
-            send(encodeAvatarState(stateOf(*avatar)), SEND_STATE_TO_PLAYERS);
-            send(encodeAvatarStatus(statusOf(*avatar)), SEND_RULE_OUTCOME);
+            sendTo(playerId, stateOf(*avatar));
+            sendTo(playerId, statusOf(*avatar));
         }
     }
     sendNames(playerId);
@@ -335,14 +325,14 @@ void Arbiter::handlePlayerLeft(const std::uint32_t playerId) {
 
 void Arbiter::removeAvatar(const std::int32_t avatarId, const std::uint32_t sender) {
     Executor::instance().removeObject(avatarId);
-    broadcast(encodeAvatarRemove(avatarId), SEND_AVATAR_REMOVE, sender);
+    broadcast(AvatarRemoveMessage{avatarId}, sender);
     playersInGame.erase(sender);
 }
 
 void Arbiter::respawnAvatar(Avatar& avatar) {
     const Position cell = randomFreeCell();
     Executor::instance().applyRespawn(avatar.id, cell);
-    broadcast(encodeAvatarRespawn({avatar.id, cell}), SEND_RULE_OUTCOME);
+    broadcast(AvatarRespawnMessage{avatar.id, cell});
 }
 
 void Arbiter::trySpawnPowerup() {
@@ -358,12 +348,12 @@ void Arbiter::trySpawnPowerup() {
     const Position     cell = randomFreeCell();
     const std::int32_t type = std::rand() % 2 == 0 ? powerup_health : powerup_ammo;
     const std::int32_t id   = Executor::instance().addPowerup(cell, type);
-    broadcast(encodePowerupSpawn({cell, type, id}), SEND_RULE_OUTCOME);
+    broadcast(PowerupSpawnMessage{cell, type, id});
 }
 
 void Arbiter::pickPowerup(Avatar& avatar, Powerup& powerup) {
     Executor::instance().applyPowerupTaken(avatar.id, powerup.id);
-    broadcast(encodePowerupTaken({avatar.id, powerup.id}), SEND_RULE_OUTCOME);
+    broadcast(PowerupTakenMessage{avatar.id, powerup.id});
 }
 
 void Arbiter::hitAvatar(Avatar& avatar, Bullet& bullet) {
@@ -371,7 +361,7 @@ void Arbiter::hitAvatar(Avatar& avatar, Bullet& bullet) {
         return;  // the dead are not hit, nor anyone by their own bullet: it flies on
     }
     const std::int32_t newHp = avatar.hp - BULLET_DAMAGE;
-    broadcast(encodeAvatarHp({avatar.id, newHp}), SEND_RULE_OUTCOME);
+    broadcast(AvatarHpMessage{avatar.id, newHp});
     bullet.removed = true;
     if (newHp <= 0) {
         // The shooter may have left the game while its bullet flew: the hit
@@ -379,7 +369,7 @@ void Arbiter::hitAvatar(Avatar& avatar, Bullet& bullet) {
         if (const Avatar* const killer = findAvatar(bullet.owner)) {
             const std::int32_t newScore = killer->score + KILL_SCORE;
             Executor::instance().applyScore(bullet.owner, newScore);
-            broadcast(encodeScore({bullet.owner, newScore}), SEND_RULE_OUTCOME);
+            broadcast(ScoreMessage{bullet.owner, newScore});
         }
     }
     Executor::instance().applyHp(avatar.id, newHp);
@@ -387,6 +377,6 @@ void Arbiter::hitAvatar(Avatar& avatar, Bullet& bullet) {
         // Every machine stops the dead avatar where it has it; the host's cell stands.
         sendStatus(avatar);
         Executor::instance().applyKill(avatar.id, bullet.owner);
-        broadcast(encodeKill({avatar.id, findAvatar(bullet.owner) != nullptr ? bullet.owner : -1}), SEND_RULE_OUTCOME);
+        broadcast(KillMessage{avatar.id, findAvatar(bullet.owner) != nullptr ? bullet.owner : -1});
     }
 }

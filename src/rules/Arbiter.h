@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "net/NetTypes.h"
-#include "rules/GameMessages.h"
 #include "rules/IArbiter.h"
+#include "rules/MessageCodec.h"
 
 class IServer;
 
@@ -28,8 +28,8 @@ public:
     // can be compared while nothing moves.
     void holdBots();
 
-    void handleAvatarState(const MessageBuffer& message, std::uint32_t sender);
-    void handleAvatarRemove(const MessageBuffer& message, std::uint32_t sender);
+    // What a player sent, or a notice about it, as the host's server queued it.
+    void receiveFrom(std::uint32_t sender, const MessageBuffer& message);
 
     float spawnTimer     = 0.0f;
     float roundTripTimer = 0.0f;
@@ -43,7 +43,12 @@ private:
     static std::vector<std::string> avatarNames();
     // Every avatar's name, to one player.
     void sendNames(std::uint32_t playerId) const;
-    void sendNewGame(const MessageBuffer& worldSetup) const;
+    void sendNewGame(const WorldSetupMessage& worldSetup) const;
+    // The messages a player sends; the others it may not.
+    void receive(std::uint32_t sender, const AvatarStateMessage& state);
+    void receive(std::uint32_t sender, const AvatarRemoveMessage& remove);
+    template <class Message>
+    void receive(std::uint32_t /*sender*/, const Message& /*message*/) {}
     void handlePlayerJoined(std::uint32_t playerId);
     void handlePlayerLeft(std::uint32_t playerId);
     void removeAvatar(std::int32_t avatarId, std::uint32_t sender);
@@ -52,7 +57,16 @@ private:
     // Tells every player the host's cell, hit points, score and ammunition of the avatar.
     void sendStatus(const Avatar& avatar) const;
     // Sends to every player of this game except the host's own and `excluded`.
-    void broadcast(const MessageBuffer& message, std::uint32_t flags, std::uint32_t excluded = 0) const;
+    template <class Message>
+    void broadcast(const Message& message, const std::uint32_t excluded = 0) const {
+        broadcastBytes(encode(message), Message::KIND.flags, excluded);
+    }
+    template <class Message>
+    void sendTo(const std::uint32_t playerId, const Message& message) const {
+        sendBytesTo(playerId, encode(message), Message::KIND.flags);
+    }
+    void broadcastBytes(const MessageBuffer& message, std::uint32_t flags, std::uint32_t excluded) const;
+    void sendBytesTo(std::uint32_t playerId, const MessageBuffer& message, std::uint32_t flags) const;
 
     // The players with an avatar in this game: those listed when it began
     // and those who joined since.

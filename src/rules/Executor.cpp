@@ -14,6 +14,7 @@
 #include "platform/Platform.h"
 #include "rules/GameSession.h"
 #include "rules/KillFeed.h"
+#include "rules/MessageCodec.h"
 #include "rules/PlayerName.h"
 #include "world/Avatar.h"
 #include "world/DataFolder.h"
@@ -25,14 +26,6 @@
 namespace {
 
 constexpr float DEATH_COUNTDOWN = 5.0f;
-
-bool isFlag(const std::int32_t value) {
-    return value == 0 || value == 1;
-}
-
-bool isPowerupType(const std::int32_t type) {
-    return type == powerup_ammo || type == powerup_health;
-}
 
 bool exists(const std::string& path) {
     struct stat status {};
@@ -47,7 +40,7 @@ bool isBuildable(const WorldSetupMessage& setup, const std::int32_t maxPowerups)
         if (!isStandable(entry.pos) || !ids.insert(entry.id).second) {
             return false;
         }
-        if (entry.kind == entry_powerup && (!isPowerupType(entry.type) || ++powerups > maxPowerups)) {
+        if (entry.kind == entry_powerup && ++powerups > maxPowerups) {
             return false;
         }
     }
@@ -69,8 +62,7 @@ bool isStandable(const Position pos) {
 }
 
 bool isPlausibleState(const AvatarStateMessage& state) {
-    return isFlag(state.left) && isFlag(state.right) && isFlag(state.up) && isFlag(state.down) && isFlag(state.fire) &&
-           isStandable(state.pos);
+    return isStandable(state.pos);
 }
 
 Executor& Executor::instance() {
@@ -80,131 +72,131 @@ Executor& Executor::instance() {
 
 Executor::~Executor() = default;
 
-void Executor::processMessages() {
-    // The client is looked up afresh for every message: applying one may end
-    // the game and take the client with it.
-    while (IClient* const client = gameSession().currentClient()) {
-        const std::optional<MessageBuffer> message = client->incoming.pop();
-        if (!message) {
-            break;
+MessagesOutcome Executor::processMessages() {
+    IClient* const client = gameSession().currentClient();
+    if (client == nullptr) {
+        return MessagesOutcome::applied;
+    }
+    while (const std::optional<MessageBuffer> message = client->incoming.pop()) {
+        const MessagesOutcome applied = apply(*message);
+        if (applied != MessagesOutcome::applied) {
+            return applied;
         }
-        apply(*message);
+    }
+    return MessagesOutcome::applied;
+}
+
+MessagesOutcome Executor::apply(const MessageBuffer& message) {
+    outcome                 = MessagesOutcome::applied;
+    const Dispatch received = dispatchMessage(message, [this](const auto& decoded) { receive(decoded); });
+    if (received == Dispatch::refused && messageId(message) == MSG_WORLD_SETUP &&
+        gameSession().currentServer() == nullptr && gameSession().isWaitingForWorld()) {
+        showError("The host sent a world this game cannot set up.");
+        return MessagesOutcome::worldRefused;
+    }
+    return outcome;  // other ids, and the network's own notices, change nothing
+}
+
+void Executor::receive(const YourAvatarMessage& message) {
+    localAvatarId = message.avatarId;
+}
+
+void Executor::receive(const WorldSetupMessage& message) {
+    outcome = setupWorld(message);
+}
+
+void Executor::receive(const AvatarStateMessage& message) {
+    if (findAvatar(message.avatarId) != nullptr && isPlausibleState(message)) {
+        applyAvatarState(message);
     }
 }
 
-void Executor::apply(const MessageBuffer& message) {
-    switch (messageId(message)) {
-        case MSG_YOUR_AVATAR:
-            if (const auto avatarId = decodeYourAvatar(message)) {
-                setLocalAvatarId(*avatarId);
-            }
-            break;
-        case MSG_WORLD_SETUP:
-            if (const auto setup = decodeWorldSetup(message)) {
-                setupWorld(*setup);
-            }
-            break;
-        case MSG_AVATAR_STATE:
-            if (const auto state = decodeAvatarState(message);
-                state && findAvatar(state->avatarId) && isPlausibleState(*state)) {
-                applyAvatarState(*state);
-            }
-            break;
-        case MSG_AVATAR_REMOVE:
-            if (const auto id = decodeAvatarRemove(message); id && CWorld::instance().findObject(*id)) {
-                removeObject(*id);
-            }
-            break;
-        case MSG_AVATAR_RESPAWN:
-            if (const auto respawn = decodeAvatarRespawn(message);
-                respawn && findAvatar(respawn->avatarId) && isStandable(respawn->pos)) {
-                applyRespawn(respawn->avatarId, respawn->pos);
-            }
-            break;
-        case MSG_AVATAR_HP:
-            if (const auto hp = decodeAvatarHp(message); hp && findAvatar(hp->avatarId)) {
-                applyHp(hp->avatarId, hp->hp);
-            }
-            break;
-        case MSG_SCORE:
-            if (const auto score = decodeScore(message); score && findAvatar(score->avatarId)) {
-                applyScore(score->avatarId, score->score);
-            }
-            break;
-        case MSG_POWERUP_TAKEN:
-            if (const auto taken = decodePowerupTaken(message);
-                taken && findAvatar(taken->avatarId) && findPowerup(taken->powerupId)) {
-                applyPowerupTaken(taken->avatarId, taken->powerupId);
-            }
-            break;
-        case MSG_POWERUP_SPAWN:
-            if (const auto spawn = decodePowerupSpawn(message);
-                spawn && isPowerupType(spawn->type) && isStandable(spawn->pos) &&
-                CWorld::instance().findObject(spawn->powerupId) == nullptr &&
-                CWorld::instance().countPowerups() < CWorld::instance().maxPowerups) {
-                addPowerupWithId(spawn->pos, spawn->type, spawn->powerupId);
-            }
-            break;
-        case MSG_AVATAR_ADD:
-            if (const auto add = decodeAvatarAdd(message);
-                add && CWorld::instance().findObject(add->avatarId) == nullptr && isStandable(add->pos)) {
-                auto avatar = std::make_unique<Avatar>();
-                avatar->id  = add->avatarId;
-                avatar->pos = add->pos;
-                CWorld::instance().addObject(std::move(avatar));
-            }
-            break;
-        case MSG_ROUND_TRIPS:
-            for (const RoundTrip& trip : decodeRoundTrips(message).value_or(std::vector<RoundTrip>{})) {
-                if (Avatar* const avatar = findAvatar(trip.avatarId)) {
-                    avatar->roundTripMs = std::clamp(trip.ms, -1, 99999);
-                }
-            }
-            break;
-        case MSG_KILL:
-            if (const auto kill = decodeKill(message); kill && findAvatar(kill->victimId)) {
-                applyKill(kill->victimId, kill->killerId);
-            }
-            break;
-        case MSG_AVATAR_NAME:
-            if (const auto name = decodeAvatarName(message)) {
-                if (Avatar* const avatar = findAvatar(name->avatarId)) {
-                    avatar->name = cleanPlayerName(name->name);  // cleaned again: the host may not be ours
-                }
-            }
-            break;
-        case MSG_AVATAR_STATUS:
-            if (const auto status = decodeAvatarStatus(message);
-                status && findAvatar(status->avatarId) && isStandable(status->pos)) {
-                applyAvatarStatus(*status);
-            }
-            break;
-        default:
-            break;  // other ids, and the network's own notices
+void Executor::receive(const AvatarRemoveMessage& message) {
+    if (CWorld::instance().findObject(message.avatarId) != nullptr) {
+        removeObject(message.avatarId);
     }
 }
 
-void Executor::setLocalAvatarId(const std::int32_t avatarId) {
-    localAvatarId = avatarId;
+void Executor::receive(const AvatarRespawnMessage& message) {
+    if (findAvatar(message.avatarId) != nullptr && isStandable(message.pos)) {
+        applyRespawn(message.avatarId, message.pos);
+    }
 }
 
-void Executor::setupWorld(const WorldSetupMessage& setup) {
+void Executor::receive(const AvatarHpMessage& message) {
+    if (findAvatar(message.avatarId) != nullptr) {
+        applyHp(message.avatarId, message.hp);
+    }
+}
+
+void Executor::receive(const ScoreMessage& message) {
+    if (findAvatar(message.avatarId) != nullptr) {
+        applyScore(message.avatarId, message.score);
+    }
+}
+
+void Executor::receive(const PowerupTakenMessage& message) {
+    if (findAvatar(message.avatarId) != nullptr && findPowerup(message.powerupId) != nullptr) {
+        applyPowerupTaken(message.avatarId, message.powerupId);
+    }
+}
+
+void Executor::receive(const PowerupSpawnMessage& message) {
+    const CWorld& world = CWorld::instance();
+    if (isStandable(message.pos) && world.findObject(message.powerupId) == nullptr &&
+        world.countPowerups() < world.maxPowerups) {
+        addPowerupWithId(message.pos, message.type, message.powerupId);
+    }
+}
+
+void Executor::receive(const AvatarStatusMessage& message) {
+    if (findAvatar(message.avatarId) != nullptr && isStandable(message.pos)) {
+        applyAvatarStatus(message);
+    }
+}
+
+void Executor::receive(const AvatarAddMessage& message) {
+    if (CWorld::instance().findObject(message.avatarId) == nullptr && isStandable(message.pos)) {
+        auto avatar = std::make_unique<Avatar>();
+        avatar->id  = message.avatarId;
+        avatar->pos = message.pos;
+        CWorld::instance().addObject(std::move(avatar));
+    }
+}
+
+void Executor::receive(const AvatarNameMessage& message) {
+    if (Avatar* const avatar = findAvatar(message.avatarId)) {
+        avatar->name = cleanPlayerName(message.name);  // cleaned again: the host may not be ours
+    }
+}
+
+void Executor::receive(const KillMessage& message) {
+    if (findAvatar(message.victimId) != nullptr) {
+        applyKill(message.victimId, message.killerId);
+    }
+}
+
+void Executor::receive(const RoundTripsMessage& message) {
+    for (const RoundTrip& trip : message.trips) {
+        if (Avatar* const avatar = findAvatar(trip.avatarId)) {
+            avatar->roundTripMs = trip.ms;
+        }
+    }
+}
+
+MessagesOutcome Executor::setupWorld(const WorldSetupMessage& setup) {
     IGameSession& session = gameSession();
     if (session.currentServer() != nullptr) {
         // The host's world is set up already; only the keyboard is missing.
         if (Avatar* const avatar = findAvatar(localAvatarId)) {
             attachKeyboard(*avatar);
         }
-        return;
+        return MessagesOutcome::applied;
     }
     if (!session.isWaitingForWorld()) {
-        return;  // one world per game
+        return MessagesOutcome::applied;  // one world per game
     }
-    if (!buildWorld(setup)) {
-        session.abandonGame();
-        return;
-    }
-    session.worldArrived();
+    return buildWorld(setup) ? MessagesOutcome::worldBuilt : MessagesOutcome::worldRefused;
 }
 
 bool Executor::buildWorld(const WorldSetupMessage& setup) {
@@ -287,9 +279,7 @@ void Executor::applyHp(const std::int32_t avatarId, const std::int32_t hp) {
     if (avatar == gameSession().keyboardAvatar() && hp < avatar->hp && avatar->hp > 0) {
         platform().playSound(hp > 0 ? SoundEffect::hit : SoundEffect::death);
     }
-    // Values from the network may be anything; within the caps every rule's
-    // arithmetic stays far from overflow.
-    avatar->hp = std::min(hp, HEALTH_CAP);
+    avatar->hp = hp;
     if (hp <= 0) {
         avatar->hp           = 0;
         avatar->releaseTimer = DEATH_COUNTDOWN;
@@ -319,10 +309,10 @@ void Executor::applyAvatarStatus(const AvatarStatusMessage& status) {
     if ((status.hp <= 0) != (avatar->hp <= 0)) {
         applyHp(status.avatarId, status.hp);  // a death or a life this machine has not seen
     } else if (status.hp > 0) {
-        avatar->hp = std::min(status.hp, HEALTH_CAP);
+        avatar->hp = status.hp;
     }
     avatar->score = status.score;
-    avatar->ammo  = std::clamp(status.ammo, 0, AMMO_CAP);
+    avatar->ammo  = status.ammo;
 }
 
 void Executor::applyScore(const std::int32_t avatarId, const std::int32_t score) {

@@ -16,19 +16,27 @@ class Powerup;
 // process when one is missing, as a check of the host's own bookkeeping.
 // Messages from the network are checked before they get there, and dropped
 // when they name an object this machine does not have.
+// What applying the received messages did to the game flow.
+enum class MessagesOutcome {
+    applied,       // nothing more than the messages say
+    worldBuilt,    // a joined player's world is set up: its game runs
+    worldRefused,  // the host's world cannot be set up here (the player has been told why)
+};
+
 class Executor {
 public:
     static Executor& instance();
     virtual ~Executor();
 
-    // Applies every message this machine's client has received.
-    void processMessages();
+    // Applies what this machine's client has received, in order. It stops
+    // after a message that built this game's world or refused it: the rest
+    // waits for the next frame, so a game starts or ends between frames and
+    // never while its messages are being applied.
+    MessagesOutcome processMessages();
 
     // One received message; what processMessages does with each.
-    void apply(const MessageBuffer& message);
+    MessagesOutcome apply(const MessageBuffer& message);
 
-    void setLocalAvatarId(std::int32_t avatarId);
-    void setupWorld(const WorldSetupMessage& setup);
     void applyAvatarState(const AvatarStateMessage& state);
     void removeObject(std::int32_t id);
     void applyRespawn(std::int32_t avatarId, Position pos);
@@ -50,7 +58,27 @@ public:
 private:
     Executor() = default;
 
-    bool buildWorld(const WorldSetupMessage& setup);
+    // Each message from the host, its fields in their ranges; what the world
+    // has to say (objects that exist, cells that are floor) is checked here.
+    void receive(const YourAvatarMessage& message);
+    void receive(const WorldSetupMessage& message);
+    void receive(const AvatarStateMessage& message);
+    void receive(const AvatarRemoveMessage& message);
+    void receive(const AvatarRespawnMessage& message);
+    void receive(const AvatarHpMessage& message);
+    void receive(const ScoreMessage& message);
+    void receive(const PowerupTakenMessage& message);
+    void receive(const PowerupSpawnMessage& message);
+    void receive(const AvatarStatusMessage& message);
+    void receive(const AvatarAddMessage& message);
+    void receive(const AvatarNameMessage& message);
+    void receive(const KillMessage& message);
+    void receive(const RoundTripsMessage& message);
+
+    MessagesOutcome setupWorld(const WorldSetupMessage& setup);
+    bool            buildWorld(const WorldSetupMessage& setup);
+
+    MessagesOutcome outcome = MessagesOutcome::applied;  // of the message being applied
 };
 
 // The avatar in play with the id, or null (also when the id names another kind).
@@ -60,5 +88,5 @@ Powerup* findPowerup(std::int32_t id);
 // Whether an avatar or powerup may stand on the cell: inside the map, on floor.
 bool isStandable(Position pos);
 
-// Whether a reported state could be true: flags 0 or 1, the avatar on floor.
+// Whether a reported state could be true in this world: the avatar on floor.
 bool isPlausibleState(const AvatarStateMessage& state);

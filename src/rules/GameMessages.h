@@ -1,16 +1,30 @@
 #pragma once
 
-// The one place that knows how game messages are laid out: every field an
-// int32, little-endian, the message id at offset 0. Everything else builds
-// and reads messages through these functions.
+// Every game message, described once: its id, who sends it with which
+// flags, and its fields in order with the range each may take. Every field
+// is a little-endian int32 at its place after the id; text and lists carry
+// their length first. Encoding, decoding (which refuses a wrong id, a wrong
+// length or a field out of range), the fuzz seeds and the message table of
+// docs/network-protocol.md all come from these descriptions; see
+// rules/MessageCodec.h for what reads them.
+//
+// A description is a member `describe(V& v)` that names each field to the
+// visitor v, in order:
+//   v.number(meaning, field, range)       one int32
+//   v.cell(meaning, field)                a Position: x, then y, each 0 ... 63
+//   v.text(meaning, field, layout)        a count, then that many bytes
+//   v.list(meaning, field, maxCount)      a count, then each element's fields
+//   v.when(condition, what, fields)       fields present only when condition holds
 
+#include <climits>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "net/NetTypes.h"
+#include "rules/PlayerName.h"
 #include "world/Position.h"
+#include "world/Powerup.h"
 
 enum GameMessage : std::int32_t {
     MSG_YOUR_AVATAR    = 1100,
@@ -29,9 +43,6 @@ enum GameMessage : std::int32_t {
     MSG_ROUND_TRIPS    = 1114,
 };
 
-// The highest message id, for code that walks them all.
-constexpr std::int32_t LAST_GAME_MESSAGE = MSG_ROUND_TRIPS;
-
 // Send flags of each message. Every message is guaranteed: each machine
 // applies a message once, in the order its sender sent it, and a lost or
 // late one would leave the machines disagreeing for good (a control change
@@ -42,92 +53,57 @@ constexpr std::uint32_t SEND_STATE_TO_PLAYERS = DPNSEND_PRIORITY_LOW | DPNSEND_G
 constexpr std::uint32_t SEND_AVATAR_REMOVE    = DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED;
 constexpr std::uint32_t SEND_RULE_OUTCOME     = DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED;
 
-// Sizes of the fixed-size messages.
-constexpr std::size_t YOUR_AVATAR_SIZE    = 8;
-constexpr std::size_t AVATAR_STATE_SIZE   = 36;
-constexpr std::size_t AVATAR_REMOVE_SIZE  = 8;
-constexpr std::size_t AVATAR_RESPAWN_SIZE = 16;
-constexpr std::size_t AVATAR_HP_SIZE      = 12;
-constexpr std::size_t SCORE_SIZE          = 12;
-constexpr std::size_t POWERUP_TAKEN_SIZE  = 12;
-constexpr std::size_t POWERUP_SPAWN_SIZE  = 20;
-constexpr std::size_t AVATAR_STATUS_SIZE  = 28;
-constexpr std::size_t AVATAR_ADD_SIZE     = 16;
-constexpr std::size_t KILL_SIZE           = 12;
-// Round trips: the id, a count (at most MAX_ROUND_TRIPS), then per avatar its
-// id and its player's round trip to the host in milliseconds.
-constexpr std::size_t  ROUND_TRIPS_HEAD = 8;
-constexpr std::int32_t MAX_ROUND_TRIPS  = 255;
-// An avatar's name: the id, the avatar's id, the name's length in bytes
-// (at most MAX_NAME_BYTES), then the name's bytes, no terminating zero.
-constexpr std::size_t AVATAR_NAME_HEAD = 12;
-
-// The longest map name a world set-up may carry, its terminating zero included.
-constexpr std::int32_t MAX_MAP_NAME_LENGTH = 256;
-
-struct AvatarStateMessage {
-    std::int32_t avatarId = 0;
-    std::int32_t left = 0, right = 0, up = 0, down = 0, fire = 0;
-    Position     pos;
+// What is said of a message as a whole.
+struct MessageKind {
+    GameMessage   id;
+    const char*   name;
+    const char*   route;        // who sends it to whom
+    std::uint32_t flags;        // the host's sends
+    std::uint32_t flagsToHost;  // a player's sends; 0 for messages only the host sends
 };
 
-struct AvatarRespawnMessage {
-    std::int32_t avatarId = 0;
-    Position     pos;
+// The values a number field may take, both ends included.
+struct FieldRange {
+    std::int32_t min;
+    std::int32_t max;
 };
 
-struct AvatarHpMessage {
-    std::int32_t avatarId;
-    std::int32_t hp;
+constexpr FieldRange ANY_NUMBER{INT32_MIN, INT32_MAX};
+constexpr FieldRange OBJECT_ID{0, INT32_MAX};
+constexpr FieldRange FLAG{0, 1};
+constexpr FieldRange POWERUP_TYPE{powerup_ammo, powerup_health};
+// The host's hit points stay within the cap; a hit may take them below 0.
+constexpr FieldRange HIT_POINTS{-HEALTH_CAP, HEALTH_CAP};
+constexpr FieldRange SCORE{0, INT32_MAX};
+constexpr FieldRange AMMUNITION{0, AMMO_CAP};
+// -1 while unmeasured; a round trip of 100 s is no longer a game.
+constexpr FieldRange ROUND_TRIP_MS{-1, 99999};
+// The killer of a shot whose shooter has left is -1.
+constexpr FieldRange KILLER_ID{-1, INT32_MAX};
+
+// A text field: its count, then its bytes. A zero-terminated text counts
+// its terminating zero and holds no other.
+struct TextLayout {
+    std::int32_t maxBytes;  // the terminating zero included
+    bool         zeroTerminated;
 };
 
-struct ScoreMessage {
-    std::int32_t avatarId;
-    std::int32_t score;
-};
+// The most of each list a message may carry: far more than any game has.
+constexpr std::int32_t MAX_WORLD_ENTRIES = 4096;
+constexpr std::int32_t MAX_ROUND_TRIPS   = 255;
 
-struct PowerupTakenMessage {
-    std::int32_t avatarId;
-    std::int32_t powerupId;
-};
+constexpr TextLayout MAP_NAME_TEXT{256, true};
+constexpr TextLayout PLAYER_NAME_TEXT{static_cast<std::int32_t>(MAX_NAME_BYTES), false};
 
-// The host's count of what each machine otherwise tracks on its own clock:
-// where a dead avatar lies, and how many bullets an avatar has left.
-struct AvatarStatusMessage {
-    std::int32_t avatarId = 0;
-    Position     pos;
-    std::int32_t hp    = 0;
-    std::int32_t score = 0;
-    std::int32_t ammo  = 0;
-};
+struct YourAvatarMessage {
+    static constexpr MessageKind KIND{MSG_YOUR_AVATAR, "MSG_YOUR_AVATAR",
+                                      "host to each player at a new game, then to each who joins", SEND_NEW_GAME, 0};
+    std::int32_t                 avatarId = 0;
 
-// A player joined the running game: its avatar, on a cell the host chose.
-struct AvatarAddMessage {
-    std::int32_t avatarId = 0;
-    Position     pos;
-};
-
-// Who shot whom, as the host decided; the killer is -1 when the shooter had
-// left the game.
-struct KillMessage {
-    std::int32_t victimId = 0;
-    std::int32_t killerId = -1;
-};
-
-struct RoundTrip {
-    std::int32_t avatarId = 0;
-    std::int32_t ms       = -1;
-};
-
-struct AvatarNameMessage {
-    std::int32_t avatarId = 0;
-    std::string  name;  // as it came: untrusted
-};
-
-struct PowerupSpawnMessage {
-    Position     pos;
-    std::int32_t type      = 0;
-    std::int32_t powerupId = 0;
+    template <class V>
+    void describe(V& v) {
+        v.number("id of the avatar the receiving player steers", avatarId, OBJECT_ID);
+    }
 };
 
 enum WorldEntryKind : std::int32_t { entry_powerup = 0, entry_avatar = 1 };
@@ -137,12 +113,220 @@ struct WorldEntry {
     Position     pos;
     std::int32_t type = 0;  // powerups only
     std::int32_t id   = 0;
+
+    template <class V>
+    void describe(V& v) {
+        v.number("entry kind: 0 a powerup, anything else an avatar", kind, ANY_NUMBER);
+        v.cell("cell", pos);
+        v.when(kind == entry_powerup, "powerup entries", [&] { v.number("powerup type", type, POWERUP_TYPE); });
+        v.number("object id", id, OBJECT_ID);
+    }
 };
 
+// Every powerup and avatar in play, in the order of the host's world.
 struct WorldSetupMessage {
-    std::string             mapName;
-    std::vector<WorldEntry> entries;
+    static constexpr MessageKind KIND{MSG_WORLD_SETUP, "MSG_WORLD_SETUP",
+                                      "host to each player at a new game, then to each who joins", SEND_NEW_GAME, 0};
+    std::string                  mapName;
+    std::vector<WorldEntry>      entries;
+
+    template <class V>
+    void describe(V& v) {
+        v.text("map file name, as the host loaded it", mapName, MAP_NAME_TEXT);
+        v.list("entries", entries, MAX_WORLD_ENTRIES);
+    }
 };
+
+struct AvatarStateMessage {
+    static constexpr MessageKind KIND{MSG_AVATAR_STATE, "MSG_AVATAR_STATE",
+                                      "player to host when its controls change; host to the other players",
+                                      SEND_STATE_TO_PLAYERS, SEND_STATE_TO_HOST};
+    std::int32_t                 avatarId = 0;
+    std::int32_t                 left = 0, right = 0, up = 0, down = 0, fire = 0;
+    Position                     pos;
+
+    template <class V>
+    void describe(V& v) {
+        v.number("avatar id", avatarId, OBJECT_ID);
+        v.number("left", left, FLAG);
+        v.number("right", right, FLAG);
+        v.number("up", up, FLAG);
+        v.number("down", down, FLAG);
+        v.number("fire", fire, FLAG);
+        v.cell("the avatar's cell when the message is built", pos);
+    }
+};
+
+struct AvatarRemoveMessage {
+    static constexpr MessageKind KIND{MSG_AVATAR_REMOVE, "MSG_AVATAR_REMOVE",
+                                      "player to host when it leaves; host to the other players", SEND_AVATAR_REMOVE,
+                                      SEND_AVATAR_REMOVE};
+    std::int32_t                 avatarId = 0;
+
+    template <class V>
+    void describe(V& v) {
+        v.number("id of the avatar that leaves the game", avatarId, OBJECT_ID);
+    }
+};
+
+struct AvatarRespawnMessage {
+    static constexpr MessageKind KIND{MSG_AVATAR_RESPAWN, "MSG_AVATAR_RESPAWN", "host to every player but its own",
+                                      SEND_RULE_OUTCOME, 0};
+    std::int32_t                 avatarId = 0;
+    Position                     pos;
+
+    template <class V>
+    void describe(V& v) {
+        v.number("avatar id", avatarId, OBJECT_ID);
+        v.cell("the cell where it comes back", pos);
+    }
+};
+
+struct AvatarHpMessage {
+    static constexpr MessageKind KIND{MSG_AVATAR_HP, "MSG_AVATAR_HP", "host to every player but its own",
+                                      SEND_RULE_OUTCOME, 0};
+    std::int32_t                 avatarId = 0;
+    std::int32_t                 hp       = 0;
+
+    template <class V>
+    void describe(V& v) {
+        v.number("id of the avatar that was hit", avatarId, OBJECT_ID);
+        v.number("its hit points after the hit, not clamped: 0 or less on a kill", hp, HIT_POINTS);
+    }
+};
+
+struct ScoreMessage {
+    static constexpr MessageKind KIND{MSG_SCORE, "MSG_SCORE", "host to every player but its own", SEND_RULE_OUTCOME, 0};
+    std::int32_t                 avatarId = 0;
+    std::int32_t                 score    = 0;
+
+    template <class V>
+    void describe(V& v) {
+        v.number("id of the avatar whose score changes", avatarId, OBJECT_ID);
+        v.number("its new score", score, SCORE);
+    }
+};
+
+struct PowerupTakenMessage {
+    static constexpr MessageKind KIND{MSG_POWERUP_TAKEN, "MSG_POWERUP_TAKEN", "host to every player but its own",
+                                      SEND_RULE_OUTCOME, 0};
+    std::int32_t                 avatarId  = 0;
+    std::int32_t                 powerupId = 0;
+
+    template <class V>
+    void describe(V& v) {
+        v.number("id of the avatar that takes the powerup", avatarId, OBJECT_ID);
+        v.number("id of the powerup", powerupId, OBJECT_ID);
+    }
+};
+
+struct PowerupSpawnMessage {
+    static constexpr MessageKind KIND{MSG_POWERUP_SPAWN, "MSG_POWERUP_SPAWN", "host to every player but its own",
+                                      SEND_RULE_OUTCOME, 0};
+    Position                     pos;
+    std::int32_t                 type      = 0;
+    std::int32_t                 powerupId = 0;
+
+    template <class V>
+    void describe(V& v) {
+        v.cell("cell", pos);
+        v.number("powerup type", type, POWERUP_TYPE);
+        v.number("id the host gave the powerup", powerupId, OBJECT_ID);
+    }
+};
+
+// The host's count of what each machine otherwise tracks on its own clock:
+// where a dead avatar lies, and how many bullets an avatar has left.
+struct AvatarStatusMessage {
+    static constexpr MessageKind KIND{MSG_AVATAR_STATUS, "MSG_AVATAR_STATUS",
+                                      "host to every player in the game, the avatar's owner included",
+                                      SEND_RULE_OUTCOME, 0};
+    std::int32_t                 avatarId = 0;
+    Position                     pos;
+    std::int32_t                 hp    = 0;
+    std::int32_t                 score = 0;
+    std::int32_t                 ammo  = 0;
+
+    template <class V>
+    void describe(V& v) {
+        v.number("avatar id", avatarId, OBJECT_ID);
+        v.cell("cell", pos);
+        v.number("hit points", hp, HIT_POINTS);
+        v.number("score", score, SCORE);
+        v.number("ammunition", ammo, AMMUNITION);
+    }
+};
+
+// A player joined the running game: its avatar, on a cell the host chose.
+struct AvatarAddMessage {
+    static constexpr MessageKind KIND{MSG_AVATAR_ADD, "MSG_AVATAR_ADD", "host to every other player in the game",
+                                      SEND_RULE_OUTCOME, 0};
+    std::int32_t                 avatarId = 0;
+    Position                     pos;
+
+    template <class V>
+    void describe(V& v) {
+        v.number("avatar id", avatarId, OBJECT_ID);
+        v.cell("cell", pos);
+    }
+};
+
+struct AvatarNameMessage {
+    static constexpr MessageKind KIND{MSG_AVATAR_NAME, "MSG_AVATAR_NAME", "host to every player in the game",
+                                      SEND_RULE_OUTCOME, 0};
+    std::int32_t                 avatarId = 0;
+    std::string                  name;  // as it came: untrusted
+
+    template <class V>
+    void describe(V& v) {
+        v.number("avatar id", avatarId, OBJECT_ID);
+        v.text("the name, no terminating zero", name, PLAYER_NAME_TEXT);
+    }
+};
+
+// Who shot whom, as the host decided.
+struct KillMessage {
+    static constexpr MessageKind KIND{MSG_KILL, "MSG_KILL", "host to every player but its own", SEND_RULE_OUTCOME, 0};
+    std::int32_t                 victimId = 0;
+    std::int32_t                 killerId = -1;
+
+    template <class V>
+    void describe(V& v) {
+        v.number("the victim's avatar id", victimId, OBJECT_ID);
+        v.number("the killer's avatar id, -1 when the shooter had left", killerId, KILLER_ID);
+    }
+};
+
+struct RoundTrip {
+    std::int32_t avatarId = 0;
+    std::int32_t ms       = -1;
+
+    template <class V>
+    void describe(V& v) {
+        v.number("avatar id", avatarId, OBJECT_ID);
+        v.number("its player's round trip to the host in milliseconds, -1 unmeasured", ms, ROUND_TRIP_MS);
+    }
+};
+
+struct RoundTripsMessage {
+    static constexpr MessageKind KIND{MSG_ROUND_TRIPS, "MSG_ROUND_TRIPS", "host to every player but its own, every 2 s",
+                                      SEND_RULE_OUTCOME, 0};
+    std::vector<RoundTrip>       trips;
+
+    template <class V>
+    void describe(V& v) {
+        v.list("round trips", trips, MAX_ROUND_TRIPS);
+    }
+};
+
+template <class... Messages>
+struct MessageList {};
+
+// Every game message, in the order of their ids.
+using GameMessages =
+    MessageList<YourAvatarMessage, WorldSetupMessage, AvatarStateMessage, AvatarRemoveMessage, AvatarRespawnMessage,
+                AvatarHpMessage, ScoreMessage, PowerupTakenMessage, PowerupSpawnMessage, AvatarStatusMessage,
+                AvatarAddMessage, AvatarNameMessage, KillMessage, RoundTripsMessage>;
 
 class Avatar;
 
@@ -152,35 +336,3 @@ AvatarStatusMessage statusOf(const Avatar& avatar);
 
 // The id at offset 0, or -1 for a buffer too short to hold one.
 std::int32_t messageId(const MessageBuffer& message);
-
-MessageBuffer encodeYourAvatar(std::int32_t avatarId);
-MessageBuffer encodeWorldSetup(const WorldSetupMessage& setup);
-MessageBuffer encodeAvatarState(const AvatarStateMessage& state);
-MessageBuffer encodeAvatarRemove(std::int32_t avatarId);
-MessageBuffer encodeAvatarRespawn(const AvatarRespawnMessage& respawn);
-MessageBuffer encodeAvatarHp(const AvatarHpMessage& hp);
-MessageBuffer encodeScore(const ScoreMessage& score);
-MessageBuffer encodePowerupTaken(const PowerupTakenMessage& taken);
-MessageBuffer encodePowerupSpawn(const PowerupSpawnMessage& spawn);
-MessageBuffer encodeAvatarStatus(const AvatarStatusMessage& status);
-MessageBuffer encodeAvatarAdd(const AvatarAddMessage& add);
-MessageBuffer encodeAvatarName(const AvatarNameMessage& name);
-MessageBuffer encodeKill(const KillMessage& kill);
-MessageBuffer encodeRoundTrips(const std::vector<RoundTrip>& trips);
-
-// Each reads a message of its id; nothing when the buffer holds another id
-// or is too short for the layout, so nobody reads past what arrived.
-std::optional<std::int32_t>           decodeYourAvatar(const MessageBuffer& message);
-std::optional<WorldSetupMessage>      decodeWorldSetup(const MessageBuffer& message);
-std::optional<AvatarStateMessage>     decodeAvatarState(const MessageBuffer& message);
-std::optional<std::int32_t>           decodeAvatarRemove(const MessageBuffer& message);
-std::optional<AvatarRespawnMessage>   decodeAvatarRespawn(const MessageBuffer& message);
-std::optional<AvatarHpMessage>        decodeAvatarHp(const MessageBuffer& message);
-std::optional<ScoreMessage>           decodeScore(const MessageBuffer& message);
-std::optional<PowerupTakenMessage>    decodePowerupTaken(const MessageBuffer& message);
-std::optional<PowerupSpawnMessage>    decodePowerupSpawn(const MessageBuffer& message);
-std::optional<AvatarStatusMessage>    decodeAvatarStatus(const MessageBuffer& message);
-std::optional<AvatarAddMessage>       decodeAvatarAdd(const MessageBuffer& message);
-std::optional<AvatarNameMessage>      decodeAvatarName(const MessageBuffer& message);
-std::optional<KillMessage>            decodeKill(const MessageBuffer& message);
-std::optional<std::vector<RoundTrip>> decodeRoundTrips(const MessageBuffer& message);

@@ -35,10 +35,6 @@ bool IGameSession::isWaitingForWorld() const {
     return false;
 }
 
-void IGameSession::worldArrived() {}
-
-void IGameSession::abandonGame() {}
-
 IGameSession& gameSession() {
     return *installedSession;
 }

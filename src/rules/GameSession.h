@@ -8,8 +8,8 @@ class IClient;
 class IServer;
 
 // What the rules need from the game they run in: its network objects, the
-// avatar this machine steers, and the two turns of the game flow the rules
-// decide. The game installs itself; until then a session with no network,
+// avatar this machine steers, and whether it waits for the host's world.
+// The game installs itself; until then a session with no network,
 // no avatar and no flow stands in, so the rules never meet a null.
 class IGameSession {
 public:
@@ -31,10 +31,6 @@ public:
 
     // True while a joined player waits for the host's world.
     virtual bool isWaitingForWorld() const;
-    // The host's world has been built here: the game runs.
-    virtual void worldArrived();
-    // This machine cannot play the game it is in and leaves it.
-    virtual void abandonGame();
 };
 
 // The session in use; never null.

@@ -3,17 +3,19 @@
 #include <memory>
 
 #include "net/IClient.h"
-#include "rules/GameMessages.h"
 #include "rules/GameSession.h"
+#include "rules/MessageCodec.h"
 #include "world/Avatar.h"
 #include "world/Bullet.h"
 
 namespace {
 
-void sendToHost(const MessageBuffer& message, const std::uint32_t flags) {
+template <class Message>
+void sendToHost(const Message& message) {
     // The outcome of a send does not matter here: a lost report is repaired by the next.
     if (IClient* const client = gameSession().currentClient()) {
-        client->send(static_cast<std::uint32_t>(message.size()), message.data(), flags);
+        const MessageBuffer bytes = encode(message);
+        client->send(static_cast<std::uint32_t>(bytes.size()), bytes.data(), Message::KIND.flagsToHost);
     }
 }
 
@@ -25,12 +27,12 @@ void createLocalArbiter() {
 
 void LocalArbiter::leaveGame() {
     if (const Avatar* const avatar = gameSession().keyboardAvatar()) {
-        sendToHost(encodeAvatarRemove(avatar->id), SEND_AVATAR_REMOVE);
+        sendToHost(AvatarRemoveMessage{avatar->id});
     }
 }
 
 void LocalArbiter::avatarInputChanged(Avatar& avatar) {
-    sendToHost(encodeAvatarState(stateOf(avatar)), SEND_STATE_TO_HOST);
+    sendToHost(stateOf(avatar));
 }
 
 void LocalArbiter::hitAvatar(Avatar& avatar, Bullet& bullet) {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "draw/GameScreen.h"
 #include "game/Game.h"
 #include "game/Launch.h"
 #include "net/NetTypes.h"
@@ -168,6 +169,7 @@ int runGame(const Launch& launch, const bool hostAtOnce) {
     CGame& game = CGame::instance();
     if (hostAtOnce) {
         game.handleCommand(cmd_host_game);
+        game.finishHosting();
         if (game.state != state_hosting) {
             std::fprintf(stderr, "quillstep: no game could be hosted on UDP port %u\n", GAME_PORT);
             endGame();
@@ -185,7 +187,7 @@ void renderFrame() {
     resetMatrices();
     CGame& game = CGame::instance();
     game.update();
-    game.draw();
+    drawGame(game);
     drawMenu();
 }
 
@@ -205,8 +207,5 @@ bool drawFrame() {
 
 void drawStillFrame() {
     resetMatrices();
-    const float frame = frameTime;
-    frameTime         = 0.0f;  // the camera holds still
-    CGame::instance().draw();
-    frameTime = frame;
+    drawGame(CGame::instance());
 }

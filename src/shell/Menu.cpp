@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/Text.h"
+#include "draw/Text.h"
 #include "shell/WindowProc.h"
 
 namespace {

@@ -59,10 +59,6 @@ DialogResult SdlPlatform::runConnectDialog(ConnectDialogValues& values) {
     return ::runConnectDialog(values);
 }
 
-void SdlPlatform::drawFrame() {
-    ::drawFrame();
-}
-
 void SdlPlatform::playSound(const SoundEffect effect) {
     if (!sound) {
         sound = std::make_unique<Sound>();

@@ -5,12 +5,11 @@
 #include "platform/Platform.h"
 #include "shell/Sound.h"
 
-// The desktop through SDL: real message boxes, the connect dialog, frames.
+// The desktop through SDL: real message boxes, the connect dialog, sound.
 class SdlPlatform : public IPlatform {
 public:
     MessageAnswer showMessage(const PlatformMessage& message) override;
     DialogResult  runConnectDialog(ConnectDialogValues& values) override;
-    void          drawFrame() override;
     void          playSound(SoundEffect effect) override;
 
 private:

@@ -5,11 +5,11 @@
 #include <backends/imgui_impl_sdl.h>
 #include <imgui.h>
 
+#include "draw/Text.h"
+#include "draw/WorldView.h"
 #include "platform/FrameState.h"
 #include "platform/Platform.h"
-#include "platform/Text.h"
 #include "shell/Menu.h"
-#include "world/World.h"
 
 bool fullscreen = false;
 
@@ -213,7 +213,7 @@ bool initRenderState() {
     glClearDepth(1.0);
     glDisable(GL_DEPTH_TEST);
     createFontLists();
-    CWorld::instance().forgetDrawing();
+    forgetWorldDrawing();
     return true;
 }
 

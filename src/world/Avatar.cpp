@@ -1,7 +1,5 @@
 #include "world/Avatar.h"
 
-#include <GL/gl.h>
-
 #include <cmath>
 #include <utility>
 
@@ -93,32 +91,6 @@ Position stepFrom(const CWorld& world, const Position from, const int dx, const 
 
 void Avatar::step(const int dx, const int dy) {
     pos = stepFrom(CWorld::instance(), pos, dx, dy);
-}
-
-void Avatar::draw() const {
-    if (isOwn()) {
-        glColor3ub(9, 225, 9);
-    } else {
-        glColor3f(0.8f, 0.1f, 0.0f);
-    }
-    if (hp <= 0) {
-        glColor3ub(120, 16, 73);
-    }
-    glPushMatrix();
-    glTranslatef(pos.x + 0.5f, pos.y + 0.5f, 0.0f);
-    glBegin(GL_QUADS);
-    glVertex2f(-0.5f, -0.5f);
-    glVertex2f(-0.5f, 0.5f);
-    glVertex2f(0.5f, 0.5f);
-    glVertex2f(0.5f, -0.5f);
-    glEnd();
-    glRotatef(direction * 45.0f, 0.0f, 0.0f, 1.0f);
-    glBegin(GL_TRIANGLES);
-    glVertex2f(-0.3f, 1.3f);
-    glVertex2f(0.3f, 1.3f);
-    glVertex2f(0.0f, -0.5f);
-    glEnd();
-    glPopMatrix();
 }
 
 void Avatar::setPosition(const Position newPos) {

@@ -21,7 +21,6 @@ public:
 
     Avatar() : CObject(KIND) {}
     void update() override;
-    void draw() const override;
 
     void setPosition(Position newPos);
     void setControls(std::int32_t newLeft, std::int32_t newRight, std::int32_t newUp, std::int32_t newDown,

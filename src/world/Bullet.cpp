@@ -1,7 +1,5 @@
 #include "world/Bullet.h"
 
-#include <GL/gl.h>
-
 #include "platform/FrameState.h"
 #include "world/World.h"
 
@@ -28,16 +26,4 @@ void Bullet::update() {
     } else {
         moveTimer = 1.0f / speed;
     }
-}
-
-void Bullet::draw() const {
-    glColor3f(1.0f, 1.0f, 0.0f);
-    glPushMatrix();
-    glTranslatef(pos.x + 0.5f, pos.y + 0.5f, 0.0f);
-    glRotatef(direction * 45.0f, 0.0f, 0.0f, 1.0f);
-    glBegin(GL_LINES);
-    glVertex2f(0.0f, -0.5f);
-    glVertex2f(0.0f, 0.5f);
-    glEnd();
-    glPopMatrix();
 }

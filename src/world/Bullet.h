@@ -12,7 +12,6 @@ public:
 
     Bullet();
     void update() override;
-    void draw() const override;
 
     std::int32_t direction = 0;      // heading code, brought into 0 ... 7 at each update
     float        speed     = 40.0f;  // cell steps per second

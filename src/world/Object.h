@@ -22,8 +22,7 @@ class CObject {
 public:
     explicit CObject(ObjectKind kind);
     CObject(ObjectKind kind, std::int32_t givenId);
-    virtual void update()     = 0;
-    virtual void draw() const = 0;
+    virtual void update() = 0;
     virtual ~CObject();
 
     CObject(const CObject&)            = delete;

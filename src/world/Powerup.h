@@ -24,7 +24,6 @@ public:
 
     Powerup();
     void update() override;
-    void draw() const override;
 
     // Gives the effect to the avatar; taking the powerup out of play is the
     // caller's business.

@@ -1,7 +1,5 @@
 #include "world/World.h"
 
-#include <GL/gl.h>
-
 #include <algorithm>
 #include <string>
 
@@ -12,6 +10,15 @@
 #include "world/DataFolder.h"
 #include "world/MapFile.h"
 #include "world/Powerup.h"
+
+std::int32_t nextObjectId = 0;
+std::int32_t nextBulletId = -1;
+
+CObject::CObject(const ObjectKind objectKind) : id(nextObjectId++), kind(objectKind) {}
+
+CObject::CObject(const ObjectKind objectKind, const std::int32_t givenId) : id(givenId), kind(objectKind) {}
+
+CObject::~CObject() = default;
 
 namespace {
 
@@ -68,8 +75,8 @@ bool CWorld::loadMap(const char* const fileName) {
         refuseMap(fileName, "its outer edge must be all wall.");
         return false;
     }
-    cells          = loaded;
-    cellsListReady = false;
+    cells = loaded;
+    ++loadedMaps;
     return true;
 }
 
@@ -156,88 +163,4 @@ void CWorld::offerPairs(CObject& a, const std::uint32_t order) {
             currentArbiter().collide(a, b);
         }
     }
-}
-
-void CWorld::draw() const {
-    drawCells();
-
-    glColor3f(1.0f, 1.0f, 1.0f);
-    glBegin(GL_LINE_LOOP);
-    glVertex2i(0, 0);
-    glVertex2i(0, MAPSIZE);
-    glVertex2i(MAPSIZE, MAPSIZE);
-    glVertex2i(MAPSIZE, 0);
-    glEnd();
-
-    for (const auto& object : objects) {
-        object->draw();
-    }
-}
-
-void CWorld::drawCells() const {
-    // The map changes only when one loads, so its 4096 quads are recorded
-    // once and replayed each frame.
-    if (!recordMap) {
-        sendCellQuads();
-        return;
-    }
-    if (!cellsListReady) {
-        if (cellsList == 0) {
-            cellsList = glGenLists(1);
-        }
-        if (cellsList == 0) {
-            sendCellQuads();  // no list to be had: draw them directly
-            return;
-        }
-        glNewList(cellsList, GL_COMPILE);
-        sendCellRuns();
-        glEndList();
-        cellsListReady = true;
-    }
-    glCallList(cellsList);
-}
-
-void CWorld::forgetDrawing() {
-    cellsList      = 0;
-    cellsListReady = false;
-}
-
-void CWorld::sendCellRuns() const {
-    // Each run of like cells along a row as one quad: the same pixels as its
-    // cells one by one (adjacent quads share their edges exactly), a sixth of
-    // the vertices on the shipped map.
-    glBegin(GL_QUADS);
-    for (int y = 0; y < MAPSIZE; ++y) {
-        int x = 0;
-        while (x < MAPSIZE) {
-            const bool wall = cellAt(cells, x, y) != FLOOR;
-            int        end  = x + 1;
-            while (end < MAPSIZE && (cellAt(cells, end, y) != FLOOR) == wall) {
-                ++end;
-            }
-            const float grey = wall ? 1.0f : 0.2f;
-            glColor3f(grey, grey, grey);
-            glVertex2i(x, y);
-            glVertex2i(x, y + 1);
-            glVertex2i(end, y + 1);
-            glVertex2i(end, y);
-            x = end;
-        }
-    }
-    glEnd();
-}
-
-void CWorld::sendCellQuads() const {
-    glBegin(GL_QUADS);
-    for (int y = 0; y < MAPSIZE; ++y) {
-        for (int x = 0; x < MAPSIZE; ++x) {
-            const float grey = cellAt(cells, x, y) != FLOOR ? 1.0f : 0.2f;
-            glColor3f(grey, grey, grey);
-            glVertex2i(x, y);
-            glVertex2i(x, y + 1);
-            glVertex2i(x + 1, y + 1);
-            glVertex2i(x + 1, y);
-        }
-    }
-    glEnd();
 }

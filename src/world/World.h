@@ -53,14 +53,11 @@ public:
     // the arbiter, then deletes what left play.
     void update();
 
-    // Draws in world units, one cell per unit; the caller sets the view.
-    void draw() const;
-    // A new OpenGL context holds none of the lists drawing made in the old one.
-    void forgetDrawing();
-
-    // Off, the map's quads are sent one by one every frame, as they once
-    // were; for measuring what the recorded map saves.
-    bool recordMap = true;
+    // Whether the cell at column x, row y (both inside the map) is a wall.
+    bool isWall(int x, int y) const { return cells[static_cast<std::size_t>(y) * MAPSIZE + x] != 0; }
+    // Changes whenever a map loads, so whoever keeps something made from the
+    // cells knows to make it again.
+    unsigned mapVersion() const { return loadedMaps; }
 
     using ObjectList = std::list<std::unique_ptr<CObject>>;
     const ObjectList& getObjects() const { return objects; }
@@ -70,15 +67,9 @@ public:
 
 private:
     void offerPairs(CObject& a, std::uint32_t order);
-    void drawCells() const;
-    void sendCellQuads() const;
-    void sendCellRuns() const;
 
     MapCells   cells{};
+    unsigned   loadedMaps = 0;
     ObjectList objects;
     CellIndex  cellIndex;
-    // The map's quads as an OpenGL display list, recorded at the first draw
-    // after a map loads.
-    mutable unsigned cellsList      = 0;
-    mutable bool     cellsListReady = false;
 };

@@ -173,6 +173,7 @@ private:
         CGame& game = CGame::instance();
         if (command == "host") {
             game.handleCommand(cmd_host_game);
+            game.finishHosting();
         } else if (command == "join") {
             words >> desktop.joinAddress;
             game.handleCommand(cmd_join_game);

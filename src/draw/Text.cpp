@@ -1,4 +1,4 @@
-#include "platform/Text.h"
+#include "draw/Text.h"
 
 #include <GL/gl.h>
 #include <fontconfig/fontconfig.h>

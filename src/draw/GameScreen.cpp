@@ -1,8 +1,4 @@
-// Everything on screen but the map and the objects: the menu backdrop, the
-// status lines of each state, the game view that follows the local avatar,
-// the head-up display and the death screen.
-
-#include "game/GameScreen.h"
+#include "draw/GameScreen.h"
 
 #include <GL/gl.h>
 
@@ -10,22 +6,20 @@
 #include <cmath>
 #include <vector>
 
+#include "draw/Text.h"
+#include "draw/WorldView.h"
 #include "game/Game.h"
 #include "platform/FrameState.h"
-#include "platform/Text.h"
 #include "platform/VirtualKeys.h"
 #include "rules/KillFeed.h"
 #include "world/Avatar.h"
 #include "world/World.h"
 
-Camera camera;
-
 namespace {
 
 // One cell is this part of the window's half-height.
-constexpr float CELL_SCALE  = 0.0546875f;
-constexpr float CAMERA_RATE = 1.5f;
-constexpr float TEXT_LEFT   = -1.0f;
+constexpr float CELL_SCALE = 0.0546875f;
+constexpr float TEXT_LEFT  = -1.0f;
 
 void filledQuad(const float left, const float bottom, const float right, const float top) {
     glBegin(GL_QUADS);
@@ -72,18 +66,13 @@ void drawStatusScreen(const CGame& game) {
     }
 }
 
-void followAvatar(const Avatar& avatar) {
-    camera.x = camera.x + (avatar.pos.x - camera.x) * frameTime * CAMERA_RATE;
-    camera.y = camera.y + (avatar.pos.y - camera.y) * frameTime * CAMERA_RATE;
-}
-
 // Where a world point falls in the window (-1 ... 1 both ways) with the
 // game view's camera.
 struct WindowPoint {
     float x;
     float y;
 };
-WindowPoint toWindow(const float worldX, const float worldY) {
+WindowPoint toWindow(const Camera& camera, const float worldX, const float worldY) {
     return {aspect * CELL_SCALE * (worldX - camera.x), -CELL_SCALE * (worldY - camera.y)};
 }
 
@@ -109,7 +98,7 @@ void drawEdgeMarkers(const CGame& game) {
             continue;
         }
         const WindowPoint at =
-            toWindow(static_cast<float>(avatar->pos.x) + 0.5f, static_cast<float>(avatar->pos.y) + 0.5f);
+            toWindow(game.camera, static_cast<float>(avatar->pos.x) + 0.5f, static_cast<float>(avatar->pos.y) + 0.5f);
         if (avatar == game.localAvatar) {
             glColor3ub(9, 225, 9);
             drawText(at.x - 0.05f, at.y + 0.06f, "%s", avatar->name.c_str());
@@ -146,15 +135,11 @@ void drawKillFeed() {
 void drawGameView(const CGame& game) {
     glColor4ub(0, 0, 0, 0);
     glScalef(CELL_SCALE, -CELL_SCALE, 0.0f);
-    // Until the host's own world message has named its avatar, the view holds still.
-    if (game.localAvatar != nullptr) {
-        followAvatar(*game.localAvatar);
-    }
-    glTranslatef(-camera.x, -camera.y, 0.0f);
+    glTranslatef(-game.camera.x, -game.camera.y, 0.0f);
 
     glEnable(GL_SCISSOR_TEST);
     glScissor(0, screenHeight / 10, screenWidth, screenHeight * 8 / 10);
-    CWorld::instance().draw();
+    drawWorld(CWorld::instance());
     glDisable(GL_SCISSOR_TEST);
 
     glMatrixMode(GL_PROJECTION);
@@ -212,28 +197,13 @@ void fillRing(const std::vector<float>& cosines, const std::vector<float>& sines
 
 }  // namespace
 
-void CGame::draw() const {
+void drawGame(const CGame& game) {
     glScalef(aspect, 1.0f, 0.0f);
-    if (state == state_running) {
-        drawGameView(*this);
+    if (game.state == state_running) {
+        drawGameView(game);
     } else {
-        drawStatusScreen(*this);
+        drawStatusScreen(game);
     }
-}
-
-std::vector<ScoreLine> scoreboardLines(const CGame& game) {
-    std::vector<ScoreLine> lines;
-    for (const auto& object : CWorld::instance().getObjects()) {
-        const auto* const avatar = objectAs<Avatar>(object.get());
-        if (avatar == nullptr || avatar->removed) {
-            continue;
-        }
-        lines.push_back({avatar->name, avatar->score, avatar->hp > 0, avatar->roundTripMs, avatar == game.localAvatar});
-    }
-    std::stable_sort(lines.begin(), lines.end(), [](const ScoreLine& a, const ScoreLine& b) {
-        return a.score != b.score ? a.score > b.score : a.name < b.name;
-    });
-    return lines;
 }
 
 void drawScoreboard(const std::vector<ScoreLine>& lines) {

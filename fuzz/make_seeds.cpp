@@ -1,0 +1,82 @@
+// make_seeds FOLDER: writes the seed corpora of the game-message targets
+// into FOLDER/<target>/, each message encoded from its description, so the
+// seeds follow every change of a layout. scripts/fuzz.sh runs it before
+// each run; the other targets' seeds are files in fuzz/corpus/.
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "MessageSamples.h"
+
+namespace {
+
+void write(const std::filesystem::path& file, const MessageBuffer& bytes) {
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The targets that take several messages read each behind its length in one
+// byte (and, for the host's, a sender byte before that).
+void append(MessageBuffer& input, const MessageBuffer& message, const int sender = -1) {
+    if (sender >= 0) {
+        input.push_back(static_cast<std::uint8_t>(sender));
+    }
+    input.push_back(static_cast<std::uint8_t>(message.size()));
+    input.insert(input.end(), message.begin(), message.end());
+}
+
+// A game as a joined player sees it: its avatar 500 and the world, then one
+// message of every other kind about what is in it (cells that are floor on
+// the shipped map).
+MessageBuffer joinedGame() {
+    const WorldSetupMessage world{
+        "Levels/map2.raw",
+        {{entry_powerup, {3, 2}, 1, 100}, {entry_avatar, {1, 5}, 0, 500}, {entry_avatar, {2, 5}, 0, 501}}};
+    MessageBuffer input;
+    for (const MessageBuffer& message :
+         {encode(YourAvatarMessage{500}), encode(world), encode(AvatarStateMessage{500, 0, 1, 0, 1, 1, {2, 5}}),
+          encode(AvatarHpMessage{500, 40}), encode(PowerupTakenMessage{500, 100}),
+          encode(PowerupSpawnMessage{{1, 7}, 0, 102}), encode(AvatarStatusMessage{500, {1, 6}, 60, 100, 20}),
+          encode(AvatarRespawnMessage{501, {1, 9}}), encode(ScoreMessage{501, 100}),
+          encode(AvatarAddMessage{502, {2, 6}}), encode(AvatarNameMessage{500, "Ann"}), encode(KillMessage{501, 500}),
+          encode(RoundTripsMessage{{{500, 12}, {501, 30}}}), encode(AvatarRemoveMessage{501})}) {
+        append(input, message);
+    }
+    return input;
+}
+
+// Players 2 and 3 of a hosted game (avatars 11 and 12) steering, leaving and
+// lying, then the network's notices.
+MessageBuffer playersAtTheHost() {
+    MessageBuffer input;
+    append(input, encode(AvatarStateMessage{11, 0, 1, 0, 0, 1, {2, 5}}), 2);
+    append(input, encode(AvatarStateMessage{11, 0, 0, 0, 0, 0, {2, 5}}), 2);
+    append(input, encode(AvatarRemoveMessage{12}), 2);
+    append(input, encode(AvatarRemoveMessage{12}), 3);
+    append(input, noticeBuffer(NET_PLAYER_DESTROYED), 3);
+    append(input, noticeBuffer(NET_PLAYER_CREATED), 4);
+    return input;
+}
+
+}  // namespace
+
+int main(const int argc, char** const argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_seeds FOLDER\n");
+        return 2;
+    }
+    const std::filesystem::path folder(argv[1]);
+    forEachMessage([&](auto tag) {
+        using Message = typename decltype(tag)::Type;
+        for (const bool high : {false, true}) {
+            write(folder / "messages" / (std::string(Message::KIND.name) + (high ? "-high" : "-low")),
+                  encode(sampleMessage<Message>(high)));
+        }
+    });
+    write(folder / "executor" / "game", joinedGame());
+    write(folder / "arbiter" / "players", playersAtTheHost());
+    return 0;
+}
