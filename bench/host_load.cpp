@@ -31,6 +31,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "NetSupport.h"
 #include "game/Game.h"
 #include "net/Client.h"
 #include "net/Server.h"
@@ -95,6 +96,7 @@ public:
     SimulatedPlayer(const CWorld& map, const unsigned seed) : map(map), random(seed) {}
 
     bool join() {
+        client.setPort(testPort());
         client.connect("127.0.0.1");
         const auto deadline = Clock::now() + std::chrono::seconds(5);
         while (!client.connected && Clock::now() < deadline) {
@@ -274,6 +276,7 @@ Figures measure(const int playerCount, const int bots, const double seconds) {
     figures.bots    = bots;
     CGame& game     = CGame::instance();
     game.bots       = bots;
+    game.gamePort   = testPort();
     game.handleCommand(cmd_host_game);
     for (int i = 0; i < 500 && game.state != state_hosting; ++i) {
         frameTime = FRAME_SECONDS;

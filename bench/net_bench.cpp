@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "NetSupport.h"
 #include "net/Client.h"
 #include "net/Server.h"
 
@@ -15,11 +16,13 @@ namespace {
 
 void loopbackRoundTrip(benchmark::State& state) {
     Server server;
+    server.setPort(testPort());
     if (server.host("bogus game") != 0) {
-        state.SkipWithError("cannot host on the game port");
+        state.SkipWithError("cannot host on a port of its own");
         return;
     }
     Client client;
+    client.setPort(testPort());
     client.connect("127.0.0.1");
     while (!client.connected || server.clientCount() == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

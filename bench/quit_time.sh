@@ -6,6 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 player=${1:-build}/quillstep-headless
+# A port of this run's own: never a game someone plays on this machine.
+port=$(( 20000 + $$ % 40000 ))
 
 now_ms() { date +%s%3N; }
 
@@ -25,10 +27,10 @@ timed_quit "start screen" 'pace off\nframes 5\n' 0.5
 
 # A host and a joined player in a game; each quits in turn.
 coproc HOST { "$player" 2>/dev/null; }
-printf 'host\nseconds 0.5\n' >&"${HOST[1]}"
+printf 'port %s\nhost\nseconds 0.5\n' "$port" >&"${HOST[1]}"
 sleep 0.7
 coproc JOIN { "$player" 2>/dev/null; }
-printf 'join 127.0.0.1\nseconds 1\n' >&"${JOIN[1]}"
+printf 'port %s\njoin 127.0.0.1\nseconds 1\n' "$port" >&"${JOIN[1]}"
 sleep 0.3
 printf 'press enter\nseconds 0.2\nrelease enter\nseconds 1.5\n' >&"${HOST[1]}"
 sleep 2.5

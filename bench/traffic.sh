@@ -10,16 +10,17 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 seconds=${2:-20}
 player=$build/quillstep-headless
-[[ $(bash tests/netns.sh up) == netns ]] || { echo "traffic: needs network namespaces (root)" >&2; exit 1; }
-trap 'bash tests/netns.sh down' EXIT
+run=qsb$$  # test hosts of this run's own
+[[ $(bash tests/netns.sh up "$run") == netns ]] || { echo "traffic: needs network namespaces (root)" >&2; exit 1; }
+trap 'bash tests/netns.sh down "$run"' EXIT
 
 log=$(mktemp)
-coproc RELAY { ip netns exec qs-relay "$build/quillstep-relay" 9998 10.77.0.1 9998 0 1 0 1 2>"$log"; }
-coproc HOST { ip netns exec qs-host "$player" >/dev/null 2>&1; }
+coproc RELAY { ip netns exec "$run-relay" "$build/quillstep-relay" 9998 10.77.0.1 9998 0 1 0 1 2>"$log"; }
+coproc HOST { ip netns exec "$run-host" "$player" >/dev/null 2>&1; }
 printf 'host\nseconds 0.5\n' >&"${HOST[1]}"
 sleep 0.7
-coproc P1 { ip netns exec qs-p1 "$player" >/dev/null 2>&1; }
-coproc P2 { ip netns exec qs-p2 "$player" >/dev/null 2>&1; }
+coproc P1 { ip netns exec "$run-p1" "$player" >/dev/null 2>&1; }
+coproc P2 { ip netns exec "$run-p2" "$player" >/dev/null 2>&1; }
 printf 'join 10.77.0.4\nseconds 1\n' >&"${P1[1]}"
 printf 'join 10.77.0.4\nseconds 1\n' >&"${P2[1]}"
 printf 'seconds 0.5\npress enter\nseconds 0.1\nrelease enter\n' >&"${HOST[1]}"

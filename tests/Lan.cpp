@@ -31,14 +31,15 @@ std::string Lan::hostOf(const std::size_t machine) const {
     if (!namespaces) {
         return "";
     }
-    return machine == 0 ? "qs-host" : machine % 2 == 1 ? "qs-p1" : "qs-p2";
+    return testHost(machine == 0 ? "host" : machine % 2 == 1 ? "p1" : "p2");
 }
 
 void Lan::relayWith(const double loss, const int delayMs, const int jitterMs) {
-    relay = std::make_unique<PlayerProcess>(
-        "relay", "qs-relay",
-        std::vector<std::string>{QUILLSTEP_RELAY, "9998", "10.77.0.1", "9998", std::to_string(loss),
-                                 std::to_string(delayMs), std::to_string(jitterMs), "20261207"});
+    const std::string port = std::to_string(testPort());
+    relay                  = std::make_unique<PlayerProcess>(
+        "relay", testHost("relay"),
+        std::vector<std::string>{QUILLSTEP_RELAY, port, "10.77.0.1", port, std::to_string(loss),
+                                                  std::to_string(delayMs), std::to_string(jitterMs), "20261207"});
     ASSERT_EQ(relay->answer(std::chrono::seconds(10)), "ready");
 }
 
@@ -75,6 +76,7 @@ bool Lan::framesUntil(const std::function<bool(const std::vector<json>&)>& condi
 
 PlayerProcess& Lan::addMachine(const std::string& name) {
     machines.push_back(std::make_unique<PlayerProcess>(name, hostOf(machines.size())));
+    EXPECT_EQ(machines.back()->command("port " + std::to_string(testPort())), "ok");
     return *machines.back();
 }
 

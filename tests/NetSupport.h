@@ -1,11 +1,15 @@
 #pragma once
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <thread>
 #include <vector>
-
-#include "net/SynchronizedQueue.h"
 
 // Waits for a condition the network brings about, polling; false when it
 // did not come within the bound. The bound is generous: only a broken
@@ -20,6 +24,22 @@ inline bool waitUntil(const std::function<bool()>&    condition,
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+// The UDP port this test process hosts its games on: a free one, never the
+// game's own, so no test meets a game someone plays on this machine.
+inline std::uint16_t testPort() {
+    static const std::uint16_t port = [] {
+        const int   probe = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        socklen_t length   = sizeof address;
+        bind(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+        close(probe);
+        return ntohs(address.sin_port);
+    }();
+    return port;
 }
 
 // Everything a queue or inbox holds, oldest first.

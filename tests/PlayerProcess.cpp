@@ -145,12 +145,26 @@ Ran run(const std::string& command) {
     return ran;
 }
 
+namespace {
+
+std::string testRun() {
+    char name[16];
+    std::snprintf(name, sizeof name, "qs%x", static_cast<unsigned>(getpid()));
+    return name;
+}
+
+}  // namespace
+
 bool testHostsUp() {
-    return run(QUILLSTEP_SOURCE_DIR "/tests/netns.sh up").output == "netns\n";
+    return run(QUILLSTEP_SOURCE_DIR "/tests/netns.sh up " + testRun()).output == "netns\n";
 }
 
 void testHostsDown() {
-    run(QUILLSTEP_SOURCE_DIR "/tests/netns.sh down");
+    run(QUILLSTEP_SOURCE_DIR "/tests/netns.sh down " + testRun());
+}
+
+std::string testHost(const std::string& role) {
+    return testRun() + "-" + role;
 }
 
 std::vector<nlohmann::json> objectsOf(const nlohmann::json& world, const std::string& className) {

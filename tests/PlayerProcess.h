@@ -4,9 +4,12 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "NetSupport.h"
 
 // One headless player in a process of its own, on a test host of its own
 // when the machine has them: the test writes commands and reads the answers.
@@ -55,10 +58,15 @@ struct Ran {
 };
 Ran run(const std::string& command);
 
+// Tests never meet a real game. Test hosts are network namespaces named
+// after this test process's run, so no two runs share one; where none can be
+// made the tests use this machine's loopback, on a port of this run's own.
 // Brings the test hosts up: true when there are namespaces, false when the
 // machine's own loopback has to do.
 bool testHostsUp();
 void testHostsDown();
+// The test host with the role ("host", "p1", "p2" or "relay").
+std::string testHost(const std::string& role);
 
 // The objects of one class in a printed world.
 std::vector<nlohmann::json> objectsOf(const nlohmann::json& world, const std::string& className);

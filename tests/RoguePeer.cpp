@@ -52,9 +52,9 @@ void RoguePeer::serviceLocked(ENetHost* const host) {
     net.keepAlive(now);
 }
 
-bool RoguePeer::connectTo(const char* const address, const std::chrono::milliseconds bound) {
+bool RoguePeer::connectTo(const char* const address, const std::uint16_t port, const std::chrono::milliseconds bound) {
     ENetAddress target{};
-    target.port = GAME_PORT;
+    target.port = port;
     inet_pton(AF_INET, address, &target.host);
     {
         const std::lock_guard<std::mutex> guard(net.lock);

@@ -19,7 +19,7 @@ class RoguePeer {
 public:
     RoguePeer();
 
-    bool connectTo(const char* address, std::chrono::milliseconds bound = std::chrono::seconds(5));
+    bool connectTo(const char* address, std::uint16_t port, std::chrono::milliseconds bound = std::chrono::seconds(5));
 
     // A whole packet, its kind byte included.
     void sendPacket(const std::vector<std::uint8_t>& packet, bool reliable = true);

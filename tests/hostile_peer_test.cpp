@@ -31,7 +31,7 @@ protected:
     // A host, a rogue that joined as a player and one honest player, in a game.
     void startWithRogue(const std::string& rogueName = "rogue") {
         ASSERT_NO_FATAL_FAILURE(hostGame());
-        ASSERT_TRUE(rogue.connectTo("127.0.0.1"));
+        ASSERT_TRUE(rogue.connectTo("127.0.0.1", testPort()));
         rogue.sendHello(APPLICATION_GUID, rogueName);
         ASSERT_NO_FATAL_FAILURE(joinPlayers(1, "127.0.0.1", 3));
         all("pace on");
@@ -79,20 +79,20 @@ TEST_F(HostileLan, SilentPeersAndBadHellosAreTurnedAway) {
     std::vector<std::unique_ptr<RoguePeer>> silent;
     for (int i = 0; i < 6; ++i) {
         silent.push_back(std::make_unique<RoguePeer>());
-        silent.back()->connectTo("127.0.0.1");
+        silent.back()->connectTo("127.0.0.1", testPort());
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_LE(std::count_if(silent.begin(), silent.end(), [](const auto& peer) { return peer->connected(); }), 4)
         << "at most four peers of one address wait for their hello";
 
     RoguePeer foreign;
-    ASSERT_TRUE(foreign.connectTo("127.0.0.1"));
+    ASSERT_TRUE(foreign.connectTo("127.0.0.1", testPort()));
     foreign.sendHello({1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}});
     RoguePeer mute;
-    ASSERT_TRUE(mute.connectTo("127.0.0.1"));
+    ASSERT_TRUE(mute.connectTo("127.0.0.1", testPort()));
     mute.sendPacket({1});  // a hello with nothing in it
     RoguePeer eager;
-    ASSERT_TRUE(eager.connectTo("127.0.0.1"));
+    ASSERT_TRUE(eager.connectTo("127.0.0.1", testPort()));
     eager.sendGame(encode(AvatarRemoveMessage{1}));  // before its hello: ignored
     eager.sendHello();
     eager.sendHello();  // twice: ignored

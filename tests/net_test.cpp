@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "GameDoubles.h"
 #include "NetSupport.h"
@@ -8,6 +10,9 @@
 #include "net/Client.h"
 #include "net/ComError.h"
 #include "net/Server.h"
+#include "rules/Executor.h"
+#include "world/Avatar.h"
+#include "world/World.h"
 
 namespace {
 
@@ -26,13 +31,22 @@ std::int32_t kindOf(const MessageBuffer& bytes) {
                             : static_cast<std::int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | bytes[3] << 24);
 }
 
-// A hosted session on the game port, with players joining it.
+std::unique_ptr<Client> playerOfThisRun() {
+    auto player = std::make_unique<Client>();
+    player->setPort(testPort());
+    return player;
+}
+
+// A hosted session on this run's port, with players joining it.
 class NetSession : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(server.host("bogus game"), 0); }
+    void SetUp() override {
+        server.setPort(testPort());
+        ASSERT_EQ(server.host("bogus game"), 0);
+    }
 
     Client& join() {
-        players.push_back(std::make_unique<Client>());
+        players.push_back(playerOfThisRun());
         Client& player = *players.back();
         EXPECT_EQ(player.connect("127.0.0.1"), 0);
         EXPECT_TRUE(waitUntil([&] { return player.connected.load(); }));
@@ -196,14 +210,16 @@ TEST(NetClient, ClosingIsSafeInEveryState) {
     }
     {
         // Nobody hosts: the attempt is still pending when the client goes.
-        auto pending = std::make_unique<Client>();
+        auto pending = playerOfThisRun();
         ASSERT_EQ(pending->connect("127.0.0.1"), 0);
         pending.reset();
     }
     Server server;
+    server.setPort(testPort());
     server.close();
     ASSERT_EQ(server.host("bogus game"), 0);
     Client player;
+    player.setPort(testPort());
     player.connect("127.0.0.1");
     ASSERT_TRUE(waitUntil([&] { return player.connected.load(); }));
     player.close();
@@ -219,6 +235,7 @@ TEST(NetClient, ConnectReportsBadAddressesAndRepeatedAttempts) {
     Client           byName;
     EXPECT_EQ(byName.connect("localhost"), -1);
     Client fresh;
+    fresh.setPort(testPort());
     EXPECT_EQ(fresh.connect("127.0.0.1"), 0);
     EXPECT_EQ(fresh.connect("127.0.0.1"), -1);
 
@@ -227,6 +244,67 @@ TEST(NetClient, ConnectReportsBadAddressesAndRepeatedAttempts) {
     EXPECT_EQ(platform.shown[0].text, "Connect returned DPNERR_INVALIDHOSTADDRESS");
     EXPECT_EQ(platform.shown[1].text, "Connect returned DPNERR_ALREADYCONNECTED");
     EXPECT_FALSE(byName.connected);
+}
+
+// A player joins just as the host starts, or while the game runs, and the
+// host's server holds the moment between listing it and telling the game.
+TEST(HostedGame, APlayerWhoJoinsAtAnyMomentIsPlacedAndNamed) {
+    for (const bool startWhileHeld : {true, false}) {
+        SCOPED_TRACE(startWhileHeld ? "ENTER while the joiner is held" : "joins a running game");
+        ScriptedPlatform  platform;
+        CGame&            game = CGame::instance();
+        std::atomic<int>  listed{0};
+        std::atomic<bool> release{false};
+        const auto        frames = [&game](const int count) {
+            for (int i = 0; i < count; ++i) {
+                game.update();
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        };
+        game.makeServer = [&] {
+            auto server          = std::make_unique<Server>();
+            server->afterListing = [&](std::uint32_t /*playerId*/) {
+                if (++listed == 2) {  // the host's own player is first
+                    waitUntil([&] { return release.load(); });
+                }
+            };
+            return server;
+        };
+        game.makeClient = [] { return std::make_unique<Client>(); };
+        game.gamePort   = testPort();
+        game.handleCommand(cmd_host_game);
+        game.finishHosting();
+        ASSERT_TRUE(waitUntil([&] { return game.server->clientCount() == 1 && game.client->connected; }));
+        frames(2);
+        if (!startWhileHeld) {
+            game.handleCommand(cmd_enter_key);
+        }
+        const std::unique_ptr<Client> late = playerOfThisRun();
+        late->setPlayerName("Late Comer");
+        late->connect("127.0.0.1");
+        ASSERT_TRUE(waitUntil([&] { return listed == 2; }));
+        frames(5);  // the host's frames go on meanwhile
+        if (startWhileHeld) {
+            game.handleCommand(cmd_enter_key);
+            frames(5);
+        }
+        release = true;
+        ASSERT_TRUE(waitUntil([&] {
+            frames(1);
+            return findAvatar(Executor::instance().localAvatarId) != nullptr && late->incoming.size() > 0;
+        }));
+        frames(5);
+        int placed = 0;
+        for (const auto& object : CWorld::instance().getObjects()) {
+            if (const auto* const avatar = objectAs<Avatar>(object.get());
+                avatar != nullptr && avatar->playerId == late->localPlayerId()) {
+                EXPECT_EQ(avatar->name, "Late Comer");
+                ++placed;
+            }
+        }
+        EXPECT_EQ(placed, 1);
+        resetGame();
+    }
 }
 
 }  // namespace

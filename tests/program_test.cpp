@@ -39,6 +39,9 @@ bool logSays(PlayerProcess& host, const std::string& text, std::string& log, con
     return false;
 }
 
+// This run's own port, so no test meets a game someone plays on this machine.
+const std::string port = std::to_string(testPort());
+
 bool stop(PlayerProcess& host) {
     kill(host.processId(), SIGTERM);
     return host.quit();
@@ -55,23 +58,35 @@ TEST(Program, StartUpErrorsAreOneLineWithStatusOneAtOnce) {
     const int   blocker = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port   = htons(9998);
+    address.sin_port   = htons(testPort());
     ASSERT_EQ(bind(blocker, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    const Ran noPort = run(QUILLSTEP_PROGRAM " --dedicated");
+    const Ran noPort = run(QUILLSTEP_PROGRAM " --dedicated --port " + port);
     close(blocker);
     EXPECT_EQ(noPort.status, 1);
     EXPECT_TRUE(isOneLine(noPort.output)) << noPort.output;
-    EXPECT_NE(noPort.output.find("port 9998 is already in use"), std::string::npos) << noPort.output;
+    EXPECT_NE(noPort.output.find("port " + port + " is already in use"), std::string::npos) << noPort.output;
     EXPECT_LT(noPort.seconds, 1.0);
 }
 
+TEST(Program, TheServerAndTheHeadlessPlayerLinkNoGraphics) {
+    for (const char* const program : {QUILLSTEP_SERVER, QUILLSTEP_HEADLESS}) {
+        const Ran libraries = run(std::string("ldd ") + program);
+        ASSERT_EQ(libraries.status, 0) << libraries.output;
+        for (const char* const graphics : {"libGL", "libOpenGL", "libGLX", "libfreetype", "libfontconfig", "libSDL"}) {
+            EXPECT_EQ(libraries.output.find(graphics), std::string::npos) << program << " links " << graphics;
+        }
+    }
+}
+
 TEST(Program, ADedicatedHostRunsAPrivateGameAndLogsJoinsKillsAndLeaves) {
-    PlayerProcess host("dedicated", "", {QUILLSTEP_PROGRAM, "--dedicated", "--bots", "4", "--password", "sesame"});
+    PlayerProcess host("dedicated", "",
+                       {QUILLSTEP_SERVER, "--bots", "4", "--password", "sesame", "--port", port.c_str()});
     std::string   log;
-    ASSERT_TRUE(logSays(host, "Hosting on UDP port 9998, private, with 4 bots", log)) << log;
+    ASSERT_TRUE(logSays(host, "Hosting on UDP port " + port + ", private, with 4 bots", log)) << log;
     ASSERT_TRUE(logSays(host, "The game has started", log)) << log << "at once, with bots";
 
     PlayerProcess intruder("intruder", "");
+    ASSERT_EQ(intruder.command("port " + port), "ok");
     ASSERT_EQ(intruder.command("password guess"), "ok");
     ASSERT_EQ(intruder.command("join 127.0.0.1"), "ok");
     ASSERT_EQ(intruder.command("seconds 1"), "ok");
@@ -79,6 +94,7 @@ TEST(Program, ADedicatedHostRunsAPrivateGameAndLogsJoinsKillsAndLeaves) {
     EXPECT_EQ(intruder.world()["state"], "start");
 
     PlayerProcess ann("ann", "");
+    ASSERT_EQ(ann.command("port " + port), "ok");
     ASSERT_EQ(ann.command("name Ann"), "ok");
     ASSERT_EQ(ann.command("password sesame"), "ok");
     ASSERT_EQ(ann.command("join 127.0.0.1"), "ok");
@@ -100,9 +116,10 @@ TEST(Program, AnInstalledCopyFindsItsOwnMapFromAnyFolder) {
     const std::string prefix  = ::testing::TempDir() + "quillstep-install-" + std::to_string(getpid());
     const Ran         install = run("cmake --install " QUILLSTEP_BUILD_DIR " --prefix " + prefix);
     ASSERT_EQ(install.status, 0) << install.output;
-    for (const char* const file : {"bin/quillstep", "bin/quillstep-headless", "share/quillstep/Levels/map2.raw",
-                                   "share/applications/quillstep.desktop",
-                                   "share/icons/hicolor/scalable/apps/quillstep.svg", "share/man/man6/quillstep.6"}) {
+    for (const char* const file :
+         {"bin/quillstep", "bin/quillstep-server", "bin/quillstep-headless", "share/quillstep/Levels/map2.raw",
+          "share/applications/quillstep.desktop", "share/icons/hicolor/scalable/apps/quillstep.svg",
+          "share/man/man6/quillstep.6", "share/man/man6/quillstep-server.6"}) {
         struct stat info {};
         EXPECT_EQ(stat((prefix + "/" + file).c_str(), &info), 0) << file;
     }
@@ -112,10 +129,12 @@ TEST(Program, AnInstalledCopyFindsItsOwnMapFromAnyFolder) {
                   .output.find("dedicated"),
               std::string::npos);
 
-    PlayerProcess host("installed", "", {"sh", "-c", "cd / && exec " + prefix + "/bin/quillstep --dedicated"});
+    PlayerProcess host("installed", "",
+                       {"sh", "-c", "cd / && exec " + prefix + "/bin/quillstep --dedicated --port " + port});
     std::string   log;
     EXPECT_TRUE(logSays(host, "map " + prefix + "/bin/../share/quillstep/Levels/map2.raw", log)) << log;
     PlayerProcess player("installed player", "", {"sh", "-c", "cd / && exec " + prefix + "/bin/quillstep-headless"});
+    ASSERT_EQ(player.command("port " + port), "ok");
     ASSERT_EQ(player.command("join 127.0.0.1"), "ok");
     ASSERT_EQ(player.command("seconds 1"), "ok");
     EXPECT_EQ(player.world()["state"], "running") << "it found the host's map too: " << player.messages();
@@ -129,9 +148,9 @@ TEST(Program, TwoHostsOnTheNetworkAreBothFoundWithinASecond) {
         GTEST_SKIP() << "two hosts need two machines: network namespaces cannot be made here";
     }
     {
-        PlayerProcess first("first", "qs-host");
-        PlayerProcess second("second", "qs-p1");
-        PlayerProcess looking("looking", "qs-p2");
+        PlayerProcess first("first", testHost("host"));
+        PlayerProcess second("second", testHost("p1"));
+        PlayerProcess looking("looking", testHost("p2"));
         ASSERT_EQ(first.command("host"), "ok");
         ASSERT_EQ(second.command("password sesame"), "ok");
         ASSERT_EQ(second.command("host"), "ok");

@@ -121,16 +121,18 @@ TEST(WindowProgram, OneHostsFromTheMenuAnotherJoinsByAddressAndBothPlay) {
     ASSERT_NE(mkdtemp(settings), nullptr);
     setenv("XDG_CONFIG_HOME", settings, 1);
 
-    PlayerProcess     hostProgram("host", "", {QUILLSTEP_PROGRAM});
+    // On this run's own port, never a game someone plays on this machine.
+    const std::string port = std::to_string(testPort());
+    PlayerProcess     hostProgram("host", "", {QUILLSTEP_PROGRAM, "--port", port});
     const std::string host = windowOf(hostProgram);
     ASSERT_FALSE(host.empty());
     ASSERT_TRUE(chooseFromGameMenu(host, 55)) << "Host Game";
-    ASSERT_TRUE(waitFor([] { return shell("ss -Hlun 'sport = :9998'").find("9998") != std::string::npos; }))
+    ASSERT_TRUE(waitFor([&] { return shell("ss -Hlun 'sport = :" + port + "'").find(port) != std::string::npos; }))
         << "the host's server is up";
     // Out of the way of the second window, which opens where this one did.
     shell("xdotool windowmove " + host + " 0 0");
 
-    PlayerProcess     joinProgram("joined", "", {QUILLSTEP_PROGRAM});
+    PlayerProcess     joinProgram("joined", "", {QUILLSTEP_PROGRAM, "--port", port});
     const std::string joined = windowOf(joinProgram);
     ASSERT_FALSE(joined.empty());
     ASSERT_TRUE(chooseFromGameMenu(joined, 74)) << "Connect to Server";

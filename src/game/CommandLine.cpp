@@ -7,6 +7,9 @@
 namespace {
 
 void addHostOptions(CLI::App& app, LaunchOptions& options) {
+    app.add_option("--port", options.port, "Host on, or join a host on, UDP port PORT (9998 unless given)")
+        ->option_text("PORT")
+        ->check(CLI::Range(1, 65535));
     app.add_option("--bots", options.bots, "Put N bots into a hosted game")
         ->option_text("N")
         ->check(CLI::Range(0, static_cast<int>(MAX_BOTS)));

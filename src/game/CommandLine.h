@@ -14,6 +14,7 @@ struct LaunchOptions {
     std::optional<std::int32_t> bots;
     std::optional<bool>         fullscreen;
     std::optional<std::string>  password;
+    std::optional<int>          port;  // to host on, or where the host listens
 };
 
 // The outcome of reading the command line: go on with the options, or end

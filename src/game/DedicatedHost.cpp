@@ -67,7 +67,7 @@ int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
     if (game.state != state_hosting || !game.server) {
         return 1;  // why has been said
     }
-    logLine(log, std::string("Hosting on UDP port ") + std::to_string(GAME_PORT) +
+    logLine(log, std::string("Hosting on UDP port ") + std::to_string(game.gamePort) +
                      (game.password.empty() ? "" : ", private") +
                      (game.bots > 0 ? ", with " + std::to_string(game.bots) + " bots" : std::string()) + ", map " +
                      dataPath(GAME_MAP));

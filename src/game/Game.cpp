@@ -181,6 +181,7 @@ void CGame::finishHosting() {
     const bool withOwnPlayer = hostWithOwnPlayer;
     server                   = makeServer();
     server->setPassword(password);
+    server->setPort(gamePort);
     if (server->host(SESSION_NAME) != 0) {
         exitGame();
         return;
@@ -194,6 +195,7 @@ void CGame::finishHosting() {
     client = makeClient();
     client->setPassword(password);
     client->setPlayerName(localPlayerName());
+    client->setPort(gamePort);
     client->connect(LOOPBACK_ADDRESS);
     state = state_hosting;
 }
@@ -243,6 +245,7 @@ void CGame::connectToHost() {
     client = makeClient();
     client->setPlayerName(localPlayerName());
     client->setPassword(password);
+    client->setPort(gamePort);
     client->connect(serverAddress.c_str());
     connectTimer = 0.0f;
     state        = state_connecting;

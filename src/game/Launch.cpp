@@ -56,6 +56,7 @@ Launch prepareLaunch(const LaunchOptions& options, std::FILE* const errors,
     game.playerName   = options.name.value_or(loaded.settings.name);
     game.password     = options.password.value_or(loaded.settings.password);
     game.bots         = options.bots.value_or(0);
+    game.gamePort     = static_cast<std::uint16_t>(options.port.value_or(GAME_PORT));
     launch.fullscreen = options.fullscreen.value_or(loaded.settings.fullscreen);
     launch.volume     = loaded.settings.volume;
 

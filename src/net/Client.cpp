@@ -44,7 +44,7 @@ std::int32_t Client::connect(const char* const hostName) {
     }
     ENetAddress address{};
     address.host = parsed.s_addr;
-    address.port = GAME_PORT;
+    address.port = hostPort;
     {
         const std::lock_guard<std::mutex> guard(net.lock);
         server = enet_host_connect(net.get(), &address, 1, 0);

@@ -23,6 +23,7 @@ public:
     std::uint32_t localPlayerId() const override;
     void          setPlayerName(const std::string& name) override;
     void          setPassword(const std::string& word) override;
+    void          setPort(const std::uint16_t port) override { hostPort = port; }
     bool          wrongPassword() const override { return passwordRefused; }
 
     // The host turned this client away: it speaks another application.
@@ -42,6 +43,7 @@ private:
     const Guid                 applicationGuid;
     std::string                playerName;  // read by the service thread only after connect
     std::string                password;    // likewise
+    std::uint16_t              hostPort = GAME_PORT;
     NetHost                    net;
     ENetPeer*                  server         = nullptr;  // under net.lock
     bool                       attemptStarted = false;    // game thread only

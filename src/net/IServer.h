@@ -34,6 +34,8 @@ public:
     // A private game: only players whose hello carries the word may join.
     // Empty (the default): anyone may. Before host.
     virtual void setPassword(const std::string& word);
+    // The UDP port to host on (GAME_PORT unless told). Before host.
+    virtual void setPort(std::uint16_t newPort);
     // One message to every listed player the filter wants. The base class
     // sends to each in the list's order.
     virtual void sendToPlayers(std::uint32_t size, const void* data, std::uint32_t flags,

@@ -42,16 +42,15 @@ void setPlayerId(ENetPeer& peer, const std::uint32_t playerId) {
     peer.data = reinterpret_cast<void*>(static_cast<std::uintptr_t>(playerId));
 }
 
-void reportHostFailure(const int error) {
+void reportHostFailure(const int error, const std::uint16_t port) {
     char text[256];
     if (error == EADDRINUSE) {
         std::snprintf(text, sizeof text,
                       "The game could not be hosted: port %u is already in use. Is another game "
                       "hosted on this machine?",
-                      GAME_PORT);
+                      port);
     } else {
-        std::snprintf(text, sizeof text, "The game could not be hosted on port %u: %s.", GAME_PORT,
-                      std::strerror(error));
+        std::snprintf(text, sizeof text, "The game could not be hosted on port %u: %s.", port, std::strerror(error));
     }
     showError(text);
 }
@@ -70,10 +69,10 @@ std::int32_t Server::host(const char* const newSessionName) {
     }
     ENetAddress address{};
     address.host = ENET_HOST_ANY;
-    address.port = GAME_PORT;
+    address.port = port;
     errno        = 0;
     if (!net.create(&address, MAX_PLAYERS)) {
-        reportHostFailure(errno != 0 ? errno : EADDRNOTAVAIL);
+        reportHostFailure(errno != 0 ? errno : EADDRNOTAVAIL, port);
         return -1;
     }
     sessionName = newSessionName != nullptr ? newSessionName : "";
@@ -235,12 +234,17 @@ void Server::handOver() {
     for (Arrival& arrival : arrivals) {
         switch (arrival.what) {
             case Arrival::What::joined:
-                incoming.pushNotice({arrival.playerId, noticeBuffer(NET_PLAYER_CREATED)});
+                // Listed first: whoever hears of the player finds its name,
+                // and a game started meanwhile gives it an avatar.
                 addClient({arrival.playerId, -1.0f, std::move(arrival.name)});
+                if (afterListing) {
+                    afterListing(arrival.playerId);
+                }
+                incoming.pushNotice({arrival.playerId, noticeBuffer(NET_PLAYER_CREATED)});
                 break;
             case Arrival::What::left:
-                incoming.pushNotice({arrival.playerId, noticeBuffer(NET_PLAYER_DESTROYED)});
                 removeClient(arrival.playerId);
+                incoming.pushNotice({arrival.playerId, noticeBuffer(NET_PLAYER_DESTROYED)});
                 break;
             case Arrival::What::message:
                 incoming.push({arrival.playerId, std::move(arrival.bytes)});

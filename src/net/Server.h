@@ -15,6 +15,7 @@ public:
 
     std::int32_t host(const char* sessionName) override;
     void         setPassword(const std::string& word) override;
+    void         setPort(std::uint16_t newPort) override { port = newPort; }
     std::int32_t sendTo(std::uint32_t playerId, std::uint32_t size, const void* data, std::uint32_t flags) override;
     void         sendToPlayers(std::uint32_t size, const void* data, std::uint32_t flags,
                                const std::function<bool(std::uint32_t)>& wanted) override;
@@ -28,6 +29,10 @@ public:
         double        serviceCpuSeconds = 0.0;
     };
     Traffic traffic();
+
+    // For tests: runs on the network thread between listing a player who
+    // joined and telling the game, to hold that moment open. Before host.
+    std::function<void(std::uint32_t playerId)> afterListing;
 
 private:
     struct Arrival {
@@ -62,8 +67,9 @@ private:
     // Queues the packet (taking it over), or sends it at once for a synchronous send.
     bool deliver(ENetPeer* peer, ENetPacket* packet, std::uint32_t flags);
 
-    const Guid applicationGuid;
-    NetHost    net;
+    const Guid    applicationGuid;
+    std::uint16_t port = GAME_PORT;
+    NetHost       net;
 
     // Service thread only (under the lock where they touch ENet).
     std::uint32_t          nextPlayerId = 1;

@@ -171,7 +171,7 @@ int runGame(const Launch& launch, const bool hostAtOnce) {
         game.handleCommand(cmd_host_game);
         game.finishHosting();
         if (game.state != state_hosting) {
-            std::fprintf(stderr, "quillstep: no game could be hosted on UDP port %u\n", GAME_PORT);
+            std::fprintf(stderr, "quillstep: no game could be hosted on UDP port %u\n", game.gamePort);
             endGame();
             return 1;
         }

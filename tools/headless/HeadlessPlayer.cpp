@@ -18,6 +18,7 @@
 //   bots still             the host's bots let go of every key and stop
 //                          thinking, so worlds can be compared
 //   password WORD          the word a private game asks for, to host or join
+//   port PORT              the UDP port to host on or join at (default 9998)
 //   lan                    the games hosted on the local network, found
 //                          within one second, as one JSON line
 //   pace on|off            whether frames keep to real time (default on)
@@ -239,6 +240,12 @@ private:
             game.bots = count;
         } else if (command == "password") {
             words >> game.password;
+        } else if (command == "port") {
+            int port = 0;
+            if (!(words >> port) || port < 1 || port > 65535) {
+                return "error port takes 1 to 65535";
+            }
+            game.gamePort = static_cast<std::uint16_t>(port);
         } else if (command == "lan") {
             nlohmann::ordered_json games = nlohmann::ordered_json::array();
             for (const LanGame& found : findLanGames(std::chrono::seconds(1))) {
