@@ -63,15 +63,14 @@ std::vector<json> Lan::worlds() {
     return seen;
 }
 
-bool Lan::framesUntil(const std::function<bool(const std::vector<json>&)>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < deadline) {
-        all("frames 1");
-        if (condition(worlds())) {
-            return true;
-        }
-    }
-    return false;
+bool Lan::framesUntil(const std::function<bool()>& condition) {
+    return waitUntil(
+        [&] {
+            all("frames 1");
+            seen = worlds();
+            return condition();
+        },
+        std::chrono::seconds(60));
 }
 
 PlayerProcess& Lan::addMachine(const std::string& name) {
@@ -86,24 +85,24 @@ void Lan::hostGame(const std::vector<std::string>& first) {
         ASSERT_EQ(host.command(command), "ok");
     }
     ASSERT_EQ(host.command("host"), "ok");
-    ASSERT_TRUE(framesUntil([](const std::vector<json>& w) { return w[0]["clients"] == 1; }));
+    ASSERT_TRUE(framesUntil([&] { return seen[0]["clients"] == 1; }));
 }
 
 void Lan::joinPlayers(const std::size_t players, const std::string& joinAddress, const std::size_t clients) {
     for (std::size_t i = 1; i <= players; ++i) {
         ASSERT_EQ(addMachine("player" + std::to_string(i)).command("join " + joinAddress), "ok");
     }
-    ASSERT_TRUE(framesUntil([&](const std::vector<json>& w) {
-        return w[0]["clients"] == clients &&
-               std::all_of(w.begin() + 1, w.end(), [](const json& one) { return one["state"] == "connected"; });
+    ASSERT_TRUE(framesUntil([&] {
+        return seen[0]["clients"] == clients &&
+               std::all_of(seen.begin() + 1, seen.end(), [](const json& one) { return one["state"] == "connected"; });
     }));
 }
 
 void Lan::pressEnter() {
     ASSERT_EQ(machines[0]->command("press enter"), "ok");
     ASSERT_EQ(machines[0]->command("release enter"), "ok");
-    ASSERT_TRUE(framesUntil([](const std::vector<json>& w) {
-        return std::all_of(w.begin(), w.end(), [](const json& one) { return !one["localAvatar"].is_null(); });
+    ASSERT_TRUE(framesUntil([&] {
+        return std::all_of(seen.begin(), seen.end(), [](const json& one) { return !one["localAvatar"].is_null(); });
     }));
 }
 

@@ -31,8 +31,9 @@ protected:
     // Every machine carries out the command at once, in real time.
     void                        all(const std::string& command);
     std::vector<nlohmann::json> worlds();
-    // Every machine takes frames until the worlds satisfy the condition.
-    bool framesUntil(const std::function<bool(const std::vector<nlohmann::json>&)>& condition);
+    // Every machine takes frames until the worlds they print, kept in `seen`,
+    // satisfy the condition.
+    bool framesUntil(const std::function<bool()>& condition);
 
     PlayerProcess& addMachine(const std::string& name);
     // Starts hosting, after the commands given, and waits for the host's own player.
@@ -51,6 +52,7 @@ protected:
     bool digestsAgreeWithin(double seconds, std::vector<nlohmann::json>& agreed);
 
     bool                                        namespaces = false;
+    std::vector<nlohmann::json>                 seen;
     std::unique_ptr<PlayerProcess>              relay;
     std::vector<std::unique_ptr<PlayerProcess>> machines;
 };

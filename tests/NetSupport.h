@@ -11,11 +11,11 @@
 #include <thread>
 #include <vector>
 
-// Waits for a condition the network brings about, polling; false when it
-// did not come within the bound. The bound is generous: only a broken
-// transport gets near it.
+// Waits for a condition that another thread, process or machine brings
+// about, polling; false when it did not come within the bound. The bound is
+// generous: only something broken gets near it.
 inline bool waitUntil(const std::function<bool()>&    condition,
-                      const std::chrono::milliseconds bound = std::chrono::seconds(10)) {
+                      const std::chrono::milliseconds bound = std::chrono::seconds(30)) {
     const auto deadline = std::chrono::steady_clock::now() + bound;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline) {

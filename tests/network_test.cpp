@@ -44,14 +44,6 @@ protected:
 
     int avatarOf(const std::size_t machine) const { return seen[machine]["localAvatar"]; }
 
-    // Frames on every machine until `seen` satisfies the condition.
-    bool until(const std::function<bool()>& condition) {
-        return framesUntil([&](const Worlds& now) {
-            seen = now;
-            return condition();
-        });
-    }
-
     bool sameCellEverywhere(const int id) {
         const json first = objectWithId(seen[0], id);
         return everywhere(seen, id, [&](const json& a) { return a["x"] == first["x"] && a["y"] == first["y"]; });
@@ -59,12 +51,10 @@ protected:
 
     void place(const std::size_t machine, const int x, const int y) {
         ASSERT_EQ(machines[machine]->command("place " + std::to_string(x) + " " + std::to_string(y)), "ok");
-        ASSERT_TRUE(until([&] {
+        ASSERT_TRUE(framesUntil([&] {
             return everywhere(seen, avatarOf(machine), [&](const json& a) { return a["x"] == x && a["y"] == y; });
         }));
     }
-
-    Worlds seen;
 };
 
 TEST_F(ThreeMachines, EnterStartsOneWorldWhereEachMachineSteersTheAvatarTheHostGaveIt) {
@@ -88,7 +78,7 @@ TEST_F(ThreeMachines, MovesHitsKillsAndComebacksAreTheSameEverywhere) {
     ASSERT_EQ(machines[1]->command("press right"), "ok");
     ASSERT_EQ(machines[1]->command("frames 10"), "ok");
     ASSERT_EQ(machines[1]->command("release right"), "ok");
-    ASSERT_TRUE(until([&] { return sameCellEverywhere(shooter) && objectWithId(seen[1], shooter)["x"] > 2; }));
+    ASSERT_TRUE(framesUntil([&] { return sameCellEverywhere(shooter) && objectWithId(seen[1], shooter)["x"] > 2; }));
     const json stopped = objectWithId(seen[1], shooter);
     all("frames 10");
     seen = worlds();
@@ -102,19 +92,20 @@ TEST_F(ThreeMachines, MovesHitsKillsAndComebacksAreTheSameEverywhere) {
     all("frames 3");
     machines[1]->command("release left");
     machines[1]->command("release right");
-    ASSERT_TRUE(until([&] { return everywhere(seen, shooter, [](const json& a) { return a["direction"] == 6; }); }));
+    ASSERT_TRUE(
+        framesUntil([&] { return everywhere(seen, shooter, [](const json& a) { return a["direction"] == 6; }); }));
     double diedAt = 0.0;
     for (const int hp : {80, 60, 40, 20, 0}) {
         machines[1]->command("press space");
         all("frames 5");
         machines[1]->command("release space");
-        ASSERT_TRUE(until([&] { return everywhere(seen, target, [&](const json& a) { return a["hp"] == hp; }); }))
+        ASSERT_TRUE(framesUntil([&] { return everywhere(seen, target, [&](const json& a) { return a["hp"] == hp; }); }))
             << "every machine sees " << hp << " hit points";
         diedAt = seen[0]["time"];
     }
     EXPECT_TRUE(everywhere(seen, shooter, [](const json& a) { return a["score"] == 100; }));
     // Back with 100 hit points and 50 bullets, or more if it came back on a powerup.
-    ASSERT_TRUE(until([&] { return everywhere(seen, target, [](const json& a) { return a["hp"] >= 100; }); }));
+    ASSERT_TRUE(framesUntil([&] { return everywhere(seen, target, [](const json& a) { return a["hp"] >= 100; }); }));
     EXPECT_GE(seen[0]["time"].get<double>() - diedAt, 5.0 - 0.1);
     EXPECT_TRUE(sameCellEverywhere(target));
     EXPECT_TRUE(everywhere(seen, target, [](const json& a) { return a["ammo"] >= 50; }));
@@ -134,7 +125,7 @@ TEST_F(ThreeMachines, APowerupTakenOnOneMachineIsGoneEverywhereWithTheSameEffect
     const int  taker  = avatarOf(1);
     const json before = objectWithId(seen[0], taker);  // it may have started on a powerup of its own
     place(1, chosen["x"], chosen["y"]);
-    ASSERT_TRUE(until([&] { return goneEverywhere(seen, chosen["id"]); }));
+    ASSERT_TRUE(framesUntil([&] { return goneEverywhere(seen, chosen["id"]); }));
     all("frames 3");
     seen              = worlds();
     const bool health = chosen["type"] == 1;
@@ -268,10 +259,10 @@ TEST_F(Lan, APlayerWhoJoinsARunningGameHoldsTheSameWorldAsEveryoneElse) {
     PlayerProcess& latecomer = addMachine("latecomer");
     ASSERT_EQ(latecomer.command("name Late Comer"), "ok");
     ASSERT_EQ(latecomer.command("join " + hostAddress()), "ok");
-    ASSERT_TRUE(framesUntil([](const std::vector<json>& w) {
-        const json& late = w.back();
+    ASSERT_TRUE(framesUntil([&] {
+        const json& late = seen.back();
         return late["state"] == "running" && !late["localAvatar"].is_null() &&
-               std::all_of(w.begin(), w.end(), [&](const json& one) {
+               std::all_of(seen.begin(), seen.end(), [&](const json& one) {
                    return !objectWithId(one, late["localAvatar"].get<int>()).is_null();
                });
     }));

@@ -24,16 +24,6 @@ std::string shell(const std::string& command) {
     return run(command).output;
 }
 
-bool waitFor(const std::function<bool()>& condition) {
-    for (int tries = 0; tries < 300; ++tries) {
-        if (condition()) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
-}
-
 // A screenshot of one window, row 0 at the top; empty when it could not be taken.
 struct Screenshot {
     explicit Screenshot(const std::string& window) {
@@ -88,7 +78,7 @@ void click(const std::string& window, const int x, const int y) {
 
 // Opens the Game menu and clicks the item at the height given, once the menu shows it.
 bool chooseFromGameMenu(const std::string& window, const int itemY) {
-    const bool open = waitFor([&] {
+    const bool open = waitUntil([&] {
         click(window, 20, 10);  // again if a click came before the window took any
         return Screenshot(window).dark(10, itemY - 10, 150, itemY + 10) > 30;
     });
@@ -127,7 +117,7 @@ TEST(WindowProgram, OneHostsFromTheMenuAnotherJoinsByAddressAndBothPlay) {
     const std::string host = windowOf(hostProgram);
     ASSERT_FALSE(host.empty());
     ASSERT_TRUE(chooseFromGameMenu(host, 55)) << "Host Game";
-    ASSERT_TRUE(waitFor([&] { return shell("ss -Hlun 'sport = :" + port + "'").find(port) != std::string::npos; }))
+    ASSERT_TRUE(waitUntil([&] { return shell("ss -Hlun 'sport = :" + port + "'").find(port) != std::string::npos; }))
         << "the host's server is up";
     // Out of the way of the second window, which opens where this one did.
     shell("xdotool windowmove " + host + " 0 0");
@@ -137,12 +127,12 @@ TEST(WindowProgram, OneHostsFromTheMenuAnotherJoinsByAddressAndBothPlay) {
     ASSERT_FALSE(joined.empty());
     ASSERT_TRUE(chooseFromGameMenu(joined, 74)) << "Connect to Server";
     // The dialog's caption and labels are up before anything is typed.
-    ASSERT_TRUE(waitFor([&] { return Screenshot(joined).dark(70, 110, 170, 130) > 30; })) << "the dialog is open";
+    ASSERT_TRUE(waitUntil([&] { return Screenshot(joined).dark(70, 110, 170, 130) > 30; })) << "the dialog is open";
     shell("xdotool type --window " + joined + " --delay 60 127.0.0.1");
     shell("xdotool sleep 0.3 key --window " + joined + " Return");
 
     // The host's waiting screen lists a second player, on the line at y = -0.4.
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(waitUntil([&] {
         const Screenshot shot(host);
         const int        line = MENU_BAR + static_cast<int>((shot.height - MENU_BAR) * 0.7);
         return shot.width > 0 && shot.dark(0, line - 12, shot.width / 2, line) > 20;
@@ -150,7 +140,7 @@ TEST(WindowProgram, OneHostsFromTheMenuAnotherJoinsByAddressAndBothPlay) {
 
     shell("xdotool key --window " + host + " Return");
     const bool bothPlaying =
-        waitFor([&] { return looksLikeARunningGame(Screenshot(host)) && looksLikeARunningGame(Screenshot(joined)); });
+        waitUntil([&] { return looksLikeARunningGame(Screenshot(host)) && looksLikeARunningGame(Screenshot(joined)); });
     shell("import -window " + host + " " + artefacts + "/host.png");
     shell("import -window " + joined + " " + artefacts + "/joined.png");
     ASSERT_TRUE(bothPlaying) << "screenshots in " << artefacts;
