@@ -344,8 +344,36 @@ TEST(SoundEffects, EachIsShortAudibleAndCleanAndPlaysWithoutACard) {
     sound.play(SoundEffect::fire);
 }
 
+// A line drawn alone in white from the middle of the view: how far the raster
+// position moved, and the red of the pixels around it.
+struct DrawnLine {
+    float                advance = 0.0f;
+    std::vector<GLubyte> pixels;
+    int                  lit = 0;
+};
+
+DrawnLine drawLine(const char* const text) {
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    drawText(0.0f, 0.0f, "%s", text);
+    GLfloat end[4];
+    glGetFloatv(GL_CURRENT_RASTER_POSITION, end);
+    constexpr int WIDTH  = 96;
+    constexpr int HEIGHT = 24;
+    DrawnLine     line{end[0] - static_cast<float>(screenWidth) * 0.5f, std::vector<GLubyte>(WIDTH * HEIGHT)};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(screenWidth / 2 - 4, screenHeight / 2 - 8, WIDTH, HEIGHT, GL_RED, GL_UNSIGNED_BYTE,
+                 line.pixels.data());
+    line.lit = static_cast<int>(
+        std::count_if(line.pixels.begin(), line.pixels.end(), [](const GLubyte r) { return r > 127; }));
+    return line;
+}
+
 TEST_F(Desktop, TextAdvancesGlyphByGlyph) {
     glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     drawText(0.0f, 0.0f, "FPS: %0.1f", 59.94);
     GLfloat end[4];
@@ -356,6 +384,33 @@ TEST_F(Desktop, TextAdvancesGlyphByGlyph) {
     }
     EXPECT_GT(glyphAdvance('F'), 0.0f);
     EXPECT_FLOAT_EQ(end[0], expected) << "nine glyphs";
+
+    // Text is UTF-8; each line is drawn like its twin, which looks the same in DejaVu Sans.
+    struct Case {
+        const char* text;
+        const char* twin;
+        bool        samePixels;
+    };
+    const Case cases[] = {
+        {"Zo\u00EB", "Zoe", false},            // the diaeresis, no wider
+        {"\u0391\u0392\u0395", "ABE", true},   // Greek capitals
+        {"\u0410\u0412\u0421", "ABC", true},   // Cyrillic capitals
+        {"\xff", "\U0010FFFD", true},          // a stray byte is one box, as what the font lacks
+        {"a\xe2\x82z", "a\U0010FFFDz", true},  // so is a character cut short
+    };
+    for (const Case& c : cases) {
+        const DrawnLine line = drawLine(c.text);
+        const DrawnLine twin = drawLine(c.twin);
+        EXPECT_GT(line.lit, 0) << c.twin;
+        EXPECT_FLOAT_EQ(line.advance, twin.advance) << c.twin;
+        EXPECT_FLOAT_EQ(line.advance, textWidth(c.text)) << c.twin;
+        EXPECT_EQ(line.pixels == twin.pixels, c.samePixels) << c.twin;
+    }
+
+    const DrawnLine greek = drawLine("\u0391\u0392\u0395");
+    endGame();
+    ASSERT_TRUE(startGame(&platform));
+    EXPECT_TRUE(drawLine("\u0391\u0392\u0395").pixels == greek.pixels) << "glyphs made again for a new context";
 }
 
 TEST_F(Desktop, ATapIsAPressInOneFrameAndAReleaseInALaterOne) {

@@ -3,14 +3,20 @@
 
 #include "game/Launch.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 #include "TestSupport.h"
@@ -20,6 +26,38 @@
 #include "net/LanDiscovery.h"
 #include "net/WireProtocol.h"
 #include "world/DataFolder.h"
+
+namespace {
+
+// How the settings' temporary file was created, seen from inside open(): a
+// file's mode narrowed later would not show here.
+struct Creation {
+    bool   seen  = false;
+    int    flags = 0;
+    mode_t mode  = 0;  // the new file's, right after open() made it
+};
+Creation temporaryCreation;
+
+}  // namespace
+
+extern "C" int open(const char* const path, const int flags, ...) {
+    mode_t mode = 0;
+    if ((flags & (O_CREAT | O_TMPFILE)) != 0) {
+        va_list rest;
+        va_start(rest, flags);
+        mode = va_arg(rest, mode_t);
+        va_end(rest);
+    }
+    const int              file = static_cast<int>(syscall(SYS_openat, AT_FDCWD, path, flags, mode));
+    const std::string_view name(path);
+    const std::string_view temporary("settings.toml.new");
+    struct stat            made {};
+    if (file >= 0 && name.size() >= temporary.size() && name.substr(name.size() - temporary.size()) == temporary &&
+        fstat(file, &made) == 0) {
+        temporaryCreation = {true, flags, made.st_mode};
+    }
+    return file;
+}
 
 namespace {
 
@@ -127,6 +165,21 @@ TEST_F(SettingsFile, ABrokenFileIsReportedWithItsLineAndOddValuesFallBack) {
     EXPECT_EQ(odd.settings.name, "") << "a name that is not a string is no name";
     EXPECT_EQ(odd.settings.volume, 100);
     EXPECT_FALSE(odd.settings.fullscreen);
+}
+
+TEST_F(SettingsFile, ItsFolderAndTemporaryFileAreOwnerOnlyFromTheStart) {
+    ASSERT_TRUE(saveSettings(path, Settings{}));
+    EXPECT_EQ(std::filesystem::status(folder + "/quillstep").permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+    std::ofstream(path + ".new") << "left by a save cut short";
+    temporaryCreation    = {};
+    const mode_t oldMask = ::umask(0);
+    const bool   saved   = saveSettings(path, Settings{});
+    ::umask(oldMask);
+    ASSERT_TRUE(saved);
+    ASSERT_TRUE(temporaryCreation.seen);
+    EXPECT_NE(temporaryCreation.flags & O_CREAT, 0);
+    EXPECT_EQ(temporaryCreation.mode & 0777, 0600u) << "with no umask to narrow it";
 }
 
 // What start-up wrote to the error stream.

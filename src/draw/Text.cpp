@@ -9,7 +9,10 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/GameAssert.h"
@@ -18,18 +21,36 @@ namespace {
 
 constexpr int GLYPH_PIXEL_HEIGHT = 14;
 
-std::array<float, 256> advances{};
+// Glyphs past U+00FF kept compiled at once; a name may carry thousands of
+// distinct characters, and each costs a display list.
+constexpr std::size_t MAX_COMPILED_GLYPHS = 4096;
 
-// Character codes above 127 are read in the Windows Western code page, the
-// one the game's texts were written in.
-FT_ULong unicodeOf(const unsigned char c) {
-    static constexpr FT_ULong CP1252_HIGH[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-    };
-    return c >= 0x80 && c < 0xA0 ? CP1252_HIGH[c - 0x80] : c;
-}
+// Stands for a malformed UTF-8 sequence: above Unicode, so no font has it.
+constexpr char32_t MALFORMED = 0x110000;
+
+struct Glyph {
+    GLuint list    = 0;  // 0: nothing to draw
+    float  advance = 0.0f;
+};
+
+struct LibraryCloser {
+    void operator()(const FT_Library library) const { FT_Done_FreeType(library); }
+};
+struct FaceCloser {
+    void operator()(const FT_Face face) const { FT_Done_Face(face); }
+};
+
+// The font stays open for the glyphs compiled when first drawn. The face is
+// declared after its library so that it is closed first.
+struct Font {
+    std::unique_ptr<FT_LibraryRec_, LibraryCloser> library;
+    std::unique_ptr<FT_FaceRec_, FaceCloser>       face;
+    Glyph                                          box;  // the missing-glyph glyph, index 0
+    std::unordered_map<char32_t, Glyph>            compiled;
+};
+
+Font                   font;
+std::array<float, 256> advances{};
 
 }  // namespace
 
@@ -56,63 +77,211 @@ std::string defaultFontFile() {
 
 namespace {
 
-// One glyph as a bitmap list: glBitmap wants the rows bottom-up.
-void compileGlyph(const FT_Face face, const unsigned char c) {
-    const FT_UInt index = FT_Get_Char_Index(face, unicodeOf(c));
-    glNewList(TEXT_LIST_BASE + c, GL_COMPILE);
+// The glyph's bitmap with its rows bottom-up, as glBitmap wants them.
+std::vector<GLubyte> bottomUpRows(const FT_Bitmap& bitmap) {
+    const int            rowSize = (static_cast<int>(bitmap.width) + 7) / 8;
+    std::vector<GLubyte> rows(static_cast<std::size_t>(rowSize) * bitmap.rows + 1, 0);
+    for (unsigned row = 0; row < bitmap.rows; ++row) {
+        std::memcpy(&rows[static_cast<std::size_t>(rowSize) * (bitmap.rows - 1 - row)],
+                    bitmap.buffer + static_cast<std::ptrdiff_t>(row) * bitmap.pitch, static_cast<std::size_t>(rowSize));
+    }
+    return rows;
+}
+
+// Records the glyph with this index as a bitmap in the list; its advance, or
+// 0 when the font cannot render it. glBitmap copies the rows when the list
+// is compiled, so they are read with the packing they were made with,
+// whatever other drawing left set.
+float compileGlyph(const FT_Face face, const FT_UInt index, const GLuint list) {
+    float advance = 0.0f;
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glNewList(list, GL_COMPILE);
     if (FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) == 0) {
-        const FT_GlyphSlot   glyph   = face->glyph;
-        const FT_Bitmap&     bitmap  = glyph->bitmap;
-        const int            rowSize = (static_cast<int>(bitmap.width) + 7) / 8;
-        std::vector<GLubyte> rows(static_cast<std::size_t>(rowSize) * bitmap.rows + 1, 0);
-        for (unsigned row = 0; row < bitmap.rows; ++row) {
-            std::memcpy(&rows[static_cast<std::size_t>(rowSize) * (bitmap.rows - 1 - row)],
-                        bitmap.buffer + static_cast<std::ptrdiff_t>(row) * bitmap.pitch,
-                        static_cast<std::size_t>(rowSize));
-        }
-        advances[c] = static_cast<float>(glyph->advance.x) / 64.0f;
+        const FT_GlyphSlot         glyph  = face->glyph;
+        const FT_Bitmap&           bitmap = glyph->bitmap;
+        const std::vector<GLubyte> rows   = bottomUpRows(bitmap);
+        advance                           = static_cast<float>(glyph->advance.x) / 64.0f;
         glBitmap(static_cast<GLsizei>(bitmap.width), static_cast<GLsizei>(bitmap.rows),
                  static_cast<GLfloat>(-glyph->bitmap_left),
-                 static_cast<GLfloat>(static_cast<int>(bitmap.rows) - glyph->bitmap_top), advances[c], 0.0f,
-                 rows.data());
+                 static_cast<GLfloat>(static_cast<int>(bitmap.rows) - glyph->bitmap_top), advance, 0.0f, rows.data());
     }
     glEndList();
+    glPopClientAttrib();
+    return advance;
+}
+
+// A glyph in a list of its own, or nothing when no list is to be had.
+Glyph compileInNewList(const FT_UInt index) {
+    const GLuint list = glGenLists(1);
+    return list == 0 ? Glyph{} : Glyph{list, compileGlyph(font.face.get(), index, list)};
+}
+
+// The previous context's lists died with it, so they are only forgotten.
+void closeFont() {
+    font.compiled.clear();
+    font.box = Glyph{};
+    font.face.reset();
+    font.library.reset();
+    advances.fill(0.0f);
+}
+
+bool openFont() {
+    const std::string file    = defaultFontFile();
+    FT_Library        library = nullptr;
+    if (file.empty() || FT_Init_FreeType(&library) != 0) {
+        return false;
+    }
+    font.library.reset(library);
+    FT_Face face = nullptr;
+    if (FT_New_Face(library, file.c_str(), 0, &face) != 0) {
+        return false;
+    }
+    font.face.reset(face);
+    return FT_Set_Pixel_Sizes(face, 0, GLYPH_PIXEL_HEIGHT) == 0;
+}
+
+// A glyph past U+00FF that the font has, compiled the first time it is drawn.
+// When too many are kept they are all dropped and compiled again as needed.
+Glyph compiledGlyph(const char32_t code, const FT_UInt index) {
+    const auto known = font.compiled.find(code);
+    if (known != font.compiled.end()) {
+        return known->second;
+    }
+    if (font.compiled.size() >= MAX_COMPILED_GLYPHS) {
+        for (const auto& [dropped, glyph] : font.compiled) {
+            glDeleteLists(glyph.list, 1);
+        }
+        font.compiled.clear();
+    }
+    const Glyph glyph = compileInNewList(index);
+    if (glyph.list == 0) {
+        return font.box;
+    }
+    font.compiled.emplace(code, glyph);
+    return glyph;
+}
+
+Glyph glyphOf(const char32_t code) {
+    if (code < advances.size()) {
+        return {TEXT_LIST_BASE + code, advances[code]};
+    }
+    const FT_UInt index = code == MALFORMED ? 0 : FT_Get_Char_Index(font.face.get(), code);
+    return index == 0 ? font.box : compiledGlyph(code, index);
+}
+
+// How a UTF-8 sequence may go on after its first byte: how many bytes it
+// has, and the range its second byte must lie in, which rules out overlong
+// forms, surrogates and values past U+10FFFF. A length of 0: no first byte.
+struct SequenceStart {
+    std::size_t   length = 0;
+    unsigned char low    = 0x80;
+    unsigned char high   = 0xBF;
+};
+
+SequenceStart sequenceStart(const unsigned char lead) {
+    if (lead < 0x80) {
+        return {1};
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        return {2};
+    }
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        return {3, static_cast<unsigned char>(lead == 0xE0 ? 0xA0 : 0x80),
+                static_cast<unsigned char>(lead == 0xED ? 0x9F : 0xBF)};
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        return {4, static_cast<unsigned char>(lead == 0xF0 ? 0x90 : 0x80),
+                static_cast<unsigned char>(lead == 0xF4 ? 0x8F : 0xBF)};
+    }
+    return {};
+}
+
+// The code point starting at `at`, which moves past it. A malformed sequence
+// is MALFORMED once for the longest start of it that could have become a
+// character (as Unicode recommends), so a character cut short is one box
+// and a stray byte is one box.
+char32_t nextCodePoint(const std::string_view text, std::size_t& at) {
+    const auto          lead  = static_cast<unsigned char>(text[at++]);
+    const SequenceStart start = sequenceStart(lead);
+    if (start.length == 0) {
+        return MALFORMED;
+    }
+    static constexpr unsigned char LEAD_BITS[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    char32_t                       code        = lead & LEAD_BITS[start.length];
+    for (std::size_t i = 1; i < start.length; ++i) {
+        const unsigned char low  = i == 1 ? start.low : 0x80;
+        const unsigned char high = i == 1 ? start.high : 0xBF;
+        if (at == text.size() || static_cast<unsigned char>(text[at]) < low ||
+            static_cast<unsigned char>(text[at]) > high) {
+            return MALFORMED;
+        }
+        code = code << 6 | (static_cast<unsigned char>(text[at++]) & 0x3Fu);
+    }
+    return code;
+}
+
+template <typename Visit>
+void forEachGlyph(const std::string_view text, const Visit& visit) {
+    if (!font.face) {
+        return;
+    }
+    for (std::size_t at = 0; at < text.size();) {
+        visit(glyphOf(nextCodePoint(text, at)));
+    }
+}
+
+std::string formatted(const char* const format, va_list arguments) {
+    va_list measuring;
+    va_copy(measuring, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, measuring);
+    va_end(measuring);
+    if (length <= 0) {
+        return {};
+    }
+    std::string text(static_cast<std::size_t>(length), '\0');
+    std::vsnprintf(text.data(), text.size() + 1, format, arguments);
+    return text;
 }
 
 }  // namespace
 
 void createFontLists() {
+    closeFont();
     glListBase(TEXT_LIST_BASE);
-    const std::string file    = defaultFontFile();
-    FT_Library        library = nullptr;
-    if (file.empty() || FT_Init_FreeType(&library) != 0) {
+    if (!openFont()) {
         return;
     }
-    FT_Face face = nullptr;
-    if (FT_New_Face(library, file.c_str(), 0, &face) == 0) {
-        FT_Set_Pixel_Sizes(face, 0, GLYPH_PIXEL_HEIGHT);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        for (int c = 0; c < 256; ++c) {
-            compileGlyph(face, static_cast<unsigned char>(c));
-        }
-        FT_Done_Face(face);
+    for (char32_t code = 0; code < advances.size(); ++code) {
+        advances[code] = compileGlyph(font.face.get(), FT_Get_Char_Index(font.face.get(), code), TEXT_LIST_BASE + code);
     }
-    FT_Done_FreeType(library);
+    // After the fixed lists, so that no list name handed out collides with them.
+    font.box = compileInNewList(0);
 }
 
 void drawText(const float x, const float y, const char* const format, ...) {
     GAME_ASSERT(format, SITE_TEXT_FORMAT);
-    char    text[256];
     va_list arguments;
     va_start(arguments, format);
-    std::vsnprintf(text, sizeof text, format, arguments);
+    const std::string text = formatted(format, arguments);
     va_end(arguments);
 
     glRasterPos2f(x, y);
-    glCallLists(static_cast<GLsizei>(std::strlen(text)), GL_UNSIGNED_BYTE, text);
+    forEachGlyph(text, [](const Glyph& glyph) {
+        if (glyph.list != 0) {
+            glCallList(glyph.list);
+        }
+    });
     glFlush();
 }
 
 float glyphAdvance(const unsigned char c) {
     return advances[c];
+}
+
+float textWidth(const std::string& text) {
+    float width = 0.0f;
+    forEachGlyph(text, [&width](const Glyph& glyph) { width += glyph.advance; });
+    return width;
 }

@@ -2,8 +2,11 @@
 
 #include <string>
 
-// Text on the OpenGL view: glyphs of the desktop's default sans-serif font,
-// one display list per character code 0 ... 255, starting at TEXT_LIST_BASE.
+// Text on the OpenGL view, decoded as UTF-8 and drawn with the glyphs of the
+// desktop's default sans-serif font. Code points U+0000 ... U+00FF have one
+// display list each, starting at TEXT_LIST_BASE; others are compiled when
+// first drawn. What the font lacks, and each malformed sequence, is drawn as
+// one box (the font's missing-glyph glyph).
 
 constexpr unsigned TEXT_LIST_BASE = 1000;
 
@@ -20,5 +23,9 @@ void drawText(float x, float y, const char* format, ...) __attribute__((format(p
 // The file of the desktop's default sans-serif font, or "" when there is none.
 std::string defaultFontFile();
 
-// How far the raster position moves for a character, in pixels.
+// How far the raster position moves for code point c, in pixels.
 float glyphAdvance(unsigned char c);
+
+// How far the raster position moves for a whole line, in pixels. Like
+// drawText it needs the context createFontLists ran in.
+float textWidth(const std::string& text);

@@ -1,11 +1,15 @@
 #include "game/Settings.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <toml++/toml.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace {
@@ -54,10 +58,55 @@ LoadedSettings loadSettings(const std::string& path) {
     return loaded;
 }
 
-bool saveSettings(const std::string& path, const Settings& settings) {
+namespace {
+
+// Folders made here are the owner's alone, like the file; folders that are
+// already there are left as they are.
+bool makeFolders(const std::filesystem::path& folder) {
     std::error_code failed;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), failed);
-    if (path.empty() || failed) {
+    if (folder.empty() || std::filesystem::is_directory(folder, failed)) {
+        return true;
+    }
+    if (!makeFolders(folder.parent_path())) {
+        return false;
+    }
+    return ::mkdir(folder.c_str(), 0700) == 0 || (errno == EEXIST && std::filesystem::is_directory(folder, failed));
+}
+
+// Writes all the bytes, however the kernel splits or interrupts the writes.
+bool writeAll(const int file, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t wrote = ::write(file, bytes.data() + done, bytes.size() - done);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    return true;
+}
+
+// It may hold a password, so it is owner-only from the call that creates it:
+// made any wider and narrowed afterwards, another user could open it in
+// between and read on. A new file every time, never one that someone left
+// there or a link they planted; and on the disk before it replaces the old.
+bool writeOwnerOnlyFile(const std::string& path, const std::string& bytes) {
+    ::unlink(path.c_str());  // left by a save cut short
+    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (file < 0) {
+        return false;
+    }
+    const bool written = writeAll(file, bytes) && ::fsync(file) == 0;
+    return ::close(file) == 0 && written;
+}
+
+}  // namespace
+
+bool saveSettings(const std::string& path, const Settings& settings) {
+    if (path.empty() || !makeFolders(std::filesystem::path(path).parent_path())) {
         return false;
     }
     const toml::table table{
@@ -67,25 +116,13 @@ bool saveSettings(const std::string& path, const Settings& settings) {
         {"volume", settings.volume},
         {"password", settings.password},
     };
+    std::ostringstream text;
+    text << "# Quillstep's settings; the game rewrites this file when they change.\n" << table << "\n";
     // Written whole beside the old file and then put in its place.
     const std::string temporary = path + ".new";
-    bool              written   = false;
-    {
-        std::ofstream file(temporary, std::ios::trunc);
-        // It may hold a password: only the owner may read it, before a byte is written.
-        std::filesystem::permissions(temporary,
-                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, failed);
-        if (!failed) {
-            file << "# Quillstep's settings; the game rewrites this file when they change.\n" << table << "\n";
-            written = static_cast<bool>(file.flush());
-        }
+    const bool saved = writeOwnerOnlyFile(temporary, text.str()) && std::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!saved) {
+        ::unlink(temporary.c_str());
     }
-    if (written) {
-        std::filesystem::rename(temporary, path, failed);
-    }
-    if (!written || failed) {
-        std::filesystem::remove(temporary, failed);
-        return false;
-    }
-    return true;
+    return saved;
 }
