@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "GameDoubles.h"
+#include "Pixels.h"
 #include "TestSupport.h"
 #include "draw/GameScreen.h"
 #include "draw/Text.h"
@@ -27,8 +28,6 @@
 #include "world/World.h"
 
 namespace {
-
-using Rgb = std::array<int, 3>;
 
 // The program as a player starts it, on a private X server.
 class Desktop : public ::testing::Test {
@@ -54,37 +53,20 @@ protected:
     // Draws a frame and reads back the drawing area (row 0 at the bottom).
     void render() {
         renderFrame();
-        pixels.assign(static_cast<std::size_t>(screenWidth * screenHeight * 3), 0);
+        image.width  = screenWidth;
+        image.height = screenHeight;
+        image.rgb.assign(static_cast<std::size_t>(screenWidth * screenHeight * 3), 0);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, screenWidth, screenHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+        glReadPixels(0, 0, screenWidth, screenHeight, GL_RGB, GL_UNSIGNED_BYTE, image.rgb.data());
     }
 
-    Rgb at(const int x, const int y) const {
-        const std::size_t i = static_cast<std::size_t>((y * screenWidth + x) * 3);
-        return {pixels[i], pixels[i + 1], pixels[i + 2]};
-    }
+    Rgb at(const int x, const int y) const { return image.at(x, y); }
 
     // The pixel under a point given in window coordinates (-1 ... 1 both ways).
     Rgb atWindow(const float x, const float y) const {
         return at(static_cast<int>((x + 1.0f) * 0.5f * screenWidth),
                   static_cast<int>((y + 1.0f) * 0.5f * screenHeight));
-    }
-
-    // How many pixels in the box [left, right) x [bottom, top), in pixels from
-    // the lower left, have a colour the test wants.
-    int countPixels(const std::function<bool(const Rgb&)>& wanted, const int left, const int bottom, const int right,
-                    const int top) const {
-        int count = 0;
-        for (int y = bottom; y < top; ++y) {
-            for (int x = left; x < right; ++x) {
-                count += wanted(at(x, y)) ? 1 : 0;
-            }
-        }
-        return count;
-    }
-    int countPixels(const Rgb colour, const int left, const int bottom, const int right, const int top) const {
-        return countPixels([&](const Rgb& c) { return c == colour; }, left, bottom, right, top);
     }
 
     // A single-player game from a fixed seed, the camera on the own avatar.
@@ -168,10 +150,10 @@ protected:
         SDL_PushEvent(&event);
     }
 
-    ScriptedPlatform          platform;
-    std::vector<std::uint8_t> pixels;
-    std::vector<int>          commands;
-    bool                      running = true;
+    ScriptedPlatform platform;
+    Pixels           image;
+    std::vector<int> commands;
+    bool             running = true;
 };
 
 TEST_F(Desktop, StartScreenShowsCogsOnWhiteAndBlackTextAtTheLeftMargin) {
@@ -240,7 +222,7 @@ TEST_F(Desktop, RunningGameShowsTheMapTheGreenAvatarAndTheHeadUpDisplay) {
     EXPECT_EQ(at(screenWidth - 2, 1), (Rgb{0, 0, 0}));
     EXPECT_EQ(at(2, screenHeight - 2), (Rgb{0, 0, 0}));
     EXPECT_EQ(at(screenWidth / 4, screenHeight - 3), (Rgb{0, 0, 0}));
-    EXPECT_GT(countPixels({255, 255, 255}, 0, 0, screenWidth / 2, screenHeight / 10), 40) << "the head-up display";
+    EXPECT_GT(image.count({255, 255, 255}, 0, 0, screenWidth / 2, screenHeight / 10), 40) << "the head-up display";
 
     avatar.hp           = 0;
     avatar.releaseTimer = 3.0f;
@@ -276,54 +258,68 @@ TEST_F(Desktop, TheMapIsRecordedOnceAndAgainForANewMap) {
     EXPECT_FALSE(drawAndRead() == recorded) << "a new map is recorded anew";
 }
 
-TEST_F(Desktop, HoldingTabShowsTheScoreboardWithTheOwnLineInYellow) {
-    playAlone().name        = "Ann";
-    const auto yellowPixels = [&] { return countPixels({255, 220, 40}, 0, 0, screenWidth, screenHeight); };
-    render();
-    EXPECT_EQ(yellowPixels(), 0);
-    keys[VK_TAB] = 1;
-    render();
-    keys[VK_TAB] = 0;
-    EXPECT_GT(yellowPixels(), 20) << "the own line stands out";
-    const Rgb panel = atWindow(-0.73f, 0.64f);  // inside the board, clear of its text
-    EXPECT_LT(panel[0] + panel[1] + panel[2], 3 * 70) << "the board darkens the game behind it";
-}
-
-TEST_F(Desktop, AKillLineShowsAtTheUpperLeftForAFewSeconds) {
-    playAlone();
-    const auto orangeAtUpperLeft = [&] {
-        return countPixels({255, 140, 60}, 0, screenHeight / 2, screenWidth / 2, screenHeight);
-    };
-    killFeed().add("Ann shot Bob");
-    render();
-    EXPECT_GT(orangeAtUpperLeft(), 20);
-    frameTime = KillFeed::SHOWN_SECONDS;
-    CGame::instance().update();
-    frameTime = 0.0f;
-    render();
-    EXPECT_EQ(orangeAtUpperLeft(), 0);
-}
-
-TEST_F(Desktop, AnAvatarOutOfViewGetsAMarkerAtTheEdgeInItsColour) {
-    Avatar&    own           = playAlone();
-    const auto redAtTheEdges = [&] {
-        const auto red = [](const Rgb& c) { return c[0] == 204 && c[1] >= 25 && c[1] <= 26 && c[2] == 0; };
-        return countPixels(red, 0, 0, screenWidth, screenHeight) -
-               countPixels(red, screenWidth / 8, screenHeight / 5, screenWidth * 7 / 8, screenHeight * 4 / 5);
-    };
-    render();
-    EXPECT_EQ(redAtTheEdges(), 0);
-
-    // Another player's avatar far to one side, well out of view.
+// Each overlay of the game view shows in its colour, where it belongs, only
+// while it is due: the own line of the scoreboard while Tab is held, a kill
+// line for a few seconds, an arrow at the edge while an avatar is out of view.
+TEST_F(Desktop, EachOverlayShowsInItsColourWhereItBelongsWhileItIsDue) {
+    Avatar& own = playAlone();
+    own.name    = "Ann";
     Position far{own.pos.x < MAPSIZE / 2 ? MAPSIZE - 2 : 1, own.pos.y};
     while (CWorld::instance().isBlocked(far)) {
         far.y = far.y % (MAPSIZE - 2) + 1;
     }
-    auto other = std::make_unique<Avatar>();
-    other->pos = far;
-    CWorld::instance().addObject(std::move(other));
-    render();
-    EXPECT_GT(redAtTheEdges(), 10) << "a red arrow at the edge, towards the other avatar";
+    Avatar*    other  = nullptr;
+    const int  w      = screenWidth;
+    const int  h      = screenHeight;
+    const auto arrows = [&] {
+        const auto red = [](const Rgb& c) { return c[0] == 204 && c[1] >= 25 && c[1] <= 26 && c[2] == 0; };
+        return image.count(red, 0, 0, w, h) - image.count(red, w / 8, h / 5, w * 7 / 8, h * 4 / 5);
+    };
+    struct Overlay {
+        const char*           what;
+        std::function<int()>  pixels;
+        std::function<void()> show;
+        std::function<void()> hide;
+    };
+    const Overlay overlays[] = {
+        {"the own scoreboard line, yellow",
+         [&] {
+             return image.count({255, 220, 40}, 0, 0, w, h);
+         },
+         [] { keys[VK_TAB] = 1; }, [] { keys[VK_TAB] = 0; }},
+        {"a kill line at the upper left, orange",
+         [&] {
+             return image.count({255, 140, 60}, 0, h / 2, w / 2, h);
+         },
+         [] { killFeed().add("Ann shot Bob"); },
+         [] {
+             frameTime = KillFeed::SHOWN_SECONDS;
+             CGame::instance().update();
+             frameTime = 0.0f;
+         }},
+        {"an arrow at the edge towards an avatar out of view, red", arrows,
+         [&] {
+             auto avatar = std::make_unique<Avatar>();
+             avatar->pos = far;
+             other       = static_cast<Avatar*>(CWorld::instance().addObject(std::move(avatar)));
+         },
+         [&] { other->pos = own.pos; }},
+    };
+    for (const Overlay& overlay : overlays) {
+        SCOPED_TRACE(overlay.what);
+        render();
+        EXPECT_EQ(overlay.pixels(), 0);
+        overlay.show();
+        render();
+        EXPECT_GT(overlay.pixels(), 10);
+        if (keys[VK_TAB] != 0) {
+            const Rgb panel = atWindow(-0.73f, 0.64f);  // inside the board, clear of its text
+            EXPECT_LT(panel[0] + panel[1] + panel[2], 3 * 70) << "the board darkens the game behind it";
+        }
+        overlay.hide();
+        render();
+        EXPECT_EQ(overlay.pixels(), 0);
+    }
 }
 
 TEST(SoundEffects, EachIsShortAudibleAndCleanAndPlaysWithoutACard) {

@@ -83,6 +83,7 @@ TEST(CommandLine, HelpAndVersionEndAtOnceAndWrongOptionsGetOneLineAndStatusTwo) 
         {{"--host", "--connect", "10.0.0.1"}, false, 2, "--connect"},
         {{"--fullscreen", "--windowed"}, false, 2, "--windowed"},
         {{"--connect"}, false, 2, "--connect"},
+        {{"--port", "0"}, false, 2, "--port"},
     };
     for (const Case& c : cases) {
         const CommandLine line = read(c.words);
@@ -98,14 +99,15 @@ TEST(CommandLine, HelpAndVersionEndAtOnceAndWrongOptionsGetOneLineAndStatusTwo) 
 }
 
 TEST(CommandLine, EveryOptionReachesTheLaunchOptions) {
-    const CommandLine line =
-        read({"--connect", "arena.lan", "--name", "Ann", "--bots", "3", "--fullscreen", "--password", "sesame"});
+    const CommandLine line = read({"--connect", "arena.lan", "--name", "Ann", "--bots", "3", "--fullscreen",
+                                   "--password", "sesame", "--port", "12345"});
     ASSERT_TRUE(line.proceed) << line.output;
     EXPECT_EQ(line.options.connect, "arena.lan");
     EXPECT_EQ(line.options.name, "Ann");
     EXPECT_EQ(line.options.bots, 3);
     EXPECT_EQ(line.options.fullscreen, true);
     EXPECT_EQ(line.options.password, "sesame");
+    EXPECT_EQ(line.options.port, 12345);
     EXPECT_EQ(read({"--windowed"}).options.fullscreen, false);
     EXPECT_FALSE(read({}).options.fullscreen.has_value()) << "the settings decide";
 }

@@ -231,9 +231,10 @@ TEST_F(RunningGame, AHitCostsTwentyAndAKillScoresStartsTheCountdownAndIsTold) {
             EXPECT_EQ(shooter.score, hit.shooter == Shooter::other ? 300 : 200);
             EXPECT_EQ(victim.killedBy, hit.shooter == Shooter::other ? shooter.name : "");
             ASSERT_EQ(killFeed().lines().size(), 1u);
+            EXPECT_EQ(killFeed().lines()[0].text, hit.shooter == Shooter::other ? shooter.name + " shot " + victim.name
+                                                                                : victim.name + " was shot");
         }
     }
-    EXPECT_EQ(killFeed().lines().back().text, "Player 2 was shot");
 }
 
 TEST_F(RunningGame, RespawnAndPickupAreAppliedThenSent) {

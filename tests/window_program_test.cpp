@@ -14,18 +14,17 @@
 #include <thread>
 #include <vector>
 
+#include "Pixels.h"
 #include "PlayerProcess.h"
 
 namespace {
-
-using Rgb = std::array<int, 3>;
 
 std::string shell(const std::string& command) {
     return run(command).output;
 }
 
 // A screenshot of one window, row 0 at the top; empty when it could not be taken.
-struct Screenshot {
+struct Screenshot : Pixels {
     explicit Screenshot(const std::string& window) {
         const std::string ppm      = shell("import -window " + window + " -depth 8 ppm:- 2>/dev/null");
         int               maxValue = 0;
@@ -38,28 +37,13 @@ struct Screenshot {
         }
     }
 
-    // Pixels in the box that the test wants.
-    int count(const std::function<bool(const Rgb&)>& wanted, const int left, const int top, const int right,
-              const int bottom) const {
-        int found = 0;
-        for (int y = top; y < std::min(bottom, height); ++y) {
-            for (int x = left; x < std::min(right, width); ++x) {
-                const std::size_t i = static_cast<std::size_t>((y * width + x) * 3);
-                found += wanted({rgb[i], rgb[i + 1], rgb[i + 2]}) ? 1 : 0;
-            }
-        }
-        return found;
-    }
     int count(const Rgb colour, const int top, const int bottom) const {
-        return count([&](const Rgb& c) { return c == colour; }, 0, top, width, bottom);
+        return Pixels::count(colour, 0, top, width, bottom);
     }
     int dark(const int left, const int top, const int right, const int bottom) const {
-        return count([](const Rgb& c) { return c[0] < 70 && c[1] < 70 && c[2] < 70; }, left, top, right, bottom);
+        return Pixels::count([](const Rgb& c) { return c[0] < 70 && c[1] < 70 && c[2] < 70; }, left, top, right,
+                             bottom);
     }
-
-    int                        width  = 0;
-    int                        height = 0;
-    std::vector<unsigned char> rgb;
 };
 
 // The program's window, once it is up.
