@@ -226,6 +226,12 @@ TEST_F(PlayerMessages, AWorldThatCannotBeSetUpEndsTheJoinWithAMessage) {
             EXPECT_EQ(platform.shown[0].text, message);
         }
     }
+    join();
+    platform.shown.clear();
+    arrive(fields({1101, 0, 0}));  // a map name without even its zero
+    EXPECT_EQ(CGame::instance().state, state_start);
+    ASSERT_EQ(platform.shown.size(), 1u);
+    EXPECT_EQ(platform.shown[0].text, "The host sent a world this game cannot set up.");
 }
 
 TEST_F(PlayerMessages, RemovingThisPlayersOwnAvatarForgetsIt) {
