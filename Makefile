@@ -40,7 +40,7 @@ test-sanitized: deps
 # The tests that run threads of their own, under ThreadSanitizer.
 test-threads: deps
 	cmake -S . -B build-tsan -DQUILLSTEP_SANITIZE=thread
-	cmake --build build-tsan -j $(JOBS) --target quillstep_threaded_tests
+	cmake --build build-tsan -j $(JOBS) --target quillstep_threaded_tests quillstep-server
 	ctest --test-dir build-tsan --output-on-failure -L threaded
 
 # Style (clang-format) and static analysis (clang-tidy); any finding fails.

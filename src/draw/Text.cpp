@@ -276,10 +276,6 @@ void drawText(const float x, const float y, const char* const format, ...) {
     glFlush();
 }
 
-float glyphAdvance(const unsigned char c) {
-    return advances[c];
-}
-
 float textWidth(const std::string& text) {
     float width = 0.0f;
     forEachGlyph(text, [&width](const Glyph& glyph) { width += glyph.advance; });

@@ -23,9 +23,6 @@ void drawText(float x, float y, const char* format, ...) __attribute__((format(p
 // The file of the desktop's default sans-serif font, or "" when there is none.
 std::string defaultFontFile();
 
-// How far the raster position moves for code point c, in pixels.
-float glyphAdvance(unsigned char c);
-
 // How far the raster position moves for a whole line, in pixels. Like
 // drawText it needs the context createFontLists ran in.
 float textWidth(const std::string& text);
