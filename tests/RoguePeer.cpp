@@ -19,7 +19,7 @@ RoguePeer::RoguePeer() {
 }
 
 void RoguePeer::serviceLocked(ENetHost* const host) {
-    const enet_uint32 now = enet_time_get();
+    const enet_uint32 now = monotonicMs();
     ENetEvent         event;
     while (enet_host_service(host, &event, 0) > 0) {
         switch (event.type) {

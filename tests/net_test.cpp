@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <ctime>
 #include <memory>
 #include <thread>
 
@@ -13,6 +17,30 @@
 #include "rules/Executor.h"
 #include "world/Avatar.h"
 #include "world/World.h"
+
+// The wall clock as this process sees it, which a test may step; the
+// monotonic clock goes on as it is.
+std::atomic<long long> wallClockStepUs{0};
+
+extern "C" int gettimeofday(timeval* __restrict time, void* __restrict zone) noexcept {
+    const int result = static_cast<int>(syscall(SYS_gettimeofday, time, zone));
+    if (result == 0) {
+        const long long us = time->tv_sec * 1000000LL + time->tv_usec + wallClockStepUs;
+        time->tv_sec       = us / 1000000;
+        time->tv_usec      = us % 1000000;
+    }
+    return result;
+}
+
+extern "C" int clock_gettime(const clockid_t clock, timespec* const time) noexcept {
+    const int result = static_cast<int>(syscall(SYS_clock_gettime, clock, time));
+    if (result == 0 && (clock == CLOCK_REALTIME || clock == CLOCK_REALTIME_COARSE)) {
+        const long long ns = time->tv_sec * 1000000000LL + time->tv_nsec + wallClockStepUs * 1000;
+        time->tv_sec       = ns / 1000000000;
+        time->tv_nsec      = ns % 1000000000;
+    }
+    return result;
+}
 
 namespace {
 
@@ -189,6 +217,24 @@ TEST_F(NetSession, APlayerSeesTheHostEndTheSessionOnce) {
     EXPECT_EQ(kindOf(notices[0]), NET_SESSION_TERMINATED);
     EXPECT_EQ(player.send(4, notices[0].data(), GUARANTEED_SYNC), -1);
     server.close();
+}
+
+TEST_F(NetSession, AStepOfTheWallClockDropsNobody) {
+    Client& first  = join();
+    Client& second = join();
+    for (const long long step : {-10'000'000LL, 20'000'000LL}) {
+        wallClockStepUs += step;
+        // Longer than the silence after which a peer counts as gone.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(6);
+        while (std::chrono::steady_clock::now() < until) {
+            first.send(4, pattern(4, 1).data(), GUARANTEED_SYNC);
+            server.sendTo(second.localPlayerId(), 4, pattern(4, 2).data(), GUARANTEED_SYNC);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        EXPECT_TRUE(first.connected && second.connected) << "after a step of " << step / 1000 << " ms";
+        EXPECT_EQ(server.clientCount(), 2);
+    }
+    wallClockStepUs = 0;
 }
 
 TEST_F(NetSession, RoundTripTimeIsMeasured) {

@@ -60,7 +60,7 @@ std::int32_t Client::connect(const char* const hostName) {
 }
 
 void Client::serviceLocked(ENetHost* const host) {
-    const enet_uint32 now = enet_time_get();
+    const enet_uint32 now = monotonicMs();
     ENetEvent         event;
     while (enet_host_service(host, &event, 0) > 0) {
         switch (event.type) {

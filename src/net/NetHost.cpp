@@ -36,6 +36,11 @@ void initializeEnetOnce() {
 
 }  // namespace
 
+enet_uint32 monotonicMs() {
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<enet_uint32>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
 NetHost::~NetHost() {
     stop();
     if (host != nullptr) {
@@ -213,9 +218,9 @@ void NetHost::disconnectAll(const enet_uint32 reason, const enet_uint32 timeoutM
         }
     }
     enet_host_flush(host);
-    const enet_uint32 start = enet_time_get();
+    const enet_uint32 start = monotonicMs();
     ENetEvent         event;
-    while (waiting > 0 && enet_time_get() - start < timeoutMs) {
+    while (waiting > 0 && monotonicMs() - start < timeoutMs) {
         if (enet_host_service(host, &event, 1) <= 0) {
             continue;
         }

@@ -9,6 +9,11 @@
 #include <thread>
 #include <vector>
 
+// Milliseconds since some moment, on a clock that a change of the wall clock
+// does not move. Every timer of the game's own network code runs on it;
+// ENet keeps its own time, which follows the wall clock.
+enet_uint32 monotonicMs();
+
 // One ENet host and the thread that services it. ENet is not thread-safe, so
 // every use of the host is under `lock`; the service thread waits on the
 // socket without it, so the game thread's sends are never held up by a wait.

@@ -82,7 +82,7 @@ std::int32_t Server::host(const char* const newSessionName) {
 }
 
 void Server::serviceLocked(ENetHost* const host) {
-    const enet_uint32 now = enet_time_get();
+    const enet_uint32 now = monotonicMs();
     ENetEvent         event;
     while (enet_host_service(host, &event, 0) > 0) {
         switch (event.type) {
@@ -218,7 +218,7 @@ void Server::welcome(ENetPeer& peer, std::string name) {
 }
 
 void Server::measureRoundTrips(ENetHost* const host) {
-    const enet_uint32 now = enet_time_get();
+    const enet_uint32 now = monotonicMs();
     if (now - lastMeasure < ROUND_TRIP_PERIOD_MS) {
         return;
     }
