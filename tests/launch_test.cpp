@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,9 +51,8 @@ extern "C" int open(const char* const path, const int flags, ...) {
     }
     const int              file = static_cast<int>(syscall(SYS_openat, AT_FDCWD, path, flags, mode));
     const std::string_view name(path);
-    const std::string_view temporary("settings.toml.new");
     struct stat            made {};
-    if (file >= 0 && name.size() >= temporary.size() && name.substr(name.size() - temporary.size()) == temporary &&
+    if (file >= 0 && name.find("settings.toml.") != std::string_view::npos && name.substr(name.size() - 4) == ".new" &&
         fstat(file, &made) == 0) {
         temporaryCreation = {true, flags, made.st_mode};
     }
@@ -170,7 +170,6 @@ TEST_F(SettingsFile, ItsFolderAndTemporaryFileAreOwnerOnlyFromTheStart) {
     ASSERT_TRUE(saveSettings(path, Settings{}));
     EXPECT_EQ(std::filesystem::status(folder + "/quillstep").permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_all);
-    std::ofstream(path + ".new") << "left by a save cut short";
     temporaryCreation    = {};
     const mode_t oldMask = ::umask(0);
     const bool   saved   = saveSettings(path, Settings{});
@@ -179,6 +178,48 @@ TEST_F(SettingsFile, ItsFolderAndTemporaryFileAreOwnerOnlyFromTheStart) {
     ASSERT_TRUE(temporaryCreation.seen);
     EXPECT_NE(temporaryCreation.flags & O_CREAT, 0);
     EXPECT_EQ(temporaryCreation.mode & 0777, 0600u) << "with no umask to narrow it";
+}
+
+TEST_F(SettingsFile, ALinkIsUpdatedWhereItPointsAndAPlantedLinkIsNeverFollowed) {
+    const std::string dotfiles = freshFolder();
+    ASSERT_TRUE(saveSettings(path, Settings{}));
+    std::filesystem::rename(path, dotfiles + "/settings.toml");
+    std::filesystem::create_symlink(dotfiles + "/settings.toml", path);
+    std::ofstream(dotfiles + "/victim") << "untouched";
+    std::filesystem::create_symlink(dotfiles + "/victim", path + ".new");
+    Settings named;
+    named.name = "Ann";
+    ASSERT_TRUE(saveSettings(path, named));
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(loadSettings(dotfiles + "/settings.toml").settings.name, "Ann");
+    std::ifstream victim(dotfiles + "/victim");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "untouched");
+}
+
+TEST_F(SettingsFile, TwoCopiesOfTheGameSavingAtOnceNeverLeaveATornFile) {
+    Settings first;
+    first.name = "Ann";
+    ASSERT_TRUE(saveSettings(path, first));
+    for (const std::string& name : {std::string("Ann"), std::string(2000, 'B')}) {
+        Settings settings;
+        settings.name = name;
+        if (const pid_t pid = fork(); pid == 0) {
+            for (int i = 0; i < 300; ++i) {
+                saveSettings(path, settings);
+            }
+            _exit(0);
+        }
+    }
+    int torn    = 0;
+    int running = 2;
+    while (running > 0) {
+        const LoadedSettings loaded = loadSettings(path);
+        torn += loaded.problem || (loaded.settings.name != "Ann" && loaded.settings.name.size() != 2000) ? 1 : 0;
+        running -= waitpid(-1, nullptr, WNOHANG) > 0 ? 1 : 0;
+    }
+    EXPECT_EQ(torn, 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder + "/quillstep"), {}), 1)
+        << "no temporary file is left behind";
 }
 
 // What start-up wrote to the error stream.

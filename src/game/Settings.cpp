@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -89,18 +91,36 @@ bool writeAll(const int file, const std::string& bytes) {
     return true;
 }
 
+// A name beside the file that no other save uses, in this process or another.
+std::string temporaryNameFor(const std::string& path) {
+    static std::atomic<unsigned> saves{0};
+    static const unsigned        salt = std::random_device()();
+    return path + "." + std::to_string(::getpid()) + "-" + std::to_string(salt) + "-" + std::to_string(++saves) +
+           ".new";
+}
+
 // It may hold a password, so it is owner-only from the call that creates it:
 // made any wider and narrowed afterwards, another user could open it in
 // between and read on. A new file every time, never one that someone left
 // there or a link they planted; and on the disk before it replaces the old.
 bool writeOwnerOnlyFile(const std::string& path, const std::string& bytes) {
-    ::unlink(path.c_str());  // left by a save cut short
     const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (file < 0) {
         return false;
     }
     const bool written = writeAll(file, bytes) && ::fsync(file) == 0;
     return ::close(file) == 0 && written;
+}
+
+// The file a save replaces: the settings file, or where it links to (a
+// folder of dotfiles, say), so that the link stays a link.
+std::string fileToReplace(const std::string& path) {
+    std::error_code failed;
+    if (!std::filesystem::is_symlink(path, failed)) {
+        return path;
+    }
+    const std::filesystem::path target = std::filesystem::weakly_canonical(path, failed);
+    return failed ? path : target.string();
 }
 
 }  // namespace
@@ -118,9 +138,11 @@ bool saveSettings(const std::string& path, const Settings& settings) {
     };
     std::ostringstream text;
     text << "# Quillstep's settings; the game rewrites this file when they change.\n" << table << "\n";
-    // Written whole beside the old file and then put in its place.
-    const std::string temporary = path + ".new";
-    const bool saved = writeOwnerOnlyFile(temporary, text.str()) && std::rename(temporary.c_str(), path.c_str()) == 0;
+    // Written whole beside the old file and then put in its place at once:
+    // a reader, or another copy of the game saving too, sees one or the other.
+    const std::string target    = fileToReplace(path);
+    const std::string temporary = temporaryNameFor(target);
+    const bool saved = writeOwnerOnlyFile(temporary, text.str()) && std::rename(temporary.c_str(), target.c_str()) == 0;
     if (!saved) {
         ::unlink(temporary.c_str());
     }
