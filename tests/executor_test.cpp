@@ -130,6 +130,9 @@ TEST_F(PlayerMessages, TheHostsStatusReplacesThisMachinesCount) {
     EXPECT_EQ(mine.ammo, 30);
     receive(encode(AvatarStatusMessage{mine.id, {9, 10}, 0, 0, 30}));
     EXPECT_EQ(mine.pos, (Position{9, 10})) << "but lies where the host says it fell";
+    receive(encode(AvatarStateMessage{mine.id, 1, 0, 0, 0, 1, {11, 10}}));
+    EXPECT_EQ(mine.pos, (Position{11, 10})) << "the host's correction of its cell";
+    EXPECT_EQ(mine.left + mine.fire, 0) << "its flags are the keys'";
 }
 
 TEST_F(PlayerMessages, APlayerWhoJoinedLaterAppearsOnceOnFloor) {

@@ -50,7 +50,9 @@ protected:
     }
 
     void place(const std::size_t machine, const int x, const int y) {
-        ASSERT_EQ(machines[machine]->command("place " + std::to_string(x) + " " + std::to_string(y)), "ok");
+        ASSERT_EQ(machines[0]->command("place " + std::to_string(x) + " " + std::to_string(y) + " " +
+                                       std::to_string(avatarOf(machine))),
+                  "ok");
         ASSERT_TRUE(framesUntil([&] {
             return everywhere(seen, avatarOf(machine), [&](const json& a) { return a["x"] == x && a["y"] == y; });
         }));
@@ -205,8 +207,10 @@ TEST_F(Lan, TwelveMachinesMovingAndFiringHoldOneWorldWhileTheDeadWait) {
 
     // A column of avatars: shooters firing down, each at a target that
     // walks up and down below it, so the targets die on the move.
+    const Worlds column = worlds();
     for (std::size_t i = 0; i < machines.size(); ++i) {
-        EXPECT_EQ(machines[i]->command("place 1 " + std::to_string(2 + 3 * i)), "ok");
+        EXPECT_EQ(machines[0]->command("place 1 " + std::to_string(2 + 3 * i) + " " + column[i]["localAvatar"].dump()),
+                  "ok");
         if (i % 2 == 0) {
             EXPECT_EQ(machines[i]->command("press space"), "ok");
         }

@@ -285,6 +285,29 @@ TEST_F(RunningGame, AReportedStateMovesThePlayersOwnAvatarAndGoesToTheOthers) {
     EXPECT_TRUE(server->sent.empty());
 }
 
+TEST_F(RunningGame, AReportThatWouldTeleportKeepsTheHostsCellAndCorrectsThePlayer) {
+    frameTime      = 0.0f;  // reports all at one moment
+    Avatar& avatar = playerAvatar(P1, 5, 5);
+    receive(P1, encode(AvatarStateMessage{avatar.id, 0, 1, 0, 0, 0, {30, 30}}));
+    EXPECT_EQ(avatar.pos, (Position{5, 5}));
+    EXPECT_EQ(avatar.right, 1) << "the flags still count";
+    const MessageBuffer corrected = encode(AvatarStateMessage{avatar.id, 0, 1, 0, 0, 0, {5, 5}});
+    EXPECT_EQ(server->sent, (std::vector<SentMessage>{{P2, corrected, SEND_STATE_TO_PLAYERS},
+                                                      {P1, corrected, SEND_STATE_TO_PLAYERS}}));
+
+    // What a delayed report brings back is taken; one jump after another is not.
+    std::vector<Position> taken;
+    for (int report = 1; report <= 4; ++report) {
+        receive(P1, encode(AvatarStateMessage{avatar.id, 0, 0, 0, 0, 0, {5 + 3 * report, 5}}));
+        taken.push_back(avatar.pos);
+    }
+    EXPECT_EQ(taken, (std::vector<Position>{{8, 5}, {11, 5}, {14, 5}, {14, 5}}));
+    frameTime = 0.2f;
+    rules->update();
+    receive(P1, encode(AvatarStateMessage{avatar.id, 0, 0, 0, 0, 0, {17, 5}}));
+    EXPECT_EQ(avatar.pos, (Position{17, 5})) << "in time the allowance comes back";
+}
+
 TEST_F(RunningGame, TheHostsCountStandsForTheDeadAndForAmmunition) {
     Avatar& avatar = playerAvatar(P1, 5, 5);
     avatar.hp      = 0;

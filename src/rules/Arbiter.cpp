@@ -72,6 +72,7 @@ bool Arbiter::newGame() {
     world.clearObjects();
     spawnTimer = 0.0f;
     playersInGame.clear();
+    allowances.clear();
     if (!world.loadMap(GAME_MAP)) {
         return false;  // the player has been told why
     }
@@ -117,6 +118,11 @@ void Arbiter::placeBot(const std::int32_t number) {
     bot->setAvatar(avatar.get());
     avatar->setController(std::move(bot));
     CWorld::instance().addObject(std::move(avatar));
+}
+
+void Arbiter::relocate(Avatar& avatar, const Position cell) {
+    avatar.setPosition(cell);
+    broadcast(stateOf(avatar));
 }
 
 void Arbiter::holdBots() {
@@ -193,6 +199,7 @@ void Arbiter::broadcastBytes(const MessageBuffer& message, const std::uint32_t f
 
 void Arbiter::update() {
     spawnTimer += frameTime;
+    hostTime += frameTime;
     if (IServer* const server = gameSession().currentServer()) {
         while (const std::optional<ServerMessage> entry = server->incoming.pop()) {
             receiveFrom(entry->playerId, entry->data);
@@ -270,13 +277,38 @@ void Arbiter::receive(const std::uint32_t sender, const AvatarStateMessage& stat
     if (avatar->hp <= 0) {
         applied.pos = avatar->pos;
     }
+    // Nor does anyone go further than the stepping rule takes them: the
+    // host keeps its own cell and tells the player as well as the others.
+    const bool reachable = avatar->hp <= 0 || isReachable(*avatar, state.pos);
+    if (!reachable) {
+        applied.pos = avatar->pos;
+    }
     const bool wasFiring = avatar->fire != 0;
     Executor::instance().applyAvatarState(applied);
     broadcast(applied, sender);
+    if (!reachable) {
+        sendTo(sender, applied);
+    }
     if (wasFiring && applied.fire == 0) {
         // Each machine counted the shots on its own clock; the host's count stands.
         sendStatus(*avatar);
     }
+}
+
+bool Arbiter::isReachable(const Avatar& avatar, const Position reported) {
+    // A report waits for its sender's network: meanwhile the host moves the
+    // avatar on by the flags it had, and the report brings it back. The
+    // allowance refills at twice the avatar's pace, up to a second's steps.
+    const std::int32_t distance = std::max(std::abs(reported.x - avatar.pos.x), std::abs(reported.y - avatar.pos.y));
+    const float        most     = avatar.speed + 1.0f;
+    Allowance&         left     = allowances.try_emplace(avatar.id, Allowance{most, hostTime}).first->second;
+    left.cells                  = std::min(most, left.cells + (hostTime - left.since) * 2.0f * avatar.speed);
+    left.since                  = hostTime;
+    if (static_cast<float>(distance) > left.cells) {
+        return false;
+    }
+    left.cells -= static_cast<float>(distance);
+    return true;
 }
 
 void Arbiter::receive(const std::uint32_t sender, const AvatarRemoveMessage& remove) {

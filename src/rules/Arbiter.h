@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,6 +24,10 @@ public:
     bool newGame() override;
     void pickPowerup(Avatar& avatar, Powerup& powerup) override;
     void hitAvatar(Avatar& avatar, Bullet& bullet) override;
+
+    // Puts the avatar on the cell and tells every player, its own included
+    // (for setting up a scene in tests and tools).
+    void relocate(Avatar& avatar, Position cell);
 
     // Every bot lets go of its controls and stops thinking, so that worlds
     // can be compared while nothing moves.
@@ -67,6 +72,19 @@ private:
     }
     void broadcastBytes(const MessageBuffer& message, std::uint32_t flags, std::uint32_t excluded) const;
     void sendBytesTo(std::uint32_t playerId, const MessageBuffer& message, std::uint32_t flags) const;
+
+    // Whether a player's report may put its avatar on the cell: no further
+    // from the host's own cell than its steps and its network's delays allow.
+    bool isReachable(const Avatar& avatar, Position reported);
+
+    // Game time on the host, for what the rules count out per second.
+    float hostTime = 0.0f;
+    // How far reports may still move each avatar beyond the host's own steps.
+    struct Allowance {
+        float cells;
+        float since;
+    };
+    std::map<std::int32_t, Allowance> allowances;
 
     // The players with an avatar in this game: those listed when it began
     // and those who joined since.

@@ -106,9 +106,17 @@ void Executor::receive(const WorldSetupMessage& message) {
 }
 
 void Executor::receive(const AvatarStateMessage& message) {
-    if (findAvatar(message.avatarId) != nullptr && isPlausibleState(message)) {
-        applyAvatarState(message);
+    Avatar* const avatar = findAvatar(message.avatarId);
+    if (avatar == nullptr || !isPlausibleState(message)) {
+        return;
     }
+    if (avatar == gameSession().keyboardAvatar()) {
+        // The host's correction of where this player's avatar stands; its
+        // flags are the keys' here, and the host has them already.
+        avatar->setPosition(message.pos);
+        return;
+    }
+    applyAvatarState(message);
 }
 
 void Executor::receive(const AvatarRemoveMessage& message) {

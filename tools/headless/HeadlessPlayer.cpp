@@ -10,8 +10,8 @@
 //   frames N, seconds S    run frames of `frametime` seconds each
 //   step                   run one frame and print the world
 //   world                  print the world as one JSON line, with its digest
-//   place X Y              put this player's avatar on a cell and report it,
-//                          as a move would (for setting up a scene)
+//   place X Y [AVATAR]     the host puts an avatar (its own unless given) on
+//                          a cell and tells everyone (for setting up a scene)
 //   exit                   Game > Exit Current Game
 //   name NAME              the name this player joins or hosts with
 //   bots N                 how many bots the host puts into its game
@@ -45,6 +45,7 @@
 #include "platform/Platform.h"
 #include "platform/VirtualKeys.h"
 #include "rules/Arbiter.h"
+#include "rules/Executor.h"
 #include "rules/IArbiter.h"
 #include "world/Avatar.h"
 #include "world/Bullet.h"
@@ -204,16 +205,18 @@ private:
         } else if (command == "place") {
             Position cell;
             words >> cell.x >> cell.y;
-            Avatar* const avatar = game.localAvatar;
-            if (avatar == nullptr || game.state != state_running) {
-                return "error no avatar in play";
+            std::int32_t id = game.localAvatar != nullptr ? game.localAvatar->id : -1;
+            words >> id;
+            auto* const   rules  = dynamic_cast<Arbiter*>(getArbiter());
+            Avatar* const avatar = findAvatar(id);
+            if (rules == nullptr || avatar == nullptr || game.state != state_running) {
+                return "error only the host places an avatar in play";
             }
             if (!BETWEEN(cell.x, 0, MAPSIZE - 1) || !BETWEEN(cell.y, 0, MAPSIZE - 1) ||
                 CWorld::instance().isBlocked(cell)) {
                 return "error not a floor cell";
             }
-            avatar->setPosition(cell);
-            currentArbiter().avatarInputChanged(*avatar);
+            rules->relocate(*avatar, cell);
         } else if (command == "exit") {
             game.handleCommand(cmd_exit_game);
         } else if (command == "name") {
