@@ -292,8 +292,8 @@ TEST_F(RunningGame, AReportThatWouldTeleportKeepsTheHostsCellAndCorrectsThePlaye
     EXPECT_EQ(avatar.pos, (Position{5, 5}));
     EXPECT_EQ(avatar.right, 1) << "the flags still count";
     const MessageBuffer corrected = encode(AvatarStateMessage{avatar.id, 0, 1, 0, 0, 0, {5, 5}});
-    EXPECT_EQ(server->sent, (std::vector<SentMessage>{{P2, corrected, SEND_STATE_TO_PLAYERS},
-                                                      {P1, corrected, SEND_STATE_TO_PLAYERS}}));
+    EXPECT_EQ(server->sent, (std::vector<SentMessage>{{P1, corrected, SEND_STATE_TO_PLAYERS},
+                                                      {P2, corrected, SEND_STATE_TO_PLAYERS}}));
 
     // What a delayed report brings back is taken; one jump after another is not.
     std::vector<Position> taken;
@@ -306,6 +306,17 @@ TEST_F(RunningGame, AReportThatWouldTeleportKeepsTheHostsCellAndCorrectsThePlaye
     rules->update();
     receive(P1, encode(AvatarStateMessage{avatar.id, 0, 0, 0, 0, 0, {17, 5}}));
     EXPECT_EQ(avatar.pos, (Position{17, 5})) << "in time the allowance comes back";
+}
+
+TEST_F(RunningGame, OfAFramesReportsOnlyTheLatestGoesOn) {
+    Avatar& avatar = playerAvatar(P1, 5, 5);
+    for (int report = 1; report <= 5; ++report) {
+        server->incoming.push({P1, encode(AvatarStateMessage{avatar.id, report % 2, 0, 0, 0, 0, {5, 5}})});
+    }
+    rules->update();
+    EXPECT_EQ(avatar.left, 1);
+    EXPECT_EQ(server->sent,
+              toPlayers(encode(AvatarStateMessage{avatar.id, 1, 0, 0, 0, 0, {5, 5}}), SEND_STATE_TO_PLAYERS, {P2}));
 }
 
 TEST_F(RunningGame, TheHostsCountStandsForTheDeadAndForAmmunition) {

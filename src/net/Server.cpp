@@ -26,11 +26,12 @@ constexpr enet_uint32 HELLO_DEADLINE_MS = 5000;
 // are not counted: a LAN may put many players behind one address.
 constexpr std::size_t MAX_WAITING_PER_ADDRESS = 4;
 
-// What a player can send at most: a state report for each frame in which
-// keys changed, at a few hundred frames a second. Twice that within one
-// second is an attack, not a player.
+// What a player sends at most: a state report when its keys change, which
+// fingers do a few times a second and a frame of 60 a second could at most
+// every frame, and four heartbeats. Twice that within a second is a flood,
+// not a player.
 constexpr enet_uint32   RATE_WINDOW_MS         = 1000;
-constexpr std::uint32_t MAX_PACKETS_PER_WINDOW = 1000;
+constexpr std::uint32_t MAX_PACKETS_PER_WINDOW = 128;
 constexpr std::uint32_t MAX_BYTES_PER_WINDOW   = 128 * 1024;
 
 // A player's id lives in its peer's user data; 0 means not (yet) a player.

@@ -204,6 +204,7 @@ void Arbiter::update() {
         while (const std::optional<ServerMessage> entry = server->incoming.pop()) {
             receiveFrom(entry->playerId, entry->data);
         }
+        forwardStates();
     }
     roundTripTimer += frameTime;
     if (roundTripTimer >= ROUND_TRIP_PERIOD) {
@@ -285,14 +286,26 @@ void Arbiter::receive(const std::uint32_t sender, const AvatarStateMessage& stat
     }
     const bool wasFiring = avatar->fire != 0;
     Executor::instance().applyAvatarState(applied);
-    broadcast(applied, sender);
+    forwarding[applied.avatarId] = {applied, sender};
     if (!reachable) {
         sendTo(sender, applied);
     }
     if (wasFiring && applied.fire == 0) {
         // Each machine counted the shots on its own clock; the host's count stands.
+        forwardStates();
         sendStatus(*avatar);
     }
+}
+
+void Arbiter::forwardStates() {
+    // One report per avatar and frame, the latest: what the host sends stays
+    // bounded by its players and its frame rate, whatever one player sends.
+    for (const auto& [avatarId, report] : forwarding) {
+        if (findAvatar(avatarId) != nullptr) {
+            broadcast(report.state, report.sender);
+        }
+    }
+    forwarding.clear();
 }
 
 bool Arbiter::isReachable(const Avatar& avatar, const Position reported) {

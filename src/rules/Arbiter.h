@@ -73,6 +73,14 @@ private:
     void broadcastBytes(const MessageBuffer& message, std::uint32_t flags, std::uint32_t excluded) const;
     void sendBytesTo(std::uint32_t playerId, const MessageBuffer& message, std::uint32_t flags) const;
 
+    // Sends the other players the state reports received this frame.
+    void forwardStates();
+    struct Report {
+        AvatarStateMessage state;
+        std::uint32_t      sender = 0;
+    };
+    std::map<std::int32_t, Report> forwarding;
+
     // Whether a player's report may put its avatar on the cell: no further
     // from the host's own cell than its steps and its network's delays allow.
     bool isReachable(const Avatar& avatar, Position reported);
