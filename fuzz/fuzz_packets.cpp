@@ -7,12 +7,17 @@
 
 #include "net/LanDiscovery.h"
 #include "net/WireProtocol.h"
+#include "platform/TextCleaning.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* const data, const std::size_t size) {
     isLanRequest(data, size);
     if (const std::optional<LanGame> game = decodeLanReply(data, size)) {
         // What was read writes back no larger than a request.
-        if (encodeLanReply(*game).size() > LAN_REQUEST_SIZE) {
+        // What was read writes back no larger than a request, and its text is
+        // clean: one line of well-formed characters.
+        if (encodeLanReply(*game).size() > LAN_REQUEST_SIZE ||
+            cleanText(game->hostName, LAN_NAME_BYTES) != game->hostName ||
+            cleanText(game->map, LAN_MAP_BYTES) != game->map) {
             std::abort();
         }
     }

@@ -12,6 +12,8 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   # the command line, the settings file, the manual page
   libcli11-dev libtomlplusplus-dev help2man
+  # names and text from the network; the private game's challenge and response
+  libutf8proc-dev libsodium-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   xvfb xauth xfonts-base xdotool x11-utils imagemagick iproute2

@@ -306,6 +306,22 @@ TEST(LanDiscovery, RepliesNeverOutgrowTheRequestAndCarryTheGame) {
         EXPECT_FALSE(decodeLanReply(reply.data(), cut)) << "cut at " << cut;
     }
     EXPECT_FALSE(decodeLanReply(request.data(), request.size())) << "a request is not a reply";
+
+    game.hostName                           = "\xff\x1b[2J\u202Eevil\nhost";
+    game.map                                = "map\u2028two";
+    const std::vector<std::uint8_t> hostile = encodeLanReply(game);
+    EXPECT_EQ(decodeLanReply(hostile.data(), hostile.size())->hostName, "[2Jevilhost") << "one clean line";
+    EXPECT_EQ(decodeLanReply(hostile.data(), hostile.size())->map, "maptwo");
+    std::vector<LanGame> games;
+    for (int i = 0; i < 3000; ++i) {
+        LanGame fake;
+        fake.address = "10.0." + std::to_string(i / 250) + "." + std::to_string(i % 250);
+        rememberLanGame(games, fake);
+    }
+    rememberLanGame(games, games.back());
+    ASSERT_EQ(games.size(), MAX_LAN_GAMES) << "at most what a list shows";
+    EXPECT_EQ(games[0].address, "10.0.11.186") << "the most recent first, once";
+    EXPECT_EQ(games[1].address, "10.0.11.249");
 }
 
 TEST(LanDiscovery, EachAddressGetsAFewRepliesASecond) {

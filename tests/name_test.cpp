@@ -27,6 +27,11 @@ TEST(PlayerNames, HostileBytesAreCleanedAway) {
     EXPECT_EQ(cleanPlayerName(sixteen), fifteen) << "fifteen characters, not fifteen bytes";
     const std::string cleaned = cleanPlayerName(std::string(1000, '\xff') + "ok");
     EXPECT_EQ(cleaned, "ok");
+    // What is drawn as nothing, or turns a line or a log about.
+    EXPECT_EQ(cleanPlayerName("Ann\u200B"), "Ann") << "a zero-width space";
+    EXPECT_EQ(cleanPlayerName("\u202Elive\u2066"), "live") << "bidirectional controls";
+    EXPECT_EQ(cleanPlayerName("Ann\u2028Bob\u2029"), "AnnBob") << "line and paragraph separators";
+    EXPECT_EQ(cleanPlayerName("Ann\u00A0\u30002"), "Ann 2") << "every space is one space";
 }
 
 TEST(PlayerNames, TheHostNumbersNamesAlreadyTaken) {
@@ -37,6 +42,10 @@ TEST(PlayerNames, TheHostNumbersNamesAlreadyTaken) {
     EXPECT_EQ(uniquePlayerName("abcdefghijkl mn", {"abcdefghijkl mn"}), "abcdefghijkl 2")
         << "no space before the number";
     EXPECT_EQ(cleanPlayerName(uniquePlayerName("Zo\xc3\xab", {"Zo\xc3\xab"})), "Zo\xc3\xab 2");
+    // Names that look alike are one name.
+    EXPECT_EQ(uniquePlayerName("\uFF21nn", {"Ann"}), "\uFF21nn 2") << "a full-width letter";
+    EXPECT_EQ(uniquePlayerName("Zoe\u0308", {"Zo\u00EB"}), "Zoe\u0308 2") << "a combining mark";
+    EXPECT_EQ(uniquePlayerName("ann", {"Ann"}), "ann") << "case is kept";
 }
 
 }  // namespace

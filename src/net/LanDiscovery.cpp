@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "net/ByteCodec.h"
+#include "platform/TextCleaning.h"
 
 namespace {
 
@@ -131,8 +132,9 @@ std::optional<LanGame> decodeLanReply(const std::uint8_t* const data, const std:
     LanGame    game;
     game.players   = reader.getU8();
     game.isPrivate = reader.getU8() != 0;
-    game.hostName  = readField(reader, LAN_NAME_BYTES);
-    game.map       = readField(reader, LAN_MAP_BYTES);
+    // Shown in lists and written as JSON: one clean line of well-formed text.
+    game.hostName = cleanText(readField(reader, LAN_NAME_BYTES), LAN_NAME_BYTES);
+    game.map      = cleanText(readField(reader, LAN_MAP_BYTES), LAN_MAP_BYTES);
     if (!reader.ok()) {
         return std::nullopt;
     }
@@ -192,6 +194,16 @@ void LanAnnouncer::answer() {
     }
 }
 
+void rememberLanGame(std::vector<LanGame>& games, LanGame game) {
+    games.erase(
+        std::remove_if(games.begin(), games.end(), [&](const LanGame& other) { return other.address == game.address; }),
+        games.end());
+    games.insert(games.begin(), std::move(game));
+    if (games.size() > MAX_LAN_GAMES) {
+        games.pop_back();
+    }
+}
+
 std::vector<LanGame> findLanGames(const std::chrono::milliseconds wait, const std::uint16_t port,
                                   const std::atomic<bool>* const stop) {
     std::vector<LanGame> games;
@@ -226,12 +238,8 @@ std::vector<LanGame> findLanGames(const std::chrono::milliseconds wait, const st
         if (!game || inet_ntop(AF_INET, &from.sin_addr, dotted, sizeof dotted) == nullptr) {
             continue;
         }
-        game->address    = dotted;
-        const bool known = std::any_of(games.begin(), games.end(),
-                                       [&](const LanGame& other) { return other.address == game->address; });
-        if (!known) {
-            games.push_back(std::move(*game));
-        }
+        game->address = dotted;
+        rememberLanGame(games, std::move(*game));
     }
     close(fd);
     return games;

@@ -23,6 +23,9 @@ constexpr std::uint16_t LAN_PORT = 9999;
 constexpr std::size_t LAN_REQUEST_SIZE = 64;
 constexpr std::size_t LAN_NAME_BYTES   = 32;
 constexpr std::size_t LAN_MAP_BYTES    = 16;
+// The most games a search lists: a LAN party's, and not what a flood of
+// fake replies would make it.
+constexpr std::size_t MAX_LAN_GAMES = 64;
 
 struct LanGame {
     std::string  address;  // dotted IPv4, as the reply came from
@@ -77,6 +80,10 @@ private:
     std::atomic<bool>        stopping{false};
     std::thread              thread;
 };
+
+// Adds a game heard from to a list: most recent first, each host once, and no
+// more than MAX_LAN_GAMES.
+void rememberLanGame(std::vector<LanGame>& games, LanGame game);
 
 // Broadcasts a request on every network this machine is on and gathers the
 // replies that come within `wait`, one per host; stops early once `stop` is set.

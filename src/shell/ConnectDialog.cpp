@@ -6,6 +6,7 @@
 #include <backends/imgui_impl_sdl.h>
 #include <imgui.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -166,6 +167,11 @@ void drawLanGames(const LanBrowser& browser, AddressField& address) {
         ImGui::TextDisabled("  looking...");
         return;
     }
+    // However many answer, the list scrolls in a few lines of its own and
+    // the buttons below stay in view.
+    const float height =
+        ImGui::GetTextLineHeightWithSpacing() * static_cast<float>(std::min<std::size_t>(games.size(), 6));
+    ImGui::BeginChild("##games", ImVec2(ImGui::CalcTextSize("0").x * 60.0f, height + 4.0f));
     for (const LanGame& game : games) {
         char line[160];
         std::snprintf(line, sizeof line, "%s  %s  %d playing  %s%s", game.address.c_str(), game.hostName.c_str(),
@@ -174,6 +180,7 @@ void drawLanGames(const LanBrowser& browser, AddressField& address) {
             address.set(game.address);
         }
     }
+    ImGui::EndChild();
 }
 
 // Draws the dialog; tells how it ended, once it has: a button, or the close box.

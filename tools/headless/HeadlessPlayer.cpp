@@ -146,7 +146,7 @@ std::string describeWorld(const double gameTime) {
         {"digest", digestText(worldDigest(CWorld::instance()))},
         {"objects", std::move(objects)},
     };
-    return world.dump();
+    return world.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 class HeadlessPlayer {
@@ -258,7 +258,7 @@ private:
                                  {"map", found.map},
                                  {"private", found.isPrivate}});
             }
-            return games.dump();
+            return games.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
         } else if (command == "pace") {
             std::string setting;
             words >> setting;
