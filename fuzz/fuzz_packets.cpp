@@ -33,8 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* const data, const std:
     readHelloGuid(received->payload, received->size, guid);
     readWelcomeId(received->payload, received->size, playerId);
     readsAsNotice(received->payload, received->size);
-    if (readHelloName(received->payload, received->size).size() > MAX_HELLO_NAME ||
-        readHelloPassword(received->payload, received->size).size() > MAX_PASSWORD) {
+    readChallenge(received->payload, received->size);
+    readProof(received->payload, received->size);
+    if (readHelloName(received->payload, received->size).size() > MAX_HELLO_NAME) {
         std::abort();
     }
     return 0;

@@ -1,4 +1,9 @@
+#include <arpa/inet.h>
+#include <enet/enet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -6,6 +11,7 @@
 #include <atomic>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "GameDoubles.h"
@@ -170,7 +176,7 @@ TEST_F(NetSession, MessagesOfEverySizeArriveWholeWithTheirSender) {
 TEST_F(NetSession, MixedGuaranteedAndUnguaranteedSendsKeepTheirOrder) {
     Client& player = join();
     drain(server.incoming);
-    constexpr std::uint32_t COUNT = 400;
+    constexpr std::uint32_t COUNT = 100;  // within what a player may send in a second
     for (std::uint32_t seq = 0; seq < COUNT; ++seq) {
         const bool          guaranteed = seq % 3 == 0 || seq == COUNT - 1;
         const std::uint32_t flags      = guaranteed ? DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED : DPNSEND_PRIORITY_LOW;
@@ -351,6 +357,139 @@ TEST(HostedGame, APlayerWhoJoinsAtAnyMomentIsPlacedAndNamed) {
         EXPECT_EQ(placed, 1);
         resetGame();
     }
+}
+
+// A listener in the middle: relays one player's datagrams to a host on this
+// run's port and back, and keeps every one, as a passive attacker would.
+class Wiretap {
+public:
+    Wiretap() : facingPlayer(udpSocket()), facingHost(udpSocket()) {
+        thread = std::thread([this] { relay(); });
+    }
+    ~Wiretap() {
+        stopping = true;
+        thread.join();
+        close(facingPlayer);
+        close(facingHost);
+    }
+    std::uint16_t port() const { return portOf(facingPlayer); }
+
+    // Each datagram's bytes, and its commands as ENet's own range coder
+    // decompresses them.
+    std::vector<std::string> heard() {
+        const std::lock_guard<std::mutex> guard(lock);
+        std::vector<std::string>          readable;
+        void* const                       coder = enet_range_coder_create();
+        for (const std::string& datagram : datagrams) {
+            readable.push_back(datagram);
+            const auto* const bytes      = reinterpret_cast<const enet_uint8*>(datagram.data());
+            const int         flags      = datagram.size() >= 2 ? bytes[0] << 8 | bytes[1] : 0;
+            const std::size_t headerSize = (flags & ENET_PROTOCOL_HEADER_FLAG_SENT_TIME) != 0 ? 4 : 2;
+            enet_uint8        commands[4096];
+            if ((flags & ENET_PROTOCOL_HEADER_FLAG_COMPRESSED) != 0 && datagram.size() > headerSize) {
+                const std::size_t size = enet_range_coder_decompress(
+                    coder, bytes + headerSize, datagram.size() - headerSize, commands, sizeof commands);
+                readable.emplace_back(reinterpret_cast<const char*>(commands), size);
+            }
+        }
+        enet_range_coder_destroy(coder);
+        return readable;
+    }
+
+private:
+    static int udpSocket() {
+        const int   fd = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in any{};
+        any.sin_family      = AF_INET;
+        any.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fd, reinterpret_cast<const sockaddr*>(&any), sizeof any);
+        return fd;
+    }
+    static std::uint16_t portOf(const int fd) {
+        sockaddr_in address{};
+        socklen_t   length = sizeof address;
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        return ntohs(address.sin_port);
+    }
+    void relay() {
+        sockaddr_in player{};
+        sockaddr_in host{};
+        host.sin_family      = AF_INET;
+        host.sin_port        = htons(testPort());
+        host.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        while (!stopping) {
+            pollfd ready[2] = {{facingPlayer, POLLIN, 0}, {facingHost, POLLIN, 0}};
+            if (poll(ready, 2, 10) <= 0) {
+                continue;
+            }
+            char        buffer[4096];
+            sockaddr_in from{};
+            socklen_t   length = sizeof from;
+            for (const int side : {0, 1}) {
+                if ((ready[side].revents & POLLIN) == 0) {
+                    continue;
+                }
+                const ssize_t got =
+                    recvfrom(ready[side].fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
+                if (got <= 0) {
+                    continue;
+                }
+                if (side == 0) {
+                    player = from;
+                }
+                const sockaddr_in& to = side == 0 ? host : player;
+                sendto(side == 0 ? facingHost : facingPlayer, buffer, static_cast<std::size_t>(got), 0,
+                       reinterpret_cast<const sockaddr*>(&to), sizeof to);
+                const std::lock_guard<std::mutex> guard(lock);
+                datagrams.emplace_back(buffer, static_cast<std::size_t>(got));
+            }
+        }
+    }
+
+    int                      facingPlayer;
+    int                      facingHost;
+    std::atomic<bool>        stopping{false};
+    std::mutex               lock;
+    std::vector<std::string> datagrams;
+    std::thread              thread;
+};
+
+TEST(PrivateGame, ThePasswordNeverCrossesTheNetworkAndGuessersAreHeldOff) {
+    const std::string password = "correct horse";
+    ScriptedPlatform  platform;
+    Server            server;
+    server.setPort(testPort());
+    server.setPassword(password);
+    ASSERT_EQ(server.host("bogus game"), 0);
+    const auto joinWith = [](const std::string& word, const std::uint16_t port) {
+        auto player = std::make_unique<Client>();
+        player->setPort(port);
+        player->setPassword(word);
+        player->connect("127.0.0.1");
+        return player;
+    };
+    {
+        Wiretap                       tap;
+        const std::unique_ptr<Client> player = joinWith(password, tap.port());
+        ASSERT_TRUE(waitUntil([&] { return player->connected.load(); })) << "the right password gets in";
+        bool readsTheName = false;  // so the listener can read what is not secret
+        for (const std::string& heard : tap.heard()) {
+            EXPECT_EQ(heard.find(password), std::string::npos) << "a listener read the password";
+            readsTheName = readsTheName || heard.find("test player") != std::string::npos;
+        }
+        EXPECT_TRUE(readsTheName);
+    }
+    for (int guess = 1; guess <= 3; ++guess) {
+        const std::unique_ptr<Client> guesser = joinWith("guess " + std::to_string(guess), testPort());
+        ASSERT_TRUE(waitUntil([&] { return guesser->wrongPassword(); }));
+    }
+    const std::unique_ptr<Client> late = joinWith(password, testPort());
+    EXPECT_TRUE(waitUntil([&] { return late->heldOff(); })) << "after three wrong, its address waits";
+    EXPECT_FALSE(late->connected);
+    const std::vector<std::string> notes = server.takeNotes();
+    ASSERT_EQ(notes.size(), 3u);
+    EXPECT_EQ(notes[0], "Wrong password from 127.0.0.1");
+    EXPECT_EQ(notes[2], "Wrong password from 127.0.0.1 (3 in a row): its next try waits 5 s");
 }
 
 }  // namespace

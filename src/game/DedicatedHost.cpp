@@ -84,7 +84,13 @@ int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
         elapsedTime = std::chrono::duration<float>(now - loopStart).count();
         lastFrame   = now;
         game.update();
+        if (!game.server) {
+            break;
+        }
         roster.update(*game.server);
+        for (const std::string& note : game.server->takeNotes()) {
+            logLine(log, note);
+        }
         if (!started && game.state == state_running) {
             started = true;
             logLine(log, "The game has started");

@@ -302,8 +302,10 @@ void CGame::update() {
 void CGame::updateConnecting() {
     GAME_ASSERT(client, SITE_CONNECTING_CLIENT);
     connectTimer += frameTime;
-    if (client->wrongPassword()) {
-        showError("Wrong password: this game is private.", MessageIcon::none);
+    if (client->wrongPassword() || client->heldOff()) {
+        showError(client->heldOff() ? "Too many wrong passwords: this game waits a while before it takes another try."
+                                    : "Wrong password: this game is private.",
+                  MessageIcon::none);
         handleCommand(cmd_exit_game);
         return;
     }

@@ -66,7 +66,7 @@ void Client::serviceLocked(ENetHost* const host) {
         switch (event.type) {
             case ENET_EVENT_TYPE_CONNECT:
                 net.connected(*event.peer, now);
-                net.sendNow(event.peer, makeHello(applicationGuid, playerName.c_str(), password.c_str()));
+                net.sendNow(event.peer, makeHello(applicationGuid, playerName.c_str()));
                 break;
             case ENET_EVENT_TYPE_RECEIVE:
                 net.heard(*event.peer, now);
@@ -79,6 +79,9 @@ void Client::serviceLocked(ENetHost* const host) {
                 }
                 if (event.data == DISCONNECT_WRONG_PASSWORD) {
                     passwordRefused = true;
+                }
+                if (event.data == DISCONNECT_HELD_OFF) {
+                    held = true;
                 }
                 if (welcomed) {
                     arrivals.push_back({Arrival::What::sessionEnded, 0, {}});
@@ -117,6 +120,11 @@ void Client::onReceive(const ENetPacket& packet) {
             }
             break;
         }
+        case PacketKind::challenge:
+            if (const std::optional<Challenge> challenge = readChallenge(payload, size); challenge && !welcomed) {
+                answer(*challenge);
+            }
+            break;
         case PacketKind::game:
             if (welcomed && size > 0 && size <= MAX_MESSAGE_SIZE) {
                 arrivals.push_back({Arrival::What::message, 0, MessageBuffer(payload, payload + size)});
@@ -125,6 +133,18 @@ void Client::onReceive(const ENetPacket& packet) {
         default:
             break;  // nothing else is meant for a player
     }
+}
+
+void Client::answer(const Challenge& challenge) {
+    // Without a password there is nothing to prove: as a wrong one would.
+    const std::optional<ProofKey> key =
+        password.empty() ? std::nullopt : proofKey(password.substr(0, MAX_PASSWORD), challenge.salt);
+    if (!key) {
+        passwordRefused = true;
+        enet_peer_disconnect(server, DISCONNECT_WRONG_PASSWORD);
+        return;
+    }
+    net.sendNow(server, makeProof(answerTo(challenge.challenge, *key)));
 }
 
 void Client::handOver() {

@@ -8,6 +8,7 @@
 
 #include "net/IClient.h"
 #include "net/NetHost.h"
+#include "net/WireProtocol.h"
 
 // The client over ENet, serviced on a thread of its own.
 class Client : public IClient {
@@ -25,6 +26,7 @@ public:
     void          setPassword(const std::string& word) override;
     void          setPort(const std::uint16_t port) override { hostPort = port; }
     bool          wrongPassword() const override { return passwordRefused; }
+    bool          heldOff() const override { return held; }
 
     // The host turned this client away: it speaks another application.
     bool wasRefused() const { return refused; }
@@ -39,6 +41,8 @@ private:
     void serviceLocked(ENetHost* host);
     void onReceive(const ENetPacket& packet);
     void handOver();
+    // Proves to a private game's host that this player knows its password.
+    void answer(const Challenge& challenge);
 
     const Guid                 applicationGuid;
     std::string                playerName;  // read by the service thread only after connect
@@ -51,6 +55,7 @@ private:
     std::atomic<std::uint32_t> playerId{0};
     std::atomic<bool>          refused{false};
     std::atomic<bool>          passwordRefused{false};
+    std::atomic<bool>          held{false};
 
     // Gathered by the service thread under the lock, handed over without it.
     std::vector<Arrival> arrivals;

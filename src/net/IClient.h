@@ -29,6 +29,9 @@ public:
     virtual void setPort(std::uint16_t /*port*/) {}
     // True once the host turned this player away for a wrong password.
     virtual bool wrongPassword() const { return false; }
+    // True once the host held this player off: too many wrong passwords
+    // came from its address lately.
+    virtual bool heldOff() const { return false; }
 
     // The id the host knows this player by, 0 until the connection completed.
     virtual std::uint32_t localPlayerId() const { return 0; }

@@ -45,6 +45,10 @@ void IServer::sendToPlayers(const std::uint32_t size, const void* const data, co
 
 void IServer::flush() {}
 
+std::vector<std::string> IServer::takeNotes() {
+    return {};
+}
+
 IServer::~IServer() = default;
 
 std::int32_t IServer::clientCount() const {

@@ -44,6 +44,9 @@ public:
     // leave together, at the end of the frame or on the network thread's
     // next pass.
     virtual void flush();
+    // What the host has to say for its log since it was last asked, a line
+    // each (wrong passwords, addresses held off): never a password.
+    virtual std::vector<std::string> takeNotes();
     virtual ~IServer();
 
     std::int32_t clientCount() const;

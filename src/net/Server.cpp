@@ -1,9 +1,12 @@
 #include "net/Server.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "net/WireProtocol.h"
 #include "platform/Platform.h"
@@ -25,6 +28,11 @@ constexpr enet_uint32 HELLO_DEADLINE_MS = 5000;
 // Peers from one address still waiting to say hello. Players who said hello
 // are not counted: a LAN may put many players behind one address.
 constexpr std::size_t MAX_WAITING_PER_ADDRESS = 4;
+
+// Addresses whose wrong passwords the host remembers, and the lines it keeps
+// for its log until the game reads them.
+constexpr std::size_t MAX_GUESSING_ADDRESSES = 1024;
+constexpr std::size_t MAX_NOTES              = 256;
 
 // What a player sends at most: a state report when its keys change, which
 // fingers do a few times a second and a frame of 60 a second could at most
@@ -93,7 +101,7 @@ void Server::serviceLocked(ENetHost* const host) {
             case ENET_EVENT_TYPE_RECEIVE:
                 net.heard(*event.peer, now);
                 if (withinRate(*event.peer, event.packet->dataLength, now)) {
-                    onReceive(*event.peer, *event.packet);
+                    onReceive(*event.peer, *event.packet, now);
                 }
                 enet_packet_destroy(event.packet);
                 break;
@@ -117,7 +125,10 @@ void Server::onConnect(ENetPeer& peer, const enet_uint32 now) {
     net.connected(peer, now);
     ENetHost* const host = net.get();
     watches.resize(host->peerCount);
-    watches[static_cast<std::size_t>(&peer - host->peers)] = {now, now, 0, 0};
+    PeerWatch fresh;
+    fresh.connectedAt                                      = now;
+    fresh.windowStart                                      = now;
+    watches[static_cast<std::size_t>(&peer - host->peers)] = fresh;
 
     std::size_t waiting = 0;
     for (const ENetPeer* other = host->peers; other < host->peers + host->peerCount; ++other) {
@@ -169,7 +180,7 @@ void Server::cutOff(ENetPeer& peer, const enet_uint32 reason) {
     enet_peer_disconnect_now(&peer, reason);
 }
 
-void Server::onReceive(ENetPeer& peer, const ENetPacket& packet) {
+void Server::onReceive(ENetPeer& peer, const ENetPacket& packet, const enet_uint32 now) {
     const std::optional<ReceivedPacket> received = readPacket(packet);
     if (!received) {
         return;
@@ -178,22 +189,16 @@ void Server::onReceive(ENetPeer& peer, const ENetPacket& packet) {
     const std::size_t         size    = received->size;
     const std::uint32_t       id      = playerIdOf(peer);
     switch (received->kind) {
-        case PacketKind::hello: {
-            Guid guid{};
-            if (id != 0) {
-                break;  // said twice
+        case PacketKind::hello:
+            if (id == 0) {  // said twice: nothing
+                onHello(peer, payload, size, now);
             }
-            if (!readHelloGuid(payload, size, guid) || !(guid == applicationGuid)) {
-                enet_peer_disconnect(&peer, DISCONNECT_FOREIGN_APPLICATION);  // gently: it is told why
-                break;
-            }
-            if (!password.empty() && readHelloPassword(payload, size) != password) {
-                enet_peer_disconnect(&peer, DISCONNECT_WRONG_PASSWORD);
-                break;
-            }
-            welcome(peer, readHelloName(payload, size));
             break;
-        }
+        case PacketKind::proof:
+            if (id == 0) {
+                onProof(peer, payload, size, now);
+            }
+            break;
         case PacketKind::game:
             // A game message that reads as one of the network's own notices
             // would let a peer speak for the network: it is dropped.
@@ -206,8 +211,93 @@ void Server::onReceive(ENetPeer& peer, const ENetPacket& packet) {
     }
 }
 
+void Server::onHello(ENetPeer& peer, const std::uint8_t* const payload, const std::size_t size, const enet_uint32 now) {
+    Guid guid{};
+    if (!readHelloGuid(payload, size, guid) || !(guid == applicationGuid)) {
+        enet_peer_disconnect(&peer, DISCONNECT_FOREIGN_APPLICATION);  // gently: it is told why
+        return;
+    }
+    if (!isPrivate) {
+        welcome(peer, readHelloName(payload, size));
+        return;
+    }
+    if (isHeldOff(peer, now)) {
+        enet_peer_disconnect(&peer, DISCONNECT_HELD_OFF);
+        return;
+    }
+    PeerWatch& watch = watches[static_cast<std::size_t>(&peer - net.get()->peers)];
+    if (watch.challenged) {
+        return;  // one challenge a connection
+    }
+    watch.challenged = true;
+    watch.challenge  = randomNonce();
+    watch.name       = readHelloName(payload, size);
+    net.sendNow(&peer, makeChallenge(passwordSalt, watch.challenge));
+}
+
+void Server::onProof(ENetPeer& peer, const std::uint8_t* const payload, const std::size_t size, const enet_uint32 now) {
+    PeerWatch&                        watch  = watches[static_cast<std::size_t>(&peer - net.get()->peers)];
+    const std::optional<PasswordHash> answer = readProof(payload, size);
+    if (!watch.challenged) {
+        return;
+    }
+    watch.challenged = false;
+    Guesses& tried   = guesses[peer.address.host];
+    if (answer && passwordKey && isRightAnswer(*answer, watch.challenge, *passwordKey)) {
+        tried = Guesses{};
+        welcome(peer, std::move(watch.name));
+        return;
+    }
+    // After three wrong in a row, each try waits 5 s, then twice that, up
+    // to five minutes: a person who mistyped hardly notices, a guesser does.
+    ++tried.wrong;
+    tried.lastHeard = now;
+    if (tried.wrong >= 3) {
+        const enet_uint32 wait = std::min<enet_uint32>(5000u << std::min<std::uint32_t>(tried.wrong - 3, 6), 300000);
+        tried.heldUntil        = now + wait;
+        note("Wrong password from " + addressOf(peer) + " (" + std::to_string(tried.wrong) +
+             " in a row): its next try waits " + std::to_string(wait / 1000) + " s");
+    } else {
+        note("Wrong password from " + addressOf(peer));
+    }
+    if (guesses.size() > MAX_GUESSING_ADDRESSES) {
+        // Forget the address heard from longest ago.
+        guesses.erase(std::min_element(guesses.begin(), guesses.end(), [](const auto& a, const auto& b) {
+            return a.second.lastHeard < b.second.lastHeard;
+        }));
+    }
+    enet_peer_disconnect(&peer, DISCONNECT_WRONG_PASSWORD);
+}
+
+bool Server::isHeldOff(const ENetPeer& peer, const enet_uint32 now) const {
+    const auto found = guesses.find(peer.address.host);
+    return found != guesses.end() && static_cast<std::int32_t>(found->second.heldUntil - now) > 0;
+}
+
+std::string Server::addressOf(const ENetPeer& peer) {
+    char dotted[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &peer.address.host, dotted, sizeof dotted);
+    return dotted;
+}
+
+void Server::note(std::string line) {
+    const std::lock_guard<std::mutex> guard(notesLock);
+    if (notes.size() < MAX_NOTES) {
+        notes.push_back(std::move(line));
+    }
+}
+
+std::vector<std::string> Server::takeNotes() {
+    const std::lock_guard<std::mutex> guard(notesLock);
+    return std::exchange(notes, {});
+}
+
 void Server::setPassword(const std::string& word) {
-    password = word.substr(0, MAX_PASSWORD);
+    isPrivate = !word.empty();
+    if (isPrivate) {
+        passwordSalt = randomSalt();
+        passwordKey  = proofKey(word.substr(0, MAX_PASSWORD), passwordSalt);  // none: nobody gets in
+    }
 }
 
 void Server::welcome(ENetPeer& peer, std::string name) {

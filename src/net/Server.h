@@ -6,6 +6,7 @@
 
 #include "net/IServer.h"
 #include "net/NetHost.h"
+#include "net/PasswordProof.h"
 
 // The server over ENet, serviced on a thread of its own.
 class Server : public IServer {
@@ -20,6 +21,7 @@ public:
     void         sendToPlayers(std::uint32_t size, const void* data, std::uint32_t flags,
                                const std::function<bool(std::uint32_t)>& wanted) override;
     void         flush() override;
+    std::vector<std::string> takeNotes() override;
     // Ends the session for every player; no handler runs after it.
     void close() override;
 
@@ -49,7 +51,23 @@ private:
         enet_uint32   windowStart   = 0;
         std::uint32_t windowBytes   = 0;
         std::uint32_t windowPackets = 0;
+        bool          challenged    = false;  // a private game's: it owes the answer
+        ProofNonce    challenge{};
+        std::string   name;  // from its hello, until it has answered
     };
+
+    // Wrong passwords from one address: after a few, it waits longer and
+    // longer before it may try again.
+    struct Guesses {
+        std::uint32_t wrong     = 0;
+        enet_uint32   heldUntil = 0;
+        enet_uint32   lastHeard = 0;
+    };
+    void               onHello(ENetPeer& peer, const std::uint8_t* payload, std::size_t size, enet_uint32 now);
+    void               onProof(ENetPeer& peer, const std::uint8_t* payload, std::size_t size, enet_uint32 now);
+    bool               isHeldOff(const ENetPeer& peer, enet_uint32 now) const;
+    void               note(std::string line);
+    static std::string addressOf(const ENetPeer& peer);
 
     void serviceLocked(ENetHost* host);
     void onConnect(ENetPeer& peer, enet_uint32 now);
@@ -57,13 +75,20 @@ private:
     bool withinRate(ENetPeer& peer, std::size_t bytes, enet_uint32 now);
     void dropLatePeers(ENetHost* host, enet_uint32 now);
     // Disconnects at once; a player among them leaves the game.
-    void        cutOff(ENetPeer& peer, enet_uint32 reason);
-    void        onReceive(ENetPeer& peer, const ENetPacket& packet);
-    void        welcome(ENetPeer& peer, std::string name);
-    std::string password;  // read by the service thread only after host
-    void        measureRoundTrips(ENetHost* host);
-    void        handOver();
-    ENetPeer*   peerOf(std::uint32_t playerId) const;
+    void cutOff(ENetPeer& peer, enet_uint32 reason);
+    void onReceive(ENetPeer& peer, const ENetPacket& packet, enet_uint32 now);
+    void welcome(ENetPeer& peer, std::string name);
+    // A private game's: the salt and the key its password makes, set before
+    // host and only read afterwards.
+    bool                                     isPrivate = false;
+    ProofSalt                                passwordSalt{};
+    std::optional<ProofKey>                  passwordKey;
+    std::unordered_map<enet_uint32, Guesses> guesses;  // by address, service thread only
+    std::mutex                               notesLock;
+    std::vector<std::string>                 notes;
+    void                                     measureRoundTrips(ENetHost* host);
+    void                                     handOver();
+    ENetPeer*                                peerOf(std::uint32_t playerId) const;
     // Queues the packet (taking it over), or sends it at once for a synchronous send.
     bool deliver(ENetPeer* peer, ENetPacket* packet, std::uint32_t flags);
 

@@ -19,13 +19,22 @@ ENetPacket* makePacket(const PacketKind kind, const void* const payload, const s
     return packet;
 }
 
-ENetPacket* makeHello(const Guid& applicationGuid, const char* const playerName, const char* const password) {
+ENetPacket* makeHello(const Guid& applicationGuid, const char* const playerName) {
     ByteWriter payload;
     payload.putU32(applicationGuid.data1).putU16(applicationGuid.data2).putU16(applicationGuid.data3);
     payload.putBytes(applicationGuid.data4.data(), applicationGuid.data4.size());
     payload.putBytes(playerName, strnlen(playerName, MAX_HELLO_NAME)).putBytes("", 1);
-    payload.putBytes(password, strnlen(password, MAX_PASSWORD)).putBytes("", 1);
     return makePacket(PacketKind::hello, payload.bytes().data(), payload.bytes().size(), DPNSEND_GUARANTEED);
+}
+
+ENetPacket* makeChallenge(const ProofSalt& salt, const ProofNonce& challenge) {
+    ByteWriter payload;
+    payload.putBytes(salt.data(), salt.size()).putBytes(challenge.data(), challenge.size());
+    return makePacket(PacketKind::challenge, payload.bytes().data(), payload.bytes().size(), DPNSEND_GUARANTEED);
+}
+
+ENetPacket* makeProof(const PasswordHash& answer) {
+    return makePacket(PacketKind::proof, answer.data(), answer.size(), DPNSEND_GUARANTEED);
 }
 
 ENetPacket* makeWelcome(const std::uint32_t playerId, const char* const sessionName) {
@@ -68,18 +77,23 @@ std::string readHelloName(const std::uint8_t* const payload, const std::size_t s
     return std::string(name, length);
 }
 
-std::string readHelloPassword(const std::uint8_t* const payload, const std::size_t size) {
-    if (size <= HELLO_SIZE - 1) {
-        return {};
+std::optional<Challenge> readChallenge(const std::uint8_t* const payload, const std::size_t size) {
+    Challenge read{};
+    if (size != read.salt.size() + read.challenge.size()) {
+        return std::nullopt;
     }
-    const auto* const name    = reinterpret_cast<const char*>(payload + HELLO_SIZE - 1);
-    const std::size_t rest    = size - (HELLO_SIZE - 1);
-    const std::size_t nameEnd = strnlen(name, rest);
-    if (nameEnd >= rest || nameEnd > MAX_HELLO_NAME) {
-        return {};  // no terminating zero within the name's room: no password either
+    std::memcpy(read.salt.data(), payload, read.salt.size());
+    std::memcpy(read.challenge.data(), payload + read.salt.size(), read.challenge.size());
+    return read;
+}
+
+std::optional<PasswordHash> readProof(const std::uint8_t* const payload, const std::size_t size) {
+    PasswordHash answer{};
+    if (size != answer.size()) {
+        return std::nullopt;
     }
-    const char* const password = name + nameEnd + 1;
-    return std::string(password, strnlen(password, std::min(rest - nameEnd - 1, MAX_PASSWORD)));
+    std::memcpy(answer.data(), payload, answer.size());
+    return answer;
 }
 
 bool readWelcomeId(const std::uint8_t* const payload, const std::size_t size, std::uint32_t& playerId) {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "net/NetTypes.h"
+#include "net/PasswordProof.h"
 
 // The first byte of every packet.
 enum class PacketKind : std::uint8_t {
@@ -18,13 +19,16 @@ enum class PacketKind : std::uint8_t {
     welcome   = 2,  // host to player: the player's id and the session name
     game      = 3,  // either way: one game message, the bytes after this one
     heartbeat = 4,  // either way, unsequenced, no payload: "still here"
+    challenge = 5,  // host to player of a private game: a salt and a challenge
+    proof     = 6,  // player to host: the answer to the challenge
 };
 
 // The reasons a host gives when it drops a peer.
 constexpr enet_uint32 DISCONNECT_FOREIGN_APPLICATION = 1;  // another GUID, or a malformed hello
 constexpr enet_uint32 DISCONNECT_NO_HELLO            = 2;  // no hello in time, or too many waiting from its address
 constexpr enet_uint32 DISCONNECT_FLOODING            = 3;  // sent far more than a player can
-constexpr enet_uint32 DISCONNECT_WRONG_PASSWORD      = 4;  // a private game, and the hello's password is not its
+constexpr enet_uint32 DISCONNECT_WRONG_PASSWORD      = 4;  // a private game, and the answer is not its password's
+constexpr enet_uint32 DISCONNECT_HELD_OFF            = 5;  // too many wrong passwords from its address lately
 
 // Liveness: each end sends a heartbeat this often, and takes a peer it has
 // heard nothing from for SILENCE_LIMIT_MS as gone. Unsequenced heartbeats
@@ -33,14 +37,16 @@ constexpr enet_uint32 DISCONNECT_WRONG_PASSWORD      = 4;  // a private game, an
 constexpr enet_uint32 HEARTBEAT_PERIOD_MS = 250;
 constexpr enet_uint32 SILENCE_LIMIT_MS    = 4000;
 
-constexpr std::size_t HELLO_SIZE = 1 + 16;  // the player name and the password may follow
+constexpr std::size_t HELLO_SIZE = 1 + 16;  // the player name may follow
 
 // Packets are built here so that every send maps its flags the same way:
 // guaranteed sends are reliable, all others unreliable but sequenced, and
 // everything travels on one channel so a sender's messages keep their order.
 ENetPacket* makePacket(PacketKind kind, const void* payload, std::size_t size, std::uint32_t sendFlags);
 
-ENetPacket* makeHello(const Guid& applicationGuid, const char* playerName, const char* password = "");
+ENetPacket* makeHello(const Guid& applicationGuid, const char* playerName);
+ENetPacket* makeChallenge(const ProofSalt& salt, const ProofNonce& challenge);
+ENetPacket* makeProof(const PasswordHash& answer);
 ENetPacket* makeWelcome(std::uint32_t playerId, const char* sessionName);
 ENetPacket* makeHeartbeat();
 
@@ -60,7 +66,12 @@ bool readHelloGuid(const std::uint8_t* payload, std::size_t size, Guid& guid);
 // raw bytes, for the rules to clean.
 constexpr std::size_t MAX_HELLO_NAME = 64;
 std::string           readHelloName(const std::uint8_t* payload, std::size_t size);
-// The password after the name's terminating zero, the same way; "" when none.
+// The longest password a game takes.
 constexpr std::size_t MAX_PASSWORD = 64;
-std::string           readHelloPassword(const std::uint8_t* payload, std::size_t size);
-bool                  readWelcomeId(const std::uint8_t* payload, std::size_t size, std::uint32_t& playerId);
+struct Challenge {
+    ProofSalt  salt;
+    ProofNonce challenge;
+};
+std::optional<Challenge>    readChallenge(const std::uint8_t* payload, std::size_t size);
+std::optional<PasswordHash> readProof(const std::uint8_t* payload, std::size_t size);
+bool                        readWelcomeId(const std::uint8_t* payload, std::size_t size, std::uint32_t& playerId);
