@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "net/DatagramGuard.h"
 #include "net/NetTypes.h"
 #include "net/WireProtocol.h"
 
@@ -63,6 +64,8 @@ bool NetHost::create(const ENetAddress* const address, const std::size_t peerCou
     // Game messages are runs of small int32 fields: ENet's range coder
     // shrinks a frame's worth to about a third (see the protocol notes).
     enet_host_compress_with_range_coder(host);
+    // A peer holds at most two of the largest messages half-received.
+    guardDatagrams(host, 2 * MAX_MESSAGE_SIZE);
     wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     lastHeard.assign(host->peerCount, 0);
     return true;
