@@ -63,14 +63,14 @@ std::vector<json> Lan::worlds() {
     return seen;
 }
 
-bool Lan::framesUntil(const std::function<bool()>& condition) {
+bool Lan::framesUntil(const std::function<bool()>& condition, const std::chrono::milliseconds bound) {
     return waitUntil(
         [&] {
             all("frames 1");
             seen = worlds();
             return condition();
         },
-        std::chrono::seconds(60));
+        bound);
 }
 
 PlayerProcess& Lan::addMachine(const std::string& name) {

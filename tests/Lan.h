@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -33,7 +34,8 @@ protected:
     std::vector<nlohmann::json> worlds();
     // Every machine takes frames until the worlds they print, kept in `seen`,
     // satisfy the condition.
-    bool framesUntil(const std::function<bool()>& condition);
+    bool framesUntil(const std::function<bool()>& condition,
+                     std::chrono::milliseconds bound = std::chrono::seconds(60));
 
     PlayerProcess& addMachine(const std::string& name);
     // Starts hosting, after the commands given, and waits for the host's own player.

@@ -2,7 +2,13 @@
 // sends what no honest machine would. Afterwards the host still answers,
 // keeps time, and an honest player's world is still the host's.
 
+#include <arpa/inet.h>
+#include <enet/enet.h>
+#include <enet/protocol.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -113,6 +119,52 @@ TEST_F(HostileLan, SilentPeersAndBadHellosAreTurnedAway) {
     all("pace on");
     ASSERT_NO_FATAL_FAILURE(pressEnter());
     expectAliveAndOnTime();
+}
+
+// Connection requests that never finish their handshake, from one address
+// and then from many, as fast as a socket sends them.
+void floodWithRequests(const char* const fromAddress, const int requests) {
+    const int   fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    inet_pton(AF_INET, fromAddress, &from.sin_addr);
+    bind(fd, reinterpret_cast<const sockaddr*>(&from), sizeof from);
+    sockaddr_in host{};
+    host.sin_family      = AF_INET;
+    host.sin_port        = htons(testPort());
+    host.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (int i = 0; i < requests; ++i) {
+        struct Request {
+            ENetProtocolHeader  header;
+            ENetProtocolConnect connect;
+        } ENET_PACKED request{};
+        request.header.peerID =
+            ENET_HOST_TO_NET_16(ENET_PROTOCOL_MAXIMUM_PEER_ID | ENET_PROTOCOL_HEADER_FLAG_SENT_TIME);
+        request.connect.header.command   = ENET_PROTOCOL_COMMAND_CONNECT | ENET_PROTOCOL_COMMAND_FLAG_ACKNOWLEDGE;
+        request.connect.header.channelID = 0xFF;
+        request.connect.header.reliableSequenceNumber = ENET_HOST_TO_NET_16(1);
+        request.connect.incomingSessionID             = 0xFF;
+        request.connect.outgoingSessionID             = 0xFF;
+        request.connect.mtu                           = ENET_HOST_TO_NET_32(1400);
+        request.connect.windowSize                    = ENET_HOST_TO_NET_32(32768);
+        request.connect.channelCount                  = ENET_HOST_TO_NET_32(1);
+        request.connect.packetThrottleInterval        = ENET_HOST_TO_NET_32(5000);
+        request.connect.connectID                     = ENET_HOST_TO_NET_32(static_cast<std::uint32_t>(i + 1));
+        sendto(fd, &request, sizeof request, 0, reinterpret_cast<const sockaddr*>(&host), sizeof host);
+    }
+    close(fd);
+}
+
+TEST_F(HostileLan, RequestsThatNeverFinishKeepNobodyOut) {
+    ASSERT_NO_FATAL_FAILURE(hostGame());
+    floodWithRequests("127.0.0.2", 255);
+    for (int address = 3; address < 80; ++address) {
+        floodWithRequests(("127.0.0." + std::to_string(address)).c_str(), 20);
+    }
+    ASSERT_EQ(addMachine("late").command("join 127.0.0.1"), "ok");
+    ASSERT_TRUE(framesUntil([&] { return seen[1]["state"] == "connected"; }, std::chrono::seconds(5)))
+        << "a player from another address gets in within five seconds";
+    EXPECT_LE(seen[0]["clients"].get<int>(), 2);
 }
 
 }  // namespace

@@ -10,6 +10,10 @@ void addHostOptions(CLI::App& app, LaunchOptions& options) {
     app.add_option("--port", options.port, "Host on, or join a host on, UDP port PORT (9998 unless given)")
         ->option_text("PORT")
         ->check(CLI::Range(1, 65535));
+    app.add_option("--max-per-address", options.maxPerAddress,
+                   "Let at most N players (or peers still joining) come from one address (32 unless given)")
+        ->option_text("N")
+        ->check(CLI::Range(1, 255));
     app.add_option("--bots", options.bots, "Put N bots into a hosted game")
         ->option_text("N")
         ->check(CLI::Range(0, static_cast<int>(MAX_BOTS)));

@@ -15,6 +15,7 @@ struct LaunchOptions {
     std::optional<bool>         fullscreen;
     std::optional<std::string>  password;
     std::optional<int>          port;  // to host on, or where the host listens
+    std::optional<int>          maxPerAddress;
 };
 
 // The outcome of reading the command line: go on with the options, or end

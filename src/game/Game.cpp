@@ -182,6 +182,7 @@ void CGame::finishHosting() {
     server                   = makeServer();
     server->setPassword(password);
     server->setPort(gamePort);
+    server->setMaxPerAddress(maxPerAddress);
     if (server->host(SESSION_NAME) != 0) {
         exitGame();
         return;

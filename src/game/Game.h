@@ -82,10 +82,11 @@ public:
     std::string                   serverAddress;
     std::int32_t                  port         = 0;
     float                         connectTimer = 0.0f;
-    std::int32_t                  bots         = 0;       // for the next hosted game; kept for the session
-    std::string                   password;               // a private game's, to host or join with
-    std::uint16_t                 gamePort  = GAME_PORT;  // to host on, or where the host listens
-    bool                          dedicated = false;      // the host has no player of its own
+    std::int32_t                  bots         = 0;           // for the next hosted game; kept for the session
+    std::string                   password;                   // a private game's, to host or join with
+    std::uint16_t                 gamePort      = GAME_PORT;  // to host on, or where the host listens
+    std::size_t                   maxPerAddress = DEFAULT_MAX_PER_ADDRESS;
+    bool                          dedicated     = false;  // the host has no player of its own
     Settings                      settings;
     std::string                   settingsFile;  // where settings are remembered; empty: nowhere
 

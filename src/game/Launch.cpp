@@ -52,13 +52,14 @@ Launch prepareLaunch(const LaunchOptions& options, std::FILE* const errors,
     } else {
         game.settingsFile = path;
     }
-    game.settings     = loaded.settings;
-    game.playerName   = options.name.value_or(loaded.settings.name);
-    game.password     = options.password.value_or(loaded.settings.password);
-    game.bots         = options.bots.value_or(0);
-    game.gamePort     = static_cast<std::uint16_t>(options.port.value_or(GAME_PORT));
-    launch.fullscreen = options.fullscreen.value_or(loaded.settings.fullscreen);
-    launch.volume     = loaded.settings.volume;
+    game.settings      = loaded.settings;
+    game.playerName    = options.name.value_or(loaded.settings.name);
+    game.password      = options.password.value_or(loaded.settings.password);
+    game.bots          = options.bots.value_or(0);
+    game.gamePort      = static_cast<std::uint16_t>(options.port.value_or(GAME_PORT));
+    game.maxPerAddress = static_cast<std::size_t>(options.maxPerAddress.value_or(DEFAULT_MAX_PER_ADDRESS));
+    launch.fullscreen  = options.fullscreen.value_or(loaded.settings.fullscreen);
+    launch.volume      = loaded.settings.volume;
 
     if (options.connect) {
         launch.connectAddress = resolveIPv4(*options.connect);

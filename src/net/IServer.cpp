@@ -34,6 +34,8 @@ void IServer::setPassword(const std::string& /*word*/) {}
 
 void IServer::setPort(const std::uint16_t /*newPort*/) {}
 
+void IServer::setMaxPerAddress(const std::size_t /*most*/) {}
+
 void IServer::sendToPlayers(const std::uint32_t size, const void* const data, const std::uint32_t flags,
                             const std::function<bool(std::uint32_t)>& wanted) {
     for (const ClientRecord& player : clientList()) {

@@ -10,6 +10,9 @@
 #include "net/NetTypes.h"
 #include "net/ServerInbox.h"
 
+// Enough for a LAN party's players behind one router, far from every slot.
+constexpr std::size_t DEFAULT_MAX_PER_ADDRESS = 32;
+
 // One player connected to the hosted session.
 struct ClientRecord {
     std::uint32_t id = 0;
@@ -36,6 +39,9 @@ public:
     virtual void setPassword(const std::string& word);
     // The UDP port to host on (GAME_PORT unless told). Before host.
     virtual void setPort(std::uint16_t newPort);
+    // The most peers one address may have, connecting, waiting for their
+    // hello or playing (DEFAULT_MAX_PER_ADDRESS unless told). Before host.
+    virtual void setMaxPerAddress(std::size_t most);
     // One message to every listed player the filter wants. The base class
     // sends to each in the list's order.
     virtual void sendToPlayers(std::uint32_t size, const void* data, std::uint32_t flags,

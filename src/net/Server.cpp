@@ -28,6 +28,9 @@ constexpr enet_uint32 HELLO_DEADLINE_MS = 5000;
 // Peers from one address still waiting to say hello. Players who said hello
 // are not counted: a LAN may put many players behind one address.
 constexpr std::size_t MAX_WAITING_PER_ADDRESS = 4;
+// Slots the host keeps free for someone new, taking them from peers that
+// have not said hello when it must.
+constexpr std::size_t SPARE_SLOTS = 16;
 
 // Addresses whose wrong passwords the host remembers, and the lines it keeps
 // for its log until the game reads them.
@@ -86,6 +89,8 @@ std::int32_t Server::host(const char* const newSessionName) {
     }
     sessionName = newSessionName != nullptr ? newSessionName : "";
     watches.assign(net.get()->peerCount, PeerWatch{});
+    // Peers from one address in any state, ENet's own handshake included.
+    net.get()->duplicatePeers = maxPerAddress;
     net.start([this](ENetHost* host) { serviceLocked(host); }, [this] { handOver(); });
     return 0;
 }
@@ -125,10 +130,12 @@ void Server::onConnect(ENetPeer& peer, const enet_uint32 now) {
     net.connected(peer, now);
     ENetHost* const host = net.get();
     watches.resize(host->peerCount);
-    PeerWatch fresh;
-    fresh.connectedAt                                      = now;
-    fresh.windowStart                                      = now;
-    watches[static_cast<std::size_t>(&peer - host->peers)] = fresh;
+    PeerWatch& watch = watches[static_cast<std::size_t>(&peer - host->peers)];
+    PeerWatch  fresh;
+    fresh.connectedAt = now;
+    fresh.windowStart = now;
+    fresh.busySince   = watch.busySince != 0 ? watch.busySince : now;
+    watch             = fresh;
 
     std::size_t waiting = 0;
     for (const ENetPeer* other = host->peers; other < host->peers + host->peerCount; ++other) {
@@ -168,6 +175,43 @@ void Server::dropLatePeers(ENetHost* const host, const enet_uint32 now) {
     }
     for (ENetPeer* const silent : net.keepAlive(now)) {
         cutOff(*silent, 0);
+    }
+    keepSlotsSpare(host, now);
+}
+
+void Server::keepSlotsSpare(ENetHost* const host, const enet_uint32 now) {
+    // When few slots are left, the peers that have not said hello give theirs
+    // up, the longest waiting first: connection requests that never finish,
+    // from however many addresses, cannot keep a player out for long.
+    std::size_t            spare = 0;
+    std::vector<ENetPeer*> unproven;
+    for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
+        PeerWatch& watch = watches[static_cast<std::size_t>(peer - host->peers)];
+        if (peer->state == ENET_PEER_STATE_DISCONNECTED) {
+            watch.busySince = 0;
+            ++spare;
+            continue;
+        }
+        if (watch.busySince == 0) {
+            watch.busySince = now;  // seen busy for the first time
+        }
+        if (playerIdOf(*peer) == 0 && peer->state != ENET_PEER_STATE_DISCONNECT_LATER &&
+            peer->state != ENET_PEER_STATE_DISCONNECTING) {
+            unproven.push_back(peer);
+        }
+    }
+    if (spare >= SPARE_SLOTS) {
+        return;
+    }
+    const std::size_t freeing = std::min(SPARE_SLOTS - spare, unproven.size());
+    std::partial_sort(unproven.begin(), unproven.begin() + static_cast<std::ptrdiff_t>(freeing), unproven.end(),
+                      [&](const ENetPeer* a, const ENetPeer* b) {
+                          return watches[static_cast<std::size_t>(a - host->peers)].busySince <
+                                 watches[static_cast<std::size_t>(b - host->peers)].busySince;
+                      });
+    for (std::size_t i = 0; i < freeing; ++i) {
+        watches[static_cast<std::size_t>(unproven[i] - host->peers)].busySince = 0;
+        enet_peer_reset(unproven[i]);
     }
 }
 

@@ -17,6 +17,7 @@ public:
     std::int32_t host(const char* sessionName) override;
     void         setPassword(const std::string& word) override;
     void         setPort(std::uint16_t newPort) override { port = newPort; }
+    void         setMaxPerAddress(std::size_t most) override { maxPerAddress = most; }
     std::int32_t sendTo(std::uint32_t playerId, std::uint32_t size, const void* data, std::uint32_t flags) override;
     void         sendToPlayers(std::uint32_t size, const void* data, std::uint32_t flags,
                                const std::function<bool(std::uint32_t)>& wanted) override;
@@ -51,6 +52,7 @@ private:
         enet_uint32   windowStart   = 0;
         std::uint32_t windowBytes   = 0;
         std::uint32_t windowPackets = 0;
+        enet_uint32   busySince     = 0;      // when its slot was first seen taken; 0 free
         bool          challenged    = false;  // a private game's: it owes the answer
         ProofNonce    challenge{};
         std::string   name;  // from its hello, until it has answered
@@ -74,6 +76,7 @@ private:
     // False when the peer was cut off for sending too much.
     bool withinRate(ENetPeer& peer, std::size_t bytes, enet_uint32 now);
     void dropLatePeers(ENetHost* host, enet_uint32 now);
+    void keepSlotsSpare(ENetHost* host, enet_uint32 now);
     // Disconnects at once; a player among them leaves the game.
     void cutOff(ENetPeer& peer, enet_uint32 reason);
     void onReceive(ENetPeer& peer, const ENetPacket& packet, enet_uint32 now);
@@ -93,7 +96,8 @@ private:
     bool deliver(ENetPeer* peer, ENetPacket* packet, std::uint32_t flags);
 
     const Guid    applicationGuid;
-    std::uint16_t port = GAME_PORT;
+    std::uint16_t port          = GAME_PORT;
+    std::size_t   maxPerAddress = DEFAULT_MAX_PER_ADDRESS;
     NetHost       net;
 
     // Service thread only (under the lock where they touch ENet).
