@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <random>
+#include <thread>
 
 using nlohmann::json;
 
@@ -112,9 +113,11 @@ void Lan::startGame(const std::size_t players, const std::string& joinAddress) {
     pressEnter();
 }
 
-void Lan::playAtRandom(const int slices, const double sliceSeconds, const unsigned seed) {
+void Lan::playAtRandom(const int slices, const double sliceSeconds, const unsigned seed,
+                       const std::chrono::milliseconds realTime) {
     std::mt19937 random(seed);
     for (int slice = 0; slice < slices; ++slice) {
+        const auto sliceEnd = std::chrono::steady_clock::now() + realTime;
         for (auto& machine : machines) {
             for (const char* const key : KEYS) {
                 const bool down = random() % (key == std::string("space") ? 2 : 4) == 0;
@@ -122,6 +125,7 @@ void Lan::playAtRandom(const int slices, const double sliceSeconds, const unsign
             }
         }
         all("seconds " + std::to_string(sliceSeconds));
+        std::this_thread::sleep_until(sliceEnd);
     }
 }
 

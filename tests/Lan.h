@@ -35,7 +35,7 @@ protected:
     // Every machine takes frames until the worlds they print, kept in `seen`,
     // satisfy the condition.
     bool framesUntil(const std::function<bool()>& condition,
-                     std::chrono::milliseconds bound = std::chrono::seconds(60));
+                     std::chrono::milliseconds    bound = std::chrono::seconds(60));
 
     PlayerProcess& addMachine(const std::string& name);
     // Starts hosting, after the commands given, and waits for the host's own player.
@@ -47,7 +47,10 @@ protected:
     void startGame(std::size_t players, const std::string& joinAddress);
 
     // Everyone presses and releases keys at random, firing often.
-    void playAtRandom(int slices, double sliceSeconds, unsigned seed);
+    // Each slice takes at least `realTime`: an unpaced game must not send
+    // more a second than the host takes from a player.
+    void playAtRandom(int slices, double sliceSeconds, unsigned seed,
+                      std::chrono::milliseconds realTime = std::chrono::milliseconds(0));
     void releaseEverything();
 
     // Within the bound, a moment at which every machine's digest is the host's.

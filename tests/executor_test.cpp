@@ -130,9 +130,16 @@ TEST_F(PlayerMessages, TheHostsStatusReplacesThisMachinesCount) {
     EXPECT_EQ(mine.ammo, 30);
     receive(encode(AvatarStatusMessage{mine.id, {9, 10}, 0, 0, 30}));
     EXPECT_EQ(mine.pos, (Position{9, 10})) << "but lies where the host says it fell";
-    receive(encode(AvatarStateMessage{mine.id, 1, 0, 0, 0, 1, {11, 10}}));
-    EXPECT_EQ(mine.pos, (Position{11, 10})) << "the host's correction of its cell";
+    receive(encode(AvatarStateMessage{mine.id, 0, 0, 0, 0, 0, {11, 10}}));
+    EXPECT_EQ(mine.pos, (Position{11, 10})) << "standing still, it is where the host says";
+    auto              reporting = std::make_unique<RecordingArbiter>();
+    RecordingArbiter& rules     = *reporting;
+    installArbiter(std::move(reporting));
+    receive(encode(AvatarStateMessage{mine.id, 1, 0, 0, 0, 1, {12, 10}}));
+    EXPECT_EQ(mine.pos, (Position{11, 10}));
     EXPECT_EQ(mine.left + mine.fire, 0) << "its flags are the keys'";
+    EXPECT_EQ(rules.calls, std::vector<std::string>{"input " + std::to_string(mine.id)})
+        << "and the host, which missed a change, hears them again";
 }
 
 TEST_F(PlayerMessages, APlayerWhoJoinedLaterAppearsOnceOnFloor) {

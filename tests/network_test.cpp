@@ -279,4 +279,21 @@ TEST_F(Lan, APlayerWhoJoinsARunningGameHoldsTheSameWorldAsEveryoneElse) {
     }
 }
 
+// Bots and players moving, firing, dying and coming back at random for a
+// quarter of an hour of game time, as fast as the machines go, then everyone
+// still: every machine holds the host's world.
+TEST_F(Lan, AQuarterOfAnHourOfFightingEndsWithEveryWorldTheHosts) {
+    ASSERT_NO_FATAL_FAILURE(hostGame({"bots 16"}));
+    ASSERT_NO_FATAL_FAILURE(joinPlayers(2, hostAddress(), 3));
+    ASSERT_NO_FATAL_FAILURE(pressEnter());
+    all("pace off");
+    playAtRandom(1800, 0.5, 2026, std::chrono::milliseconds(12));
+    releaseEverything();
+    ASSERT_EQ(machines[0]->command("bots still"), "ok");
+    all("pace on");
+    all("seconds 3");
+    std::vector<json> agreed;
+    EXPECT_TRUE(digestsAgreeWithin(2.0, agreed));
+}
+
 }  // namespace

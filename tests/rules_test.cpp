@@ -319,6 +319,26 @@ TEST_F(RunningGame, OfAFramesReportsOnlyTheLatestGoesOn) {
               toPlayers(encode(AvatarStateMessage{avatar.id, 1, 0, 0, 0, 0, {5, 5}}), SEND_STATE_TO_PLAYERS, {P2}));
 }
 
+TEST_F(RunningGame, ASecondAfterAnAvatarSettlesEveryoneHearsHowItStands) {
+    frameTime      = 0.3f;
+    Avatar& avatar = playerAvatar(P1, 5, 5);
+    avatar.ammo    = 37;
+    receive(P1, encode(AvatarStateMessage{avatar.id, 0, 0, 0, 0, 0, {6, 5}}));
+    server->sent.clear();
+    for (int frame = 0; frame < 3; ++frame) {
+        rules->update();
+    }
+    EXPECT_TRUE(server->sent.empty()) << "0.9 s: not yet";
+    rules->update();
+    std::vector<SentMessage> expected = toPlayers(encode(stateOf(avatar)), SEND_STATE_TO_PLAYERS, {P1, P2});
+    const auto               status   = toPlayers(encode(statusOf(avatar)), SEND_RULE_OUTCOME, {P1, P2});
+    expected.insert(expected.end(), status.begin(), status.end());
+    EXPECT_EQ(server->sent, expected) << "the owner too";
+    server->sent.clear();
+    rules->update();
+    EXPECT_TRUE(server->sent.empty()) << "once";
+}
+
 TEST_F(RunningGame, TheHostsCountStandsForTheDeadAndForAmmunition) {
     Avatar& avatar = playerAvatar(P1, 5, 5);
     avatar.hp      = 0;

@@ -26,6 +26,7 @@ constexpr float SPAWN_PERIOD = 4.0f;
 constexpr float        ROUND_TRIP_PERIOD = 2.0f;
 constexpr std::int32_t BULLET_DAMAGE     = 20;
 constexpr std::int32_t KILL_SCORE        = 100;
+constexpr float        SETTLE_SECONDS    = 1.0f;
 // The player of a bot's avatar: none. Network ids are never 0.
 constexpr std::uint32_t NO_PLAYER = 0;
 
@@ -73,6 +74,7 @@ bool Arbiter::newGame() {
     spawnTimer = 0.0f;
     playersInGame.clear();
     allowances.clear();
+    changedAt.clear();
     if (!world.loadMap(GAME_MAP)) {
         return false;  // the player has been told why
     }
@@ -206,6 +208,7 @@ void Arbiter::update() {
         }
         forwardStates();
     }
+    settleChanges();
     roundTripTimer += frameTime;
     if (roundTripTimer >= ROUND_TRIP_PERIOD) {
         roundTripTimer = 0.0f;
@@ -236,6 +239,7 @@ void Arbiter::shareRoundTrips() {
 }
 
 void Arbiter::avatarInputChanged(Avatar& avatar) {
+    markChanged(avatar);
     broadcast(stateOf(avatar), avatar.playerId);
     const bool wasFiring = firingAvatars.count(avatar.id) != 0;
     if (avatar.fire != 0) {
@@ -287,6 +291,7 @@ void Arbiter::receive(const std::uint32_t sender, const AvatarStateMessage& stat
     const bool wasFiring = avatar->fire != 0;
     Executor::instance().applyAvatarState(applied);
     forwarding[applied.avatarId] = {applied, sender};
+    markChanged(*avatar);
     if (!reachable) {
         sendTo(sender, applied);
     }
@@ -294,6 +299,30 @@ void Arbiter::receive(const std::uint32_t sender, const AvatarStateMessage& stat
         // Each machine counted the shots on its own clock; the host's count stands.
         forwardStates();
         sendStatus(*avatar);
+    }
+}
+
+void Arbiter::markChanged(const Avatar& avatar) {
+    changedAt[avatar.id] = hostTime;
+}
+
+void Arbiter::settleChanges() {
+    // A second after an avatar last changed, every player, its owner
+    // included, hears how it stands on the host. Whatever went astray on the
+    // way, no machine keeps another world for longer.
+    for (auto entry = changedAt.begin(); entry != changedAt.end();) {
+        const Avatar* const avatar = findAvatar(entry->first);
+        // A count of shots taken while the avatar still fires would be late
+        // on arrival: that one waits for the fire key to be let go.
+        if (avatar != nullptr && (hostTime - entry->second < SETTLE_SECONDS || avatar->fire != 0)) {
+            ++entry;
+            continue;
+        }
+        if (avatar != nullptr) {
+            broadcast(stateOf(*avatar));
+            broadcast(statusOf(*avatar));
+        }
+        entry = changedAt.erase(entry);
     }
 }
 
@@ -377,6 +406,7 @@ void Arbiter::removeAvatar(const std::int32_t avatarId, const std::uint32_t send
 void Arbiter::respawnAvatar(Avatar& avatar) {
     const Position cell = randomFreeCell();
     Executor::instance().applyRespawn(avatar.id, cell);
+    markChanged(avatar);
     broadcast(AvatarRespawnMessage{avatar.id, cell});
 }
 
@@ -398,6 +428,7 @@ void Arbiter::trySpawnPowerup() {
 
 void Arbiter::pickPowerup(Avatar& avatar, Powerup& powerup) {
     Executor::instance().applyPowerupTaken(avatar.id, powerup.id);
+    markChanged(avatar);
     broadcast(PowerupTakenMessage{avatar.id, powerup.id});
 }
 
@@ -406,6 +437,7 @@ void Arbiter::hitAvatar(Avatar& avatar, Bullet& bullet) {
         return;  // the dead are not hit, nor anyone by their own bullet: it flies on
     }
     const std::int32_t newHp = avatar.hp - BULLET_DAMAGE;
+    markChanged(avatar);
     broadcast(AvatarHpMessage{avatar.id, newHp});
     bullet.removed = true;
     if (newHp <= 0) {

@@ -73,6 +73,12 @@ private:
     void broadcastBytes(const MessageBuffer& message, std::uint32_t flags, std::uint32_t excluded) const;
     void sendBytesTo(std::uint32_t playerId, const MessageBuffer& message, std::uint32_t flags) const;
 
+    // Remembers that the avatar changed now, and tells everyone how it stands
+    // once it has settled.
+    void                          markChanged(const Avatar& avatar);
+    void                          settleChanges();
+    std::map<std::int32_t, float> changedAt;
+
     // Sends the other players the state reports received this frame.
     void forwardStates();
     struct Report {

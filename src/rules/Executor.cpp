@@ -13,6 +13,7 @@
 #include "platform/GameAssert.h"
 #include "platform/Platform.h"
 #include "rules/GameSession.h"
+#include "rules/IArbiter.h"
 #include "rules/KillFeed.h"
 #include "rules/MessageCodec.h"
 #include "rules/PlayerName.h"
@@ -111,9 +112,16 @@ void Executor::receive(const AvatarStateMessage& message) {
         return;
     }
     if (avatar == gameSession().keyboardAvatar()) {
-        // The host's correction of where this player's avatar stands; its
-        // flags are the keys' here, and the host has them already.
-        avatar->setPosition(message.pos);
+        // How the host has this player's avatar. Its flags are the keys'
+        // here: when the host's differ, it missed a change and hears it
+        // again. Standing still, the avatar is where the host says.
+        const AvatarStateMessage own = stateOf(*avatar);
+        if (own.left != message.left || own.right != message.right || own.up != message.up ||
+            own.down != message.down || own.fire != message.fire) {
+            currentArbiter().avatarInputChanged(*avatar);
+        } else if ((own.left | own.right | own.up | own.down | own.fire) == 0) {
+            avatar->setPosition(message.pos);
+        }
         return;
     }
     applyAvatarState(message);
@@ -320,7 +328,11 @@ void Executor::applyAvatarStatus(const AvatarStatusMessage& status) {
         avatar->hp = status.hp;
     }
     avatar->score = status.score;
-    avatar->ammo  = status.ammo;
+    // While it fires here, the host's count lags behind this machine's; the
+    // count that stands comes when the fire key is let go, or at its death.
+    if (avatar != gameSession().keyboardAvatar() || avatar->fire == 0 || status.hp <= 0) {
+        avatar->ammo = status.ammo;
+    }
 }
 
 void Executor::applyScore(const std::int32_t avatarId, const std::int32_t score) {
