@@ -360,36 +360,32 @@ TEST(HostedGame, APlayerWhoJoinsAtAnyMomentIsPlacedAndNamed) {
 }
 
 // A listener in the middle: relays one player's datagrams to a host on this
-// run's port and back, and keeps every one, as a passive attacker would.
+// run's port and back, and keeps each, as a passive attacker would.
 class Wiretap {
 public:
-    Wiretap() : facingPlayer(udpSocket()), facingHost(udpSocket()) {
+    Wiretap() {
         thread = std::thread([this] { relay(); });
     }
     ~Wiretap() {
         stopping = true;
         thread.join();
-        close(facingPlayer);
-        close(facingHost);
     }
-    std::uint16_t port() const { return portOf(facingPlayer); }
+    std::uint16_t port() const { return ntohs(facing[0].second.sin_port); }
 
-    // Each datagram's bytes, and its commands as ENet's own range coder
-    // decompresses them.
+    // Each datagram, and its commands as ENet's own range coder decompresses them.
     std::vector<std::string> heard() {
         const std::lock_guard<std::mutex> guard(lock);
-        std::vector<std::string>          readable;
-        void* const                       coder = enet_range_coder_create();
+        std::vector<std::string>          readable = datagrams;
+        void* const                       coder    = enet_range_coder_create();
         for (const std::string& datagram : datagrams) {
-            readable.push_back(datagram);
-            const auto* const bytes      = reinterpret_cast<const enet_uint8*>(datagram.data());
-            const int         flags      = datagram.size() >= 2 ? bytes[0] << 8 | bytes[1] : 0;
-            const std::size_t headerSize = (flags & ENET_PROTOCOL_HEADER_FLAG_SENT_TIME) != 0 ? 4 : 2;
+            const auto* const bytes = reinterpret_cast<const enet_uint8*>(datagram.data());
+            const int         flags = bytes[0] << 8;
+            const std::size_t start = (flags & ENET_PROTOCOL_HEADER_FLAG_SENT_TIME) != 0 ? 4 : 2;
             enet_uint8        commands[4096];
-            if ((flags & ENET_PROTOCOL_HEADER_FLAG_COMPRESSED) != 0 && datagram.size() > headerSize) {
-                const std::size_t size = enet_range_coder_decompress(
-                    coder, bytes + headerSize, datagram.size() - headerSize, commands, sizeof commands);
-                readable.emplace_back(reinterpret_cast<const char*>(commands), size);
+            if ((flags & ENET_PROTOCOL_HEADER_FLAG_COMPRESSED) != 0) {
+                readable.emplace_back(reinterpret_cast<const char*>(commands),
+                                      enet_range_coder_decompress(coder, bytes + start, datagram.size() - start,
+                                                                  commands, sizeof commands));
             }
         }
         enet_range_coder_destroy(coder);
@@ -397,61 +393,47 @@ public:
     }
 
 private:
-    static int udpSocket() {
-        const int   fd = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in any{};
-        any.sin_family      = AF_INET;
-        any.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd, reinterpret_cast<const sockaddr*>(&any), sizeof any);
-        return fd;
-    }
-    static std::uint16_t portOf(const int fd) {
-        sockaddr_in address{};
-        socklen_t   length = sizeof address;
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        return ntohs(address.sin_port);
+    // A loopback socket and where what it receives goes on to.
+    static std::pair<int, sockaddr_in> bound() {
+        std::pair<int, sockaddr_in> socket{::socket(AF_INET, SOCK_DGRAM, 0), {}};
+        socket.second.sin_family      = AF_INET;
+        socket.second.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length              = sizeof socket.second;
+        bind(socket.first, reinterpret_cast<const sockaddr*>(&socket.second), length);
+        getsockname(socket.first, reinterpret_cast<sockaddr*>(&socket.second), &length);
+        return socket;
     }
     void relay() {
-        sockaddr_in player{};
-        sockaddr_in host{};
-        host.sin_family      = AF_INET;
-        host.sin_port        = htons(testPort());
-        host.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in to[2] = {facing[1].second, {}};  // the player's datagrams go to the host, the host's back
+        to[0].sin_port    = htons(testPort());
         while (!stopping) {
-            pollfd ready[2] = {{facingPlayer, POLLIN, 0}, {facingHost, POLLIN, 0}};
-            if (poll(ready, 2, 10) <= 0) {
-                continue;
-            }
-            char        buffer[4096];
-            sockaddr_in from{};
-            socklen_t   length = sizeof from;
+            pollfd ready[2] = {{facing[0].first, POLLIN, 0}, {facing[1].first, POLLIN, 0}};
+            poll(ready, 2, 10);
             for (const int side : {0, 1}) {
-                if ((ready[side].revents & POLLIN) == 0) {
-                    continue;
+                char          buffer[4096];
+                socklen_t     length = sizeof to[1];
+                const ssize_t got    = (ready[side].revents & POLLIN) == 0
+                                           ? 0
+                                           : recvfrom(facing[side].first, buffer, sizeof buffer, 0,
+                                                      reinterpret_cast<sockaddr*>(side == 0 ? &to[1] : nullptr),
+                                                   side == 0 ? &length : nullptr);
+                if (got > 0) {
+                    sendto(facing[1 - side].first, buffer, static_cast<std::size_t>(got), 0,
+                           reinterpret_cast<const sockaddr*>(&to[side]), sizeof to[side]);
+                    const std::lock_guard<std::mutex> guard(lock);
+                    datagrams.emplace_back(buffer, static_cast<std::size_t>(got));
                 }
-                const ssize_t got =
-                    recvfrom(ready[side].fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
-                if (got <= 0) {
-                    continue;
-                }
-                if (side == 0) {
-                    player = from;
-                }
-                const sockaddr_in& to = side == 0 ? host : player;
-                sendto(side == 0 ? facingHost : facingPlayer, buffer, static_cast<std::size_t>(got), 0,
-                       reinterpret_cast<const sockaddr*>(&to), sizeof to);
-                const std::lock_guard<std::mutex> guard(lock);
-                datagrams.emplace_back(buffer, static_cast<std::size_t>(got));
             }
         }
+        close(facing[0].first);
+        close(facing[1].first);
     }
 
-    int                      facingPlayer;
-    int                      facingHost;
-    std::atomic<bool>        stopping{false};
-    std::mutex               lock;
-    std::vector<std::string> datagrams;
-    std::thread              thread;
+    std::pair<int, sockaddr_in> facing[2] = {bound(), bound()};  // the player's side, the host's side
+    std::atomic<bool>           stopping{false};
+    std::mutex                  lock;
+    std::vector<std::string>    datagrams;
+    std::thread                 thread;
 };
 
 TEST(PrivateGame, ThePasswordNeverCrossesTheNetworkAndGuessersAreHeldOff) {
