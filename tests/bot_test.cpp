@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 #include "TestSupport.h"
 #include "platform/FrameState.h"
 #include "world/BotController.h"
@@ -79,6 +82,42 @@ TEST_F(Bots, ABotBehindAWallHoldsItsFire) {
     for (int frame = 0; frame < 100; ++frame) {
         world().update();
         ASSERT_EQ(bulletsIn(world()), 0);
+    }
+}
+
+// What once held bots for good: a target right next to it (a bot too,
+// turning at the same moment) in any of the eight directions, or off its
+// eight lines. Each is over within a second, by a shot that hits.
+TEST_F(Bots, ABotNextToItsTargetOrOffItsLinesHitsItWithinASecond) {
+    const Position offsets[] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1}, {1, 2}, {-2, 1}};
+    frameTime                = 0.02f;
+    for (const Position offset : offsets) {
+        SCOPED_TRACE(::testing::Message() << "target at " << offset.x << "," << offset.y);
+        world().clearObjects();
+        arbiter->calls.clear();
+        Avatar&    bot      = withBot(addAvatar(30, 30));
+        Avatar&    target   = addAvatar(30 + offset.x, 30 + offset.y);
+        const bool adjacent = std::abs(offset.x) <= 1 && std::abs(offset.y) <= 1;
+        if (adjacent) {
+            withBot(target);
+        } else {
+            target.ammo = 0;
+        }
+        std::set<std::string> botsBullets;
+        bool                  hit = false;
+        for (int frame = 0; frame < 50 && !hit; ++frame) {
+            world().update();
+            for (const auto& object : world().getObjects()) {
+                if (const auto* const bullet = objectAs<Bullet>(object.get()); bullet && bullet->owner == bot.id) {
+                    botsBullets.insert(std::to_string(bullet->id));
+                }
+            }
+            for (const std::string& call : arbiter->calls) {
+                const std::string prefix = "hit " + std::to_string(target.id) + " ";
+                hit = hit || (call.rfind(prefix, 0) == 0 && botsBullets.count(call.substr(prefix.size())) != 0);
+            }
+        }
+        EXPECT_TRUE(hit);
     }
 }
 

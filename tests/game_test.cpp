@@ -84,24 +84,35 @@ TEST_F(GameFlow, AHostThatCannotHostIsBackAtTheStart) {
     EXPECT_EQ(game.client, nullptr);
 }
 
-TEST_F(GameFlow, EnterAndTheBotKeysDoNothingOutsideTheHostsWaitingScreen) {
+TEST_F(GameFlow, EnterStartsOnlyTheHostsWaitingScreenAndTheBotKeysWorkOnlyOnAHost) {
     for (const GameState state : {state_start, state_connecting, state_connected, state_running}) {
         game.state = state;
         game.handleCommand(cmd_enter_key);
         game.handleCommand(cmd_add_bot);
         EXPECT_EQ(game.state, state);
         EXPECT_EQ(getArbiter(), nullptr);
-        EXPECT_EQ(game.bots, 0);
+        EXPECT_EQ(game.bots, 0) << "no host, no bots";
     }
-    game.state = state_hosting;
-    game.handleCommand(cmd_remove_bot);
-    EXPECT_EQ(game.bots, 0) << "never below none";
-    for (int i = 0; i < MAX_BOTS + 3; ++i) {
-        game.handleCommand(cmd_add_bot);
+    giveServer();
+    for (const GameState state : {state_hosting, state_running}) {
+        game.state = state;
+        game.bots  = 0;
+        game.handleCommand(cmd_remove_bot);
+        EXPECT_EQ(game.bots, 0) << "never below none";
+        for (int i = 0; i < MAX_BOTS + 3; ++i) {
+            game.handleCommand(cmd_add_bot);
+        }
+        EXPECT_EQ(game.bots, MAX_BOTS);
+        game.handleCommand(cmd_remove_bot);
+        EXPECT_EQ(game.bots, MAX_BOTS - 1);
+        game.handleCommand(cmd_next_bot_level);
+        EXPECT_EQ(game.level, state == state_hosting ? BotLevel::hard : BotLevel::normal) << "the level while waiting";
+        game.level = BotLevel::normal;
     }
-    EXPECT_EQ(game.bots, MAX_BOTS);
-    game.handleCommand(cmd_remove_bot);
-    EXPECT_EQ(game.bots, MAX_BOTS - 1);
+    game.fillTo = 4;
+    game.handleCommand(cmd_add_bot);
+    EXPECT_EQ(game.fillTo, 5) << "with a fill, the keys change what it fills to";
+    game.fillTo = 0;
 }
 
 TEST_F(GameFlow, TheConnectDialogsCancelAndCloseBoxBothGoBack) {

@@ -43,7 +43,13 @@ void drawStatusScreen(const CGame& game) {
         case state_hosting:
             drawText(TEXT_LEFT, 0.0f, "Waiting for clients... ");
             drawText(TEXT_LEFT, -0.1f, "Press ENTER to start");
-            drawText(TEXT_LEFT, -0.2f, "Bots: %d (+ adds one, - removes one)", static_cast<int>(game.bots));
+            if (game.fillTo > 0) {
+                drawText(TEXT_LEFT, -0.2f, "Bots: %s, filling to %d (+ one more, - one less, L level)",
+                         botLevelName(game.level), static_cast<int>(game.fillTo));
+            } else {
+                drawText(TEXT_LEFT, -0.2f, "Bots: %d, %s (+ adds one, - removes one, L level)",
+                         static_cast<int>(game.bots), botLevelName(game.level));
+            }
             // Re-read for every line: players come and go while the list is drawn.
             for (std::int32_t i = 0; game.server && i < game.server->clientCount(); ++i) {
                 const std::optional<ClientRecord> record = game.server->getClient(i);

@@ -7,6 +7,13 @@
 namespace {
 
 void addHostOptions(CLI::App& app, LaunchOptions& options) {
+    app.add_option("--bot-level", options.botLevel, "How well the bots play: easy, normal or hard")
+        ->option_text("LEVEL")
+        ->check(CLI::IsMember({"easy", "normal", "hard"}));
+    app.add_option("--fill", options.fill,
+                   "Keep N players in the game: bots leave as people join and come back as they leave")
+        ->option_text("N")
+        ->check(CLI::Range(0, static_cast<int>(MAX_BOTS)));
     app.add_option("--port", options.port, "Host on, or join a host on, UDP port PORT (9998 unless given)")
         ->option_text("PORT")
         ->check(CLI::Range(1, 65535));

@@ -12,6 +12,8 @@ struct LaunchOptions {
     std::optional<std::string>  connect;            // join the game at this IPv4 address or host name
     std::optional<std::string>  name;
     std::optional<std::int32_t> bots;
+    std::optional<std::int32_t> fill;
+    std::optional<std::string>  botLevel;
     std::optional<bool>         fullscreen;
     std::optional<std::string>  password;
     std::optional<int>          port;  // to host on, or where the host listens

@@ -76,6 +76,14 @@ std::int32_t CGame::botCount() const {
     return bots;
 }
 
+std::int32_t CGame::fill() const {
+    return fillTo;
+}
+
+BotLevel CGame::botLevel() const {
+    return level;
+}
+
 bool CGame::isWaitingForWorld() const {
     return state == state_connected;
 }
@@ -130,8 +138,18 @@ void CGame::handleCommand(const std::int32_t command) {
             break;
         case cmd_add_bot:
         case cmd_remove_bot:
-            if (state == state_hosting) {
-                bots = std::clamp(bots + (command == cmd_add_bot ? 1 : -1), 0, MAX_BOTS);
+            // With a fill, a key changes how many the game keeps; else how
+            // many bots: the host's rules follow it, while it waits or plays.
+            if (server && (state == state_hosting || state == state_running)) {
+                std::int32_t& count = fillTo > 0 ? fillTo : bots;
+                count = std::clamp(count + (command == cmd_add_bot ? 1 : -1), fillTo > 0 ? 1 : 0, MAX_BOTS);
+            }
+            break;
+        case cmd_next_bot_level:
+            if (server && state == state_hosting) {
+                level             = static_cast<BotLevel>((static_cast<int>(level) + 1) % 3);
+                settings.botLevel = botLevelName(level);  // the next start plays the same
+                rememberSettings();
             }
             break;
         case cmd_client_connected:
@@ -278,7 +296,7 @@ void CGame::update() {
         }
         // Without a player of its own, the host starts for the first player
         // who joins, or at once for its bots.
-        if (dedicated && (server->clientCount() > 0 || bots > 0)) {
+        if (dedicated && (server->clientCount() > 0 || bots > 0 || fillTo > 0)) {
             startHostedGame();
         }
     }

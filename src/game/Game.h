@@ -42,9 +42,10 @@ enum GameCommand : std::int32_t {
     cmd_enter_key         = 4,
     cmd_client_connected  = 5,
     cmd_game_started      = 6,
-    cmd_add_bot           = 7,  // while the host waits for ENTER
+    cmd_add_bot           = 7,  // on the host, waiting or playing
     cmd_remove_bot        = 8,
-    cmd_host_dedicated    = 9,  // host without a player of this machine's own
+    cmd_host_dedicated    = 9,   // host without a player of this machine's own
+    cmd_next_bot_level    = 10,  // the host's bots play the next level up, hard back to easy
 };
 
 // The one game of the process: which phase it is in, the network objects of
@@ -82,7 +83,9 @@ public:
     std::string                   serverAddress;
     std::int32_t                  port         = 0;
     float                         connectTimer = 0.0f;
-    std::int32_t                  bots         = 0;           // for the next hosted game; kept for the session
+    std::int32_t                  bots         = 0;  // in the hosted game, now and next; kept for the session
+    std::int32_t                  fillTo       = 0;  // people and bots to keep in the game; 0: no fill
+    BotLevel                      level        = BotLevel::normal;
     std::string                   password;                   // a private game's, to host or join with
     std::uint16_t                 gamePort      = GAME_PORT;  // to host on, or where the host listens
     std::size_t                   maxPerAddress = DEFAULT_MAX_PER_ADDRESS;
@@ -101,6 +104,8 @@ public:
     bool         isWaitingForWorld() const override;
     std::string  localPlayerName() const override;
     std::int32_t botCount() const override;
+    std::int32_t fill() const override;
+    BotLevel     botLevel() const override;
 
 private:
     CGame();

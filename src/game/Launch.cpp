@@ -56,6 +56,8 @@ Launch prepareLaunch(const LaunchOptions& options, std::FILE* const errors,
     game.playerName    = options.name.value_or(loaded.settings.name);
     game.password      = options.password.value_or(loaded.settings.password);
     game.bots          = options.bots.value_or(0);
+    game.fillTo        = options.fill.value_or(0);
+    game.level         = botLevelNamed(options.botLevel.value_or(loaded.settings.botLevel)).value_or(BotLevel::normal);
     game.gamePort      = static_cast<std::uint16_t>(options.port.value_or(GAME_PORT));
     game.maxPerAddress = static_cast<std::size_t>(options.maxPerAddress.value_or(DEFAULT_MAX_PER_ADDRESS));
     launch.fullscreen  = options.fullscreen.value_or(loaded.settings.fullscreen);

@@ -52,6 +52,7 @@ LoadedSettings loadSettings(const std::string& path) {
         s.fullscreen            = table["screen"].value_or(std::string("window")) == "fullscreen";
         s.volume   = static_cast<std::int32_t>(std::clamp<std::int64_t>(table["volume"].value_or(100), 0, 100));
         s.password = table["password"].value_or(std::string());
+        s.botLevel = table["bot_level"].value_or(std::string("normal"));
     } catch (const toml::parse_error& error) {
         std::ostringstream where;
         where << path << ":" << error.source().begin.line << ": " << error.description();
@@ -135,6 +136,7 @@ bool saveSettings(const std::string& path, const Settings& settings) {
         {"screen", settings.fullscreen ? "fullscreen" : "window"},
         {"volume", settings.volume},
         {"password", settings.password},
+        {"bot_level", settings.botLevel},
     };
     std::ostringstream text;
     text << "# Quillstep's settings; the game rewrites this file when they change.\n" << table << "\n";

@@ -11,8 +11,9 @@ struct Settings {
     std::string  name;         // empty: the login name
     std::string  lastAddress;  // the last game joined; the connect dialog's default
     bool         fullscreen = false;
-    std::int32_t volume     = 100;  // percent
-    std::string  password;          // for hosting a private game and joining one
+    std::int32_t volume     = 100;     // percent
+    std::string  password;             // for hosting a private game and joining one
+    std::string  botLevel = "normal";  // easy, normal or hard
 };
 
 // The settings file's path; empty when neither $XDG_CONFIG_HOME nor $HOME is set.

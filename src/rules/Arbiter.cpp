@@ -94,9 +94,8 @@ bool Arbiter::newGame() {
     for (const ClientRecord& player : server->clientList()) {
         placeAvatar(player.id);
     }
-    const std::int32_t bots = std::clamp(gameSession().botCount(), 0, MAX_BOTS);
-    for (std::int32_t number = 1; number <= bots; ++number) {
-        placeBot(number);
+    for (std::int32_t bots = 0; bots < botsWanted(); ++bots) {
+        placeBot();
     }
     sendNewGame(describeWorld(GAME_MAP));
     return true;
@@ -111,15 +110,60 @@ void Arbiter::placeAvatar(const std::uint32_t playerId) {
     playersInGame.insert(playerId);
 }
 
-void Arbiter::placeBot(const std::int32_t number) {
+Avatar& Arbiter::placeBot() {
     auto avatar = std::make_unique<Avatar>();
     avatar->setPosition(randomFreeCell());
     avatar->playerId = NO_PLAYER;
-    avatar->name     = uniquePlayerName("Bot " + std::to_string(number), avatarNames());
-    auto bot         = std::make_unique<BotController>();
+    avatar->name     = uniquePlayerName("Bot " + std::to_string(botsInGame().size() + 1), avatarNames());
+    auto bot         = std::make_unique<BotController>(gameSession().botLevel());
     bot->setAvatar(avatar.get());
     avatar->setController(std::move(bot));
-    CWorld::instance().addObject(std::move(avatar));
+    return static_cast<Avatar&>(*CWorld::instance().addObject(std::move(avatar)));
+}
+
+std::vector<Avatar*> Arbiter::botsInGame() {
+    std::vector<Avatar*> bots;
+    for (const auto& object : CWorld::instance().getObjects()) {
+        auto* const avatar = objectAs<Avatar>(object.get());
+        if (avatar != nullptr && !avatar->removed && avatar->playerId == NO_PLAYER && avatar->controller &&
+            !avatar->controller->isPlayer()) {
+            bots.push_back(avatar);
+        }
+    }
+    return bots;
+}
+
+std::int32_t Arbiter::botsWanted() const {
+    const IGameSession& session = gameSession();
+    if (session.fill() <= 0) {
+        return std::clamp(session.botCount(), 0, MAX_BOTS);
+    }
+    // People in the game: the players with an avatar, the host's own among them.
+    IServer* const     server = gameSession().currentServer();
+    const std::int32_t people = server != nullptr ? server->clientCount() : 1;
+    return std::clamp(session.fill() - people, 0, MAX_BOTS);
+}
+
+void Arbiter::followBotWishes() {
+    // Bots come and go while the game runs: a new one is placed as a player
+    // who joins late is, one that leaves is removed everywhere. The newest
+    // leaves first, so the bots that have played longest keep their scores.
+    std::vector<Avatar*> bots = botsInGame();
+    if (static_cast<std::int32_t>(bots.size()) < botsWanted()) {
+        const Avatar& added = placeBot();
+        broadcast(AvatarAddMessage{added.id, added.pos});
+        broadcast(AvatarNameMessage{added.id, added.name});
+    } else if (static_cast<std::int32_t>(bots.size()) > botsWanted()) {
+        removeAvatar(bots.back()->id, NO_PLAYER);
+    }
+    for (Avatar* const bot : bots) {
+        auto* const controller = static_cast<BotController*>(bot->controller.get());
+        if (controller->level() != gameSession().botLevel()) {
+            auto replaced = std::make_unique<BotController>(gameSession().botLevel());
+            replaced->setAvatar(bot);
+            bot->setController(std::move(replaced));
+        }
+    }
 }
 
 void Arbiter::relocate(Avatar& avatar, const Position cell) {
@@ -128,6 +172,7 @@ void Arbiter::relocate(Avatar& avatar, const Position cell) {
 }
 
 void Arbiter::holdBots() {
+    botsHeld = true;
     for (const auto& object : CWorld::instance().getObjects()) {
         auto* const avatar = objectAs<Avatar>(object.get());
         if (avatar == nullptr || avatar->removed || avatar->playerId != NO_PLAYER) {
@@ -202,6 +247,9 @@ void Arbiter::broadcastBytes(const MessageBuffer& message, const std::uint32_t f
 void Arbiter::update() {
     spawnTimer += frameTime;
     hostTime += frameTime;
+    if (gameSession().currentServer() != nullptr && !botsHeld) {
+        followBotWishes();
+    }
     if (IServer* const server = gameSession().currentServer()) {
         while (const std::optional<ServerMessage> entry = server->incoming.pop()) {
             receiveFrom(entry->playerId, entry->data);

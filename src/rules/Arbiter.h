@@ -42,7 +42,12 @@ public:
 private:
     void placeAvatar(std::uint32_t playerId);
     // A bot's avatar, steered by the rules on this machine: "Bot 1", "Bot 2" ...
-    void placeBot(std::int32_t number);
+    Avatar&                     placeBot();
+    static std::vector<Avatar*> botsInGame();
+    std::int32_t                botsWanted() const;
+    // Adds or removes a bot, and gives the bots the level asked for.
+    void followBotWishes();
+    bool botsHeld = false;
     // The name a player gave, as it came; this machine's own for the host's player.
     std::string                     nameOf(std::uint32_t playerId) const;
     static std::vector<std::string> avatarNames();

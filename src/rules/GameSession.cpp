@@ -31,6 +31,14 @@ std::int32_t IGameSession::botCount() const {
     return 0;
 }
 
+std::int32_t IGameSession::fill() const {
+    return 0;
+}
+
+BotLevel IGameSession::botLevel() const {
+    return BotLevel::normal;
+}
+
 bool IGameSession::isWaitingForWorld() const {
     return false;
 }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "world/BotController.h"
+
 class Avatar;
 class IClient;
 class IServer;
@@ -26,8 +28,12 @@ public:
 
     // The name this machine's player goes by (cleaned by the rules).
     virtual std::string localPlayerName() const;
-    // How many bots the host puts into its next game.
+    // How many bots the host wants in its game, now and in the next: with
+    // `fill`, as many as make that many players with the people there are.
     virtual std::int32_t botCount() const;
+    virtual std::int32_t fill() const;
+    // How well they play.
+    virtual BotLevel botLevel() const;
 
     // True while a joined player waits for the host's world.
     virtual bool isWaitingForWorld() const;

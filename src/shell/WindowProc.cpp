@@ -50,6 +50,8 @@ void onKeyDown(const SDL_Keysym& key) {
         handleGameCommand(cmd_add_bot);
     } else if (code == VK_SUBTRACT || code == VK_OEM_MINUS) {
         handleGameCommand(cmd_remove_bot);
+    } else if (code == 'L') {
+        handleGameCommand(cmd_next_bot_level);
     }
 }
 

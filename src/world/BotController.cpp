@@ -1,5 +1,6 @@
 #include "world/BotController.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <deque>
@@ -80,8 +81,77 @@ std::optional<Position> clearShotAt(const CWorld& world, const Position from, co
     return std::nullopt;
 }
 
-BotController::Intent BotController::decide() const {
-    const CWorld&  world         = CWorld::instance();
+const char* botLevelName(const BotLevel level) {
+    switch (level) {
+        case BotLevel::easy:
+            return "easy";
+        case BotLevel::hard:
+            return "hard";
+        case BotLevel::normal:
+            break;
+    }
+    return "normal";
+}
+
+std::optional<BotLevel> botLevelNamed(const std::string& name) {
+    for (const BotLevel level : {BotLevel::easy, BotLevel::normal, BotLevel::hard}) {
+        if (name == botLevelName(level)) {
+            return level;
+        }
+    }
+    return std::nullopt;
+}
+
+BotController::Skill BotController::skillOf(const BotLevel level) {
+    switch (level) {
+        case BotLevel::easy:
+            return {0.5f, 0.4f, false, 0, 0};
+        case BotLevel::hard:
+            return {0.12f, 0.0f, true, 25, 75};
+        case BotLevel::normal:
+            break;
+    }
+    return {0.25f, 0.0f, false, LOW_AMMO, HURT_HP};
+}
+
+BotController::BotController(const BotLevel level) : playing(level), skill(skillOf(level)) {}
+
+bool BotController::isConfined() {
+    // Its cells of the last few seconds; held to a few of them with no shot
+    // fired, it is stuck, whatever holds it.
+    constexpr float WINDOW = 4.0f;
+    if (visited.empty() || !(visited.back().second == avatar->pos)) {
+        visited.emplace_back(clock, avatar->pos);
+    }
+    while (visited.size() > 1 && clock - visited[1].first >= WINDOW) {
+        visited.erase(visited.begin());
+    }
+    if (clock - visited.front().first < WINDOW || clock - lastShot < WINDOW) {
+        return false;
+    }
+    std::vector<Position> cells;
+    for (const auto& [when, cell] : visited) {
+        if (std::find(cells.begin(), cells.end(), cell) == cells.end()) {
+            cells.push_back(cell);
+        }
+    }
+    return cells.size() <= 3;
+}
+
+BotController::Intent BotController::decide() {
+    const CWorld& world = CWorld::instance();
+    if (clock >= escapeUntil && isConfined()) {
+        do {
+            escapeTo = {std::rand() % MAPSIZE, std::rand() % MAPSIZE};
+        } while (world.isBlocked(escapeTo));
+        escapeUntil = clock + 2.0f;
+        visited.clear();
+    }
+    if (clock < escapeUntil) {
+        if (const auto step = firstStepTowards(world, avatar->pos, escapeTo)) {
+            return {*step, false};
+        }
+    }
     const Avatar*  enemy         = nullptr;
     const Powerup* need          = nullptr;
     int            enemyDistance = std::numeric_limits<int>::max();
@@ -97,8 +167,8 @@ BotController::Intent BotController::decide() const {
                 enemyDistance = distance;
             }
         } else if (const auto* const powerup = objectAs<Powerup>(object.get())) {
-            const bool wanted = (powerup->type == powerup_ammo && avatar->ammo < LOW_AMMO) ||
-                                (powerup->type == powerup_health && avatar->hp < HURT_HP);
+            const bool wanted = (powerup->type == powerup_ammo && avatar->ammo < skill.lowAmmo) ||
+                                (powerup->type == powerup_health && avatar->hp < skill.hurtHp);
             if (wanted && distance < needDistance) {
                 need         = powerup;
                 needDistance = distance;
@@ -106,14 +176,37 @@ BotController::Intent BotController::decide() const {
         }
     }
     if (enemy != nullptr && avatar->ammo > 0) {
-        if (const auto shot = clearShotAt(world, avatar->pos, enemy->pos)) {
+        Position target = enemy->pos;
+        if (skill.leads) {
+            // Where the target steps next, when a shot can reach it there.
+            const Position ahead = stepFrom(world, enemy->pos, enemy->right - enemy->left, enemy->down - enemy->up);
+            if (clearShotAt(world, avatar->pos, ahead)) {
+                target = ahead;
+            }
+        }
+        if (const auto shot = clearShotAt(world, avatar->pos, target)) {
             // A shot leaves along the heading held before this frame's turn:
             // turn first (a step along the line keeps it), then stand and
             // fire, so shots and target do not pass each other.
             const bool aimed = (headingFor(shot->x, shot->y) + 8) % 8 == (avatar->direction + 8) % 8;
-            return aimed ? Intent{{0, 0}, true} : Intent{*shot, false};
+            if (aimed) {
+                aimedSince       = aimedSince < 0.0f ? clock : aimedSince;
+                const bool shoot = clock - aimedSince >= skill.aimSeconds;
+                lastShot         = shoot ? clock : lastShot;
+                return {{0, 0}, shoot};
+            }
+            aimedSince = -1.0f;
+            // Right next to it a turn is a step into its cell, and two bots
+            // that turn to each other at once swap cells for ever: it steps
+            // back first, and turns from two cells away.
+            const Position away{-shot->x, -shot->y};
+            if (chebyshev(avatar->pos, target) == 1 && stepFrom(world, avatar->pos, away.x, away.y) != avatar->pos) {
+                return {away, false};
+            }
+            return {*shot, false};
         }
     }
+    aimedSince                = -1.0f;
     const CObject* const goal = need != nullptr ? static_cast<const CObject*>(need) : enemy;
     if (goal != nullptr) {
         if (const auto step = firstStepTowards(world, avatar->pos, goal->pos)) {
@@ -140,11 +233,12 @@ void BotController::update() {
     }
     // It looks again after its reaction time, and at every cell it reaches,
     // so it follows its path a cell at a time instead of overshooting.
+    clock += frameTime;
     thinkTimer -= frameTime;
     if (thinkTimer > 0.0f && avatar->pos == thoughtAt) {
         return;
     }
-    thinkTimer                = REACTION_SECONDS;
+    thinkTimer                = skill.reactionSeconds;
     thoughtAt                 = avatar->pos;
     const Intent       intent = decide();
     const std::int32_t left   = intent.step.x < 0 ? 1 : 0;

@@ -14,7 +14,9 @@
 //                          a cell and tells everyone (for setting up a scene)
 //   exit                   Game > Exit Current Game
 //   name NAME              the name this player joins or hosts with
-//   bots N                 how many bots the host puts into its game
+//   bots N                 how many bots the host has, in its game or its next
+//   botlevel LEVEL         how well they play: easy, normal or hard
+//   fill N                 keep N players in the game with bots (0: no fill)
 //   bots still             the host's bots let go of every key and stop
 //                          thinking, so worlds can be compared
 //   password WORD          the word a private game asks for, to host or join
@@ -85,6 +87,14 @@ const char* stateName(const std::int32_t state) {
         default:
             return "unknown";
     }
+}
+
+// A count of bots, 0 to MAX_BOTS, or -1 for anything else.
+int botCountOf(const std::string& amount) {
+    const bool number =
+        !amount.empty() && amount.size() <= 3 && amount.find_first_not_of("0123456789") == std::string::npos;
+    const int count = number ? std::atoi(amount.c_str()) : -1;
+    return count <= MAX_BOTS ? count : -1;
 }
 
 int keyNamed(const std::string& name) {
@@ -234,13 +244,27 @@ private:
                 rules->holdBots();
                 return "ok";
             }
-            const bool number =
-                !amount.empty() && amount.size() <= 3 && amount.find_first_not_of("0123456789") == std::string::npos;
-            const int count = number ? std::atoi(amount.c_str()) : -1;
-            if (count < 0 || count > MAX_BOTS) {
+            const int count = botCountOf(amount);
+            if (count < 0) {
                 return "error bots takes 0 to " + std::to_string(MAX_BOTS);
             }
             game.bots = count;
+        } else if (command == "fill") {
+            std::string amount;
+            words >> amount;
+            const int count = botCountOf(amount);
+            if (count < 0) {
+                return "error fill takes 0 to " + std::to_string(MAX_BOTS);
+            }
+            game.fillTo = count;
+        } else if (command == "botlevel") {
+            std::string name;
+            words >> name;
+            const std::optional<BotLevel> level = botLevelNamed(name);
+            if (!level) {
+                return "error botlevel takes easy, normal or hard";
+            }
+            game.level = *level;
         } else if (command == "password") {
             words >> game.password;
         } else if (command == "port") {
