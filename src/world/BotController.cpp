@@ -107,7 +107,7 @@ BotController::Skill BotController::skillOf(const BotLevel level) {
         case BotLevel::easy:
             return {0.5f, 0.4f, false, 0, 0};
         case BotLevel::hard:
-            return {0.12f, 0.0f, true, 25, 75};
+            return {0.12f, 0.0f, true, 40, 151};
         case BotLevel::normal:
             break;
     }
@@ -175,7 +175,9 @@ BotController::Intent BotController::decide() {
             }
         }
     }
-    if (enemy != nullptr && avatar->ammo > 0) {
+    // A hard bot weaker than its enemy stocks up first, if it can.
+    const bool stockUp = skill.leads && need != nullptr && enemy != nullptr && avatar->hp < enemy->hp;
+    if (enemy != nullptr && avatar->ammo > 0 && !stockUp) {
         Position target = enemy->pos;
         if (skill.leads) {
             // Where the target steps next, when a shot can reach it there.
