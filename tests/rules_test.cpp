@@ -339,6 +339,32 @@ TEST_F(RunningGame, ASecondAfterAnAvatarSettlesEveryoneHearsHowItStands) {
     EXPECT_TRUE(server->sent.empty()) << "once";
 }
 
+TEST_F(RunningGame, AFillKeepsThePlayersNumberWithBotsThatComeAndGoInTheGame) {
+    const auto bots = [this] {
+        int count = 0;
+        for (const auto& object : world().getObjects()) {
+            const auto* const avatar = objectAs<Avatar>(object.get());
+            count += avatar != nullptr && !avatar->removed && avatar->controller != nullptr ? 1 : 0;
+        }
+        return count;
+    };
+    CGame::instance().fillTo = 4;
+    rules->update();
+    EXPECT_EQ(bots(), 1) << "three people and a bot";
+    const auto& added = static_cast<const Avatar&>(*world().getObjects().back());
+    EXPECT_EQ(server->sent[0], (SentMessage{P1, encode(AvatarAddMessage{added.id, added.pos}), SEND_RULE_OUTCOME}))
+        << "everyone sees it come";
+    server->leave(P2);
+    rules->update();
+    EXPECT_EQ(bots(), 2) << "one comes back as a person leaves";
+    server->join(3);
+    server->join(4);
+    rules->update();
+    rules->update();
+    EXPECT_EQ(bots(), 0);
+    CGame::instance().fillTo = 0;
+}
+
 TEST_F(RunningGame, TheHostsCountStandsForTheDeadAndForAmmunition) {
     Avatar& avatar = playerAvatar(P1, 5, 5);
     avatar.hp      = 0;
