@@ -89,12 +89,15 @@ const char* stateName(const std::int32_t state) {
     }
 }
 
-// A count of bots, 0 to MAX_BOTS, or -1 for anything else.
-int botCountOf(const std::string& amount) {
+// Sets a count of bots from a word, 0 to MAX_BOTS; the command's answer.
+std::string setBotCount(const std::string& command, const std::string& amount, std::int32_t& count) {
     const bool number =
         !amount.empty() && amount.size() <= 3 && amount.find_first_not_of("0123456789") == std::string::npos;
-    const int count = number ? std::atoi(amount.c_str()) : -1;
-    return count <= MAX_BOTS ? count : -1;
+    if (!number || std::atoi(amount.c_str()) > MAX_BOTS) {
+        return "error " + command + " takes 0 to " + std::to_string(MAX_BOTS);
+    }
+    count = std::atoi(amount.c_str());
+    return "ok";
 }
 
 int keyNamed(const std::string& name) {
@@ -244,19 +247,11 @@ private:
                 rules->holdBots();
                 return "ok";
             }
-            const int count = botCountOf(amount);
-            if (count < 0) {
-                return "error bots takes 0 to " + std::to_string(MAX_BOTS);
-            }
-            game.bots = count;
+            return setBotCount(command, amount, game.bots);
         } else if (command == "fill") {
             std::string amount;
             words >> amount;
-            const int count = botCountOf(amount);
-            if (count < 0) {
-                return "error fill takes 0 to " + std::to_string(MAX_BOTS);
-            }
-            game.fillTo = count;
+            return setBotCount(command, amount, game.fillTo);
         } else if (command == "botlevel") {
             std::string name;
             words >> name;
