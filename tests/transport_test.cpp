@@ -49,6 +49,8 @@ TEST(Datagrams, AFragmentClaimingMorePiecesThanItsPacketHasIsRefused) {
         EXPECT_TRUE(isDatagramSound(honest.data(), honest.size(), coder, scratch));
         EXPECT_FALSE(isDatagramSound(hostile.data(), hostile.size(), coder, scratch))
             << "a bitmap of 128 KiB for a packet of 64";
+        EXPECT_TRUE(isDatagramSound(honest.data(), honest.size() - 10, coder, scratch))
+            << "a datagram cut short is ENet's to refuse, and read no further than its end";
     }
     enet_range_coder_destroy(coder);
 }

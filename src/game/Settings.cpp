@@ -95,8 +95,8 @@ bool writeAll(const int file, const std::string& bytes) {
 // A name beside the file that no other save uses, in this process or another.
 std::string temporaryNameFor(const std::string& path) {
     static std::atomic<unsigned> saves{0};
-    static const unsigned        salt = std::random_device()();
-    return path + "." + std::to_string(::getpid()) + "-" + std::to_string(salt) + "-" + std::to_string(++saves) +
+    static const unsigned        SALT = std::random_device()();
+    return path + "." + std::to_string(::getpid()) + "-" + std::to_string(SALT) + "-" + std::to_string(++saves) +
            ".new";
 }
 

@@ -43,6 +43,9 @@ bool areCommandsSound(const std::uint8_t* at, const std::uint8_t* const end) {
         } else if (number == ENET_PROTOCOL_COMMAND_SEND_UNSEQUENCED) {
             data = bigEndian16(at + offsetof(ENetProtocolSendUnsequenced, dataLength));
         }
+        if (static_cast<std::size_t>(end - at) < size + data) {
+            return true;  // cut short: ENet refuses it itself
+        }
         at += size + data;
     }
     return true;

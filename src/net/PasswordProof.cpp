@@ -5,8 +5,8 @@
 namespace {
 
 bool sodiumReady() {
-    static const bool ready = sodium_init() >= 0;
-    return ready;
+    static const bool READY = sodium_init() >= 0;
+    return READY;
 }
 
 static_assert(sizeof(ProofSalt) == crypto_pwhash_SALTBYTES, "the salt is what crypto_pwhash takes");

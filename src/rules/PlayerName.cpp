@@ -48,10 +48,8 @@ std::string foldedName(const std::string& name) {
 }
 
 std::string uniquePlayerName(const std::string& name, const std::vector<std::string>& taken) {
-    std::vector<std::string> takenForms;
-    for (const std::string& other : taken) {
-        takenForms.push_back(foldedName(other));
-    }
+    std::vector<std::string> takenForms(taken.size());
+    std::transform(taken.begin(), taken.end(), takenForms.begin(), foldedName);
     const auto isTaken = [&](const std::string& candidate) {
         return std::find(takenForms.begin(), takenForms.end(), foldedName(candidate)) != takenForms.end();
     };
