@@ -4,6 +4,7 @@
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include <utf8proc.h>
 
 #include <array>
 #include <cstdarg>
@@ -171,55 +172,22 @@ Glyph glyphOf(const char32_t code) {
     return index == 0 ? font.box : compiledGlyph(code, index);
 }
 
-// How a UTF-8 sequence may go on after its first byte: how many bytes it
-// has, and the range its second byte must lie in, which rules out overlong
-// forms, surrogates and values past U+10FFFF. A length of 0: no first byte.
-struct SequenceStart {
-    std::size_t   length = 0;
-    unsigned char low    = 0x80;
-    unsigned char high   = 0xBF;
-};
-
-SequenceStart sequenceStart(const unsigned char lead) {
-    if (lead < 0x80) {
-        return {1};
-    }
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        return {2};
-    }
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        return {3, static_cast<unsigned char>(lead == 0xE0 ? 0xA0 : 0x80),
-                static_cast<unsigned char>(lead == 0xED ? 0x9F : 0xBF)};
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        return {4, static_cast<unsigned char>(lead == 0xF0 ? 0x90 : 0x80),
-                static_cast<unsigned char>(lead == 0xF4 ? 0x8F : 0xBF)};
-    }
-    return {};
-}
-
 // The code point starting at `at`, which moves past it. A malformed sequence
-// is MALFORMED once for the longest start of it that could have become a
-// character (as Unicode recommends), so a character cut short is one box
-// and a stray byte is one box.
+// is MALFORMED once, with the continuation bytes after its start, so a
+// character cut short is one box and a stray byte is one box.
 char32_t nextCodePoint(const std::string_view text, std::size_t& at) {
-    const auto          lead  = static_cast<unsigned char>(text[at++]);
-    const SequenceStart start = sequenceStart(lead);
-    if (start.length == 0) {
-        return MALFORMED;
+    utf8proc_int32_t       code = 0;
+    const utf8proc_ssize_t used = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data() + at),
+                                                   static_cast<utf8proc_ssize_t>(text.size() - at), &code);
+    if (used > 0) {
+        at += static_cast<std::size_t>(used);
+        return static_cast<char32_t>(code);
     }
-    static constexpr unsigned char LEAD_BITS[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
-    char32_t                       code        = lead & LEAD_BITS[start.length];
-    for (std::size_t i = 1; i < start.length; ++i) {
-        const unsigned char low  = i == 1 ? start.low : 0x80;
-        const unsigned char high = i == 1 ? start.high : 0xBF;
-        if (at == text.size() || static_cast<unsigned char>(text[at]) < low ||
-            static_cast<unsigned char>(text[at]) > high) {
-            return MALFORMED;
-        }
-        code = code << 6 | (static_cast<unsigned char>(text[at++]) & 0x3Fu);
+    ++at;
+    while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) {
+        ++at;
     }
-    return code;
+    return MALFORMED;
 }
 
 template <typename Visit>

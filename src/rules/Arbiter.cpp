@@ -389,7 +389,7 @@ bool Arbiter::isReachable(const Avatar& avatar, const Position reported) {
     // A report waits for its sender's network: meanwhile the host moves the
     // avatar on by the flags it had, and the report brings it back. The
     // allowance refills at twice the avatar's pace, up to a second's steps.
-    const std::int32_t distance = std::max(std::abs(reported.x - avatar.pos.x), std::abs(reported.y - avatar.pos.y));
+    const std::int32_t distance = cellDistance(reported, avatar.pos);
     const float        most     = avatar.speed + 1.0f;
     Allowance&         left     = allowances.try_emplace(avatar.id, Allowance{most, hostTime}).first->second;
     left.cells                  = std::min(most, left.cells + (hostTime - left.since) * 2.0f * avatar.speed);

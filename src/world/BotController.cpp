@@ -30,10 +30,6 @@ std::size_t indexOf(const Position cell) {
     return static_cast<std::size_t>(cell.y) * MAPSIZE + static_cast<std::size_t>(cell.x);
 }
 
-int chebyshev(const Position a, const Position b) {
-    return std::max(std::abs(a.x - b.x), std::abs(a.y - b.y));
-}
-
 }  // namespace
 
 std::optional<Position> firstStepTowards(const CWorld& world, const Position from, const Position to) {
@@ -160,7 +156,7 @@ BotController::Intent BotController::decide() {
         if (object->removed || object.get() == avatar) {
             continue;
         }
-        const int distance = chebyshev(object->pos, avatar->pos);
+        const int distance = cellDistance(object->pos, avatar->pos);
         if (const auto* const other = objectAs<Avatar>(object.get())) {
             if (other->hp > 0 && distance < enemyDistance) {
                 enemy         = other;
@@ -202,7 +198,7 @@ BotController::Intent BotController::decide() {
             // that turn to each other at once swap cells for ever: it steps
             // back first, and turns from two cells away.
             const Position away{-shot->x, -shot->y};
-            if (chebyshev(avatar->pos, target) == 1 && stepFrom(world, avatar->pos, away.x, away.y) != avatar->pos) {
+            if (cellDistance(avatar->pos, target) == 1 && stepFrom(world, avatar->pos, away.x, away.y) != avatar->pos) {
                 return {away, false};
             }
             return {*shot, false};

@@ -22,3 +22,10 @@ inline bool operator==(const Position a, const Position b) {
 inline bool operator!=(const Position a, const Position b) {
     return !(a == b);
 }
+
+// How many steps apart two cells are, for a mover that may step diagonally.
+inline std::int32_t cellDistance(const Position a, const Position b) {
+    const std::int32_t dx = a.x > b.x ? a.x - b.x : b.x - a.x;
+    const std::int32_t dy = a.y > b.y ? a.y - b.y : b.y - a.y;
+    return dx > dy ? dx : dy;
+}
