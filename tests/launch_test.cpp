@@ -13,11 +13,11 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
-#include <string_view>
 #include <vector>
 
 #include "TestSupport.h"
@@ -30,31 +30,22 @@
 
 namespace {
 
-// How the settings' temporary file was created, seen from inside open(): a
-// file's mode narrowed later would not show here.
-struct Creation {
-    bool   seen  = false;
-    int    flags = 0;
-    mode_t mode  = 0;  // the new file's, right after open() made it
-};
-Creation temporaryCreation;
+// The mode the last settings file open() made had at once, seen from inside
+// open(): a mode narrowed afterwards does not show here.
+mode_t settingsCreatedWith = 0;
 
 }  // namespace
 
 extern "C" int open(const char* const path, const int flags, ...) {
-    mode_t mode = 0;
-    if ((flags & (O_CREAT | O_TMPFILE)) != 0) {
-        va_list rest;
-        va_start(rest, flags);
-        mode = va_arg(rest, mode_t);
-        va_end(rest);
-    }
-    const int              file = static_cast<int>(syscall(SYS_openat, AT_FDCWD, path, flags, mode));
-    const std::string_view name(path);
-    struct stat            made {};
-    if (file >= 0 && name.find("settings.toml.") != std::string_view::npos && name.substr(name.size() - 4) == ".new" &&
+    va_list rest;
+    va_start(rest, flags);
+    const mode_t mode = (flags & O_CREAT) != 0 ? va_arg(rest, mode_t) : 0;
+    va_end(rest);
+    const int   file = static_cast<int>(syscall(SYS_openat, AT_FDCWD, path, flags, mode));
+    struct stat made {};
+    if (file >= 0 && (flags & O_CREAT) != 0 && std::strstr(path, "settings.toml.") != nullptr &&
         fstat(file, &made) == 0) {
-        temporaryCreation = {true, flags, made.st_mode};
+        settingsCreatedWith = made.st_mode;
     }
     return file;
 }
@@ -166,31 +157,24 @@ TEST_F(SettingsFile, ABrokenFileIsReportedWithItsLineAndOddValuesFallBack) {
     EXPECT_FALSE(odd.settings.fullscreen);
 }
 
-TEST_F(SettingsFile, ItsFolderAndTemporaryFileAreOwnerOnlyFromTheStart) {
+TEST_F(SettingsFile, ItIsOwnerOnlyFromTheCallThatMakesItAndAPlantedLinkIsNeverFollowed) {
+    const std::string dotfiles = freshFolder();
     ASSERT_TRUE(saveSettings(path, Settings{}));
     EXPECT_EQ(std::filesystem::status(folder + "/quillstep").permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_all);
-    temporaryCreation    = {};
-    const mode_t oldMask = ::umask(0);
-    const bool   saved   = saveSettings(path, Settings{});
-    ::umask(oldMask);
-    ASSERT_TRUE(saved);
-    ASSERT_TRUE(temporaryCreation.seen);
-    EXPECT_NE(temporaryCreation.flags & O_CREAT, 0);
-    EXPECT_EQ(temporaryCreation.mode & 0777, 0600u) << "with no umask to narrow it";
-}
-
-TEST_F(SettingsFile, ALinkIsUpdatedWhereItPointsAndAPlantedLinkIsNeverFollowed) {
-    const std::string dotfiles = freshFolder();
-    ASSERT_TRUE(saveSettings(path, Settings{}));
     std::filesystem::rename(path, dotfiles + "/settings.toml");
     std::filesystem::create_symlink(dotfiles + "/settings.toml", path);
     std::ofstream(dotfiles + "/victim") << "untouched";
     std::filesystem::create_symlink(dotfiles + "/victim", path + ".new");
     Settings named;
-    named.name = "Ann";
-    ASSERT_TRUE(saveSettings(path, named));
-    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    named.name           = "Ann";
+    settingsCreatedWith  = 0;
+    const mode_t oldMask = ::umask(0);
+    const bool   saved   = saveSettings(path, named);
+    ::umask(oldMask);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(settingsCreatedWith & 0777, 0600u) << "with no umask to narrow it";
+    EXPECT_TRUE(std::filesystem::is_symlink(path)) << "a link to a dotfiles folder stays one";
     EXPECT_EQ(loadSettings(dotfiles + "/settings.toml").settings.name, "Ann");
     std::ifstream victim(dotfiles + "/victim");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "untouched");

@@ -1,9 +1,5 @@
-#include <arpa/inet.h>
 #include <enet/enet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -19,6 +15,7 @@
 #include "TestSupport.h"
 #include "net/Client.h"
 #include "net/ComError.h"
+#include "net/DatagramGuard.h"
 #include "net/Server.h"
 #include "rules/Executor.h"
 #include "world/Avatar.h"
@@ -34,16 +31,6 @@ extern "C" int gettimeofday(timeval* __restrict time, void* __restrict zone) noe
         const long long us = time->tv_sec * 1000000LL + time->tv_usec + wallClockStepUs;
         time->tv_sec       = us / 1000000;
         time->tv_usec      = us % 1000000;
-    }
-    return result;
-}
-
-extern "C" int clock_gettime(const clockid_t clock, timespec* const time) noexcept {
-    const int result = static_cast<int>(syscall(SYS_clock_gettime, clock, time));
-    if (result == 0 && (clock == CLOCK_REALTIME || clock == CLOCK_REALTIME_COARSE)) {
-        const long long ns = time->tv_sec * 1000000000LL + time->tv_nsec + wallClockStepUs * 1000;
-        time->tv_sec       = ns / 1000000000;
-        time->tv_nsec      = ns % 1000000000;
     }
     return result;
 }
@@ -360,82 +347,20 @@ TEST(HostedGame, APlayerWhoJoinsAtAnyMomentIsPlacedAndNamed) {
     }
 }
 
-// A listener in the middle: relays one player's datagrams to a host on this
-// run's port and back, and keeps each, as a passive attacker would.
-class Wiretap {
-public:
-    Wiretap() {
-        thread = std::thread([this] { relay(); });
-    }
-    ~Wiretap() {
-        stopping = true;
-        thread.join();
-    }
-    std::uint16_t port() const { return ntohs(facing[0].second.sin_port); }
-
-    // Each datagram, and its commands as ENet's own range coder decompresses them.
-    std::vector<std::string> heard() {
-        const std::lock_guard<std::mutex> guard(lock);
-        std::vector<std::string>          readable = datagrams;
-        void* const                       coder    = enet_range_coder_create();
-        for (const std::string& datagram : datagrams) {
-            const auto* const bytes = reinterpret_cast<const enet_uint8*>(datagram.data());
-            const int         flags = bytes[0] << 8;
-            const std::size_t start = (flags & ENET_PROTOCOL_HEADER_FLAG_SENT_TIME) != 0 ? 4 : 2;
-            enet_uint8        commands[4096];
-            if ((flags & ENET_PROTOCOL_HEADER_FLAG_COMPRESSED) != 0) {
-                readable.emplace_back(reinterpret_cast<const char*>(commands),
-                                      enet_range_coder_decompress(coder, bytes + start, datagram.size() - start,
-                                                                  commands, sizeof commands));
-            }
-        }
+// What a listener on the network could read of a datagram: its bytes, and
+// its commands as ENet's own range coder decompresses them.
+std::string readable(const std::uint8_t* const bytes, const std::size_t size) {
+    std::string       text(reinterpret_cast<const char*>(bytes), size);
+    const std::size_t start = (bytes[0] & ENET_PROTOCOL_HEADER_FLAG_SENT_TIME >> 8) != 0 ? 4 : 2;
+    if ((bytes[0] & ENET_PROTOCOL_HEADER_FLAG_COMPRESSED >> 8) != 0 && size > start) {
+        void* const coder = enet_range_coder_create();
+        enet_uint8  commands[4096];
+        text.append(reinterpret_cast<const char*>(commands),
+                    enet_range_coder_decompress(coder, bytes + start, size - start, commands, sizeof commands));
         enet_range_coder_destroy(coder);
-        return readable;
     }
-
-private:
-    // A loopback socket and where what it receives goes on to.
-    static std::pair<int, sockaddr_in> bound() {
-        std::pair<int, sockaddr_in> socket{::socket(AF_INET, SOCK_DGRAM, 0), {}};
-        socket.second.sin_family      = AF_INET;
-        socket.second.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length              = sizeof socket.second;
-        bind(socket.first, reinterpret_cast<const sockaddr*>(&socket.second), length);
-        getsockname(socket.first, reinterpret_cast<sockaddr*>(&socket.second), &length);
-        return socket;
-    }
-    void relay() {
-        sockaddr_in to[2] = {facing[1].second, {}};  // the player's datagrams go to the host, the host's back
-        to[0].sin_port    = htons(testPort());
-        while (!stopping) {
-            pollfd ready[2] = {{facing[0].first, POLLIN, 0}, {facing[1].first, POLLIN, 0}};
-            poll(ready, 2, 10);
-            for (const int side : {0, 1}) {
-                char          buffer[4096];
-                socklen_t     length = sizeof to[1];
-                const ssize_t got    = (ready[side].revents & POLLIN) == 0
-                                           ? 0
-                                           : recvfrom(facing[side].first, buffer, sizeof buffer, 0,
-                                                      reinterpret_cast<sockaddr*>(side == 0 ? &to[1] : nullptr),
-                                                   side == 0 ? &length : nullptr);
-                if (got > 0) {
-                    sendto(facing[1 - side].first, buffer, static_cast<std::size_t>(got), 0,
-                           reinterpret_cast<const sockaddr*>(&to[side]), sizeof to[side]);
-                    const std::lock_guard<std::mutex> guard(lock);
-                    datagrams.emplace_back(buffer, static_cast<std::size_t>(got));
-                }
-            }
-        }
-        close(facing[0].first);
-        close(facing[1].first);
-    }
-
-    std::pair<int, sockaddr_in> facing[2] = {bound(), bound()};  // the player's side, the host's side
-    std::atomic<bool>           stopping{false};
-    std::mutex                  lock;
-    std::vector<std::string>    datagrams;
-    std::thread                 thread;
-};
+    return text;
+}
 
 TEST(PrivateGame, ThePasswordNeverCrossesTheNetworkAndGuessersAreHeldOff) {
     const std::string password = "correct horse";
@@ -451,17 +376,17 @@ TEST(PrivateGame, ThePasswordNeverCrossesTheNetworkAndGuessersAreHeldOff) {
         player->connect("127.0.0.1");
         return player;
     };
-    {
-        Wiretap                       tap;
-        const std::unique_ptr<Client> player = joinWith(password, tap.port());
-        ASSERT_TRUE(waitUntil([&] { return player->connected.load(); })) << "the right password gets in";
-        bool readsTheName = false;  // so the listener can read what is not secret
-        for (const std::string& heard : tap.heard()) {
-            EXPECT_EQ(heard.find(password), std::string::npos) << "a listener read the password";
-            readsTheName = readsTheName || heard.find("test player") != std::string::npos;
-        }
-        EXPECT_TRUE(readsTheName);
-    }
+    std::mutex  lock;
+    std::string heard;
+    watchDatagrams([&](const std::uint8_t* const bytes, const std::size_t size) {
+        const std::lock_guard<std::mutex> guard(lock);
+        heard += readable(bytes, size);
+    });
+    const std::unique_ptr<Client> player = joinWith(password, testPort());
+    ASSERT_TRUE(waitUntil([&] { return player->connected.load(); })) << "the right password gets in";
+    watchDatagrams(nullptr);
+    EXPECT_EQ(heard.find(password), std::string::npos) << "a listener read the password";
+    EXPECT_NE(heard.find("test player"), std::string::npos) << "what is not secret it reads";
     for (int guess = 1; guess <= 3; ++guess) {
         const std::unique_ptr<Client> guesser = joinWith("guess " + std::to_string(guess), testPort());
         ASSERT_TRUE(waitUntil([&] { return guesser->wrongPassword(); }));

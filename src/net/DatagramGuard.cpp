@@ -3,6 +3,7 @@
 #include <enet/protocol.h>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -60,7 +61,12 @@ struct RangeCoder {
     RangeCoder& operator=(const RangeCoder&) = delete;
 };
 
+std::function<void(const std::uint8_t*, std::size_t)> datagramWatcher;
+
 int interceptDatagram(ENetHost* const host, ENetEvent* /*event*/) {
+    if (datagramWatcher) {
+        datagramWatcher(host->receivedData, host->receivedDataLength);
+    }
     static thread_local std::uint8_t scratch[ENET_PROTOCOL_MAXIMUM_MTU];
     static thread_local RangeCoder   coder;
     return isDatagramSound(host->receivedData, host->receivedDataLength, coder.context, scratch) ? 0 : 1;
@@ -84,6 +90,10 @@ bool isDatagramSound(const std::uint8_t* const data, const std::size_t size, voi
     const std::size_t commands = enet_range_coder_decompress(rangeCoder, data + headerSize, size - headerSize, scratch,
                                                              ENET_PROTOCOL_MAXIMUM_MTU);
     return commands == 0 || areCommandsSound(scratch, scratch + commands);
+}
+
+void watchDatagrams(std::function<void(const std::uint8_t*, std::size_t)> watcher) {
+    datagramWatcher = std::move(watcher);
 }
 
 void guardDatagrams(ENetHost* const host, const std::size_t maximumWaitingBytes) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 // ENet sets aside, for the first fragment of a packet, the whole packet and
 // a bitmap of its fragments as large as the fragment count the sender
@@ -17,6 +18,10 @@
 // Whether the datagram may go on to ENet. `scratch` holds a decompressed
 // datagram (ENET_PROTOCOL_MAXIMUM_MTU bytes).
 bool isDatagramSound(const std::uint8_t* data, std::size_t size, void* rangeCoder, std::uint8_t* scratch);
+
+// For tests: sees every datagram any host of the process receives, on its
+// network thread, before ENet reads it (null: nobody).
+void watchDatagrams(std::function<void(const std::uint8_t* data, std::size_t size)> watcher);
 
 // Installs the look as the host's intercept, and caps what each peer may
 // hold in unfinished packets.
