@@ -262,64 +262,46 @@ TEST_F(Desktop, TheMapIsRecordedOnceAndAgainForANewMap) {
 // while it is due: the own line of the scoreboard while Tab is held, a kill
 // line for a few seconds, an arrow at the edge while an avatar is out of view.
 TEST_F(Desktop, EachOverlayShowsInItsColourWhereItBelongsWhileItIsDue) {
-    Avatar& own = playAlone();
-    own.name    = "Ann";
-    Position far{own.pos.x < MAPSIZE / 2 ? MAPSIZE - 2 : 1, own.pos.y};
-    while (CWorld::instance().isBlocked(far)) {
-        far.y = far.y % (MAPSIZE - 2) + 1;
-    }
-    Avatar*    other  = nullptr;
+    Avatar& own       = playAlone();
+    own.name          = "Ann";
     const int  w      = screenWidth;
     const int  h      = screenHeight;
+    const auto yellow = [&] { return image.count({255, 220, 40}, 0, 0, w, h); };
+    const auto orange = [&] { return image.count({255, 140, 60}, 0, h / 2, w / 2, h); };
     const auto arrows = [&] {
         const auto red = [](const Rgb& c) { return c[0] == 204 && c[1] >= 25 && c[1] <= 26 && c[2] == 0; };
         return image.count(red, 0, 0, w, h) - image.count(red, w / 8, h / 5, w * 7 / 8, h * 4 / 5);
     };
-    struct Overlay {
-        const char*           what;
-        std::function<int()>  pixels;
-        std::function<void()> show;
-        std::function<void()> hide;
-    };
-    const Overlay overlays[] = {
-        {"the own scoreboard line, yellow",
-         [&] {
-             return image.count({255, 220, 40}, 0, 0, w, h);
-         },
-         [] { keys[VK_TAB] = 1; }, [] { keys[VK_TAB] = 0; }},
-        {"a kill line at the upper left, orange",
-         [&] {
-             return image.count({255, 140, 60}, 0, h / 2, w / 2, h);
-         },
-         [] { killFeed().add("Ann shot Bob"); },
-         [] {
-             frameTime = KillFeed::SHOWN_SECONDS;
-             CGame::instance().update();
-             frameTime = 0.0f;
-         }},
-        {"an arrow at the edge towards an avatar out of view, red", arrows,
-         [&] {
-             auto avatar = std::make_unique<Avatar>();
-             avatar->pos = far;
-             other       = static_cast<Avatar*>(CWorld::instance().addObject(std::move(avatar)));
-         },
-         [&] { other->pos = own.pos; }},
-    };
-    for (const Overlay& overlay : overlays) {
-        SCOPED_TRACE(overlay.what);
-        render();
-        EXPECT_EQ(overlay.pixels(), 0);
-        overlay.show();
-        render();
-        EXPECT_GT(overlay.pixels(), 10);
-        if (keys[VK_TAB] != 0) {
-            const Rgb panel = atWindow(-0.73f, 0.64f);  // inside the board, clear of its text
-            EXPECT_LT(panel[0] + panel[1] + panel[2], 3 * 70) << "the board darkens the game behind it";
-        }
-        overlay.hide();
-        render();
-        EXPECT_EQ(overlay.pixels(), 0);
+    render();
+    EXPECT_EQ(yellow() + orange() + arrows(), 0);
+
+    keys[VK_TAB] = 1;
+    render();
+    keys[VK_TAB] = 0;
+    EXPECT_GT(yellow(), 10) << "the own line stands out";
+    const Rgb panel = atWindow(-0.73f, 0.64f);  // inside the board, clear of its text
+    EXPECT_LT(panel[0] + panel[1] + panel[2], 3 * 70) << "the board darkens the game behind it";
+
+    killFeed().add("Ann shot Bob");
+    render();
+    EXPECT_GT(orange(), 10);
+    frameTime = KillFeed::SHOWN_SECONDS;
+    CGame::instance().update();
+    frameTime = 0.0f;
+
+    Position far{own.pos.x < MAPSIZE / 2 ? MAPSIZE - 2 : 1, own.pos.y};
+    while (CWorld::instance().isBlocked(far)) {
+        far.y = far.y % (MAPSIZE - 2) + 1;
     }
+    auto other   = std::make_unique<Avatar>();
+    other->pos   = far;
+    Avatar& seen = static_cast<Avatar&>(*CWorld::instance().addObject(std::move(other)));
+    render();
+    EXPECT_EQ(yellow() + orange(), 0) << "Tab released, the kill line gone";
+    EXPECT_GT(arrows(), 10) << "a red arrow at the edge, towards the other avatar";
+    seen.pos = own.pos;
+    render();
+    EXPECT_EQ(arrows(), 0);
 }
 
 TEST(SoundEffects, EachIsShortAudibleAndCleanAndPlaysWithoutACard) {

@@ -4,15 +4,13 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <thread>
 
 #include "Lan.h"
 #include "RoguePeer.h"
+#include "net/NetHost.h"
 #include "rules/MessageCodec.h"
 
 namespace {
@@ -120,29 +118,19 @@ TEST_F(HostileLan, SilentPeersAndBadHellosAreTurnedAway) {
 }
 
 // Connection requests that never finish their handshake, from one address
-// and then from many, as fast as a socket sends them.
+// and then from many: each request's peer is forgotten as soon as it is sent.
 void floodWithRequests(const char* const fromAddress, const int requests) {
-    const int   fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in from{};
-    from.sin_family = AF_INET;
-    inet_pton(AF_INET, fromAddress, &from.sin_addr);
-    bind(fd, reinterpret_cast<const sockaddr*>(&from), sizeof from);
-    sockaddr_in host{};
-    host.sin_family      = AF_INET;
-    host.sin_port        = htons(testPort());
-    host.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    // ENet's connection request: a header with a sent time, CONNECT, channel
-    // 0xFF, MTU 1400, window 32768, one channel, throttle 5000 2 2, then the
-    // request's id at byte 44, which makes each a peer of its own.
-    std::uint8_t request[52] = {0x8F, 0xFF, 0, 0,    0x82, 0xFF, 0, 1, 0, 0, 0xFF, 0xFF, 0, 0, 0x05,
-                                0x78, 0,    0, 0x80, 0,    0,    0, 0, 1, 0, 0,    0,    0, 0, 0,
-                                0,    0,    0, 0,    0x13, 0x88, 0, 0, 0, 2, 0,    0,    0, 2};
+    ENetAddress from{};
+    inet_pton(AF_INET, fromAddress, &from.host);
+    NetHost flooder;
+    ASSERT_TRUE(flooder.create(&from, static_cast<std::size_t>(requests)));
+    ENetAddress host{};
+    host.port = testPort();
+    inet_pton(AF_INET, "127.0.0.1", &host.host);
     for (int i = 0; i < requests; ++i) {
-        request[47] = static_cast<std::uint8_t>(i);
-        request[46] = static_cast<std::uint8_t>(i >> 8);
-        sendto(fd, request, sizeof request, 0, reinterpret_cast<const sockaddr*>(&host), sizeof host);
+        enet_host_connect(flooder.get(), &host, 1, 0);
     }
-    close(fd);
+    enet_host_flush(flooder.get());
 }
 
 TEST_F(HostileLan, RequestsThatNeverFinishKeepNobodyOut) {

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <ctime>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -17,7 +16,6 @@
 #include "net/ComError.h"
 #include "net/DatagramGuard.h"
 #include "net/Server.h"
-#include "rules/Executor.h"
 #include "world/Avatar.h"
 #include "world/World.h"
 
@@ -286,65 +284,56 @@ TEST(NetClient, ConnectReportsBadAddressesAndRepeatedAttempts) {
     EXPECT_FALSE(byName.connected);
 }
 
-// A player joins just as the host starts, or while the game runs, and the
-// host's server holds the moment between listing it and telling the game.
-TEST(HostedGame, APlayerWhoJoinsAtAnyMomentIsPlacedAndNamed) {
-    for (const bool startWhileHeld : {true, false}) {
-        SCOPED_TRACE(startWhileHeld ? "ENTER while the joiner is held" : "joins a running game");
-        ScriptedPlatform  platform;
-        CGame&            game = CGame::instance();
-        std::atomic<int>  listed{0};
-        std::atomic<bool> release{false};
-        const auto        frames = [&game](const int count) {
-            for (int i = 0; i < count; ++i) {
-                game.update();
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+// A player joins just as the host presses ENTER: the host's server holds
+// it between listing it and telling the game, while the host's frames go on.
+TEST(HostedGame, APlayerWhoJoinsAsTheGameStartsIsPlacedAndNamed) {
+    ScriptedPlatform  platform;
+    CGame&            game = CGame::instance();
+    std::atomic<int>  listed{0};
+    std::atomic<bool> release{false};
+    const auto        frames = [&game](const int count) {
+        for (int i = 0; i < count; ++i) {
+            game.update();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    };
+    game.makeServer = [&] {
+        auto server          = std::make_unique<Server>();
+        server->afterListing = [&](std::uint32_t /*playerId*/) {
+            if (++listed == 2) {  // the host's own player is first
+                waitUntil([&] { return release.load(); });
             }
         };
-        game.makeServer = [&] {
-            auto server          = std::make_unique<Server>();
-            server->afterListing = [&](std::uint32_t /*playerId*/) {
-                if (++listed == 2) {  // the host's own player is first
-                    waitUntil([&] { return release.load(); });
-                }
-            };
-            return server;
-        };
-        game.makeClient = [] { return std::make_unique<Client>(); };
-        game.gamePort   = testPort();
-        game.handleCommand(cmd_host_game);
-        game.finishHosting();
-        ASSERT_TRUE(waitUntil([&] { return game.server->clientCount() == 1 && game.client->connected; }));
-        frames(2);
-        if (!startWhileHeld) {
-            game.handleCommand(cmd_enter_key);
+        return server;
+    };
+    game.makeClient = [] { return std::make_unique<Client>(); };
+    game.gamePort   = testPort();
+    game.handleCommand(cmd_host_game);
+    game.finishHosting();
+    ASSERT_TRUE(waitUntil([&] { return game.server->clientCount() == 1 && game.client->connected; }));
+    const std::unique_ptr<Client> late = playerOfThisRun();
+    late->setPlayerName("Late Comer");
+    late->connect("127.0.0.1");
+    ASSERT_TRUE(waitUntil([&] { return listed == 2; }));
+    frames(5);
+    game.handleCommand(cmd_enter_key);
+    frames(5);
+    release = true;
+    ASSERT_TRUE(waitUntil([&] {
+        frames(1);
+        return late->incoming.size() > 0;
+    }));
+    frames(5);
+    int placed = 0;
+    for (const auto& object : CWorld::instance().getObjects()) {
+        if (const auto* const avatar = objectAs<Avatar>(object.get());
+            avatar != nullptr && avatar->playerId == late->localPlayerId()) {
+            EXPECT_EQ(avatar->name, "Late Comer");
+            ++placed;
         }
-        const std::unique_ptr<Client> late = playerOfThisRun();
-        late->setPlayerName("Late Comer");
-        late->connect("127.0.0.1");
-        ASSERT_TRUE(waitUntil([&] { return listed == 2; }));
-        frames(5);  // the host's frames go on meanwhile
-        if (startWhileHeld) {
-            game.handleCommand(cmd_enter_key);
-            frames(5);
-        }
-        release = true;
-        ASSERT_TRUE(waitUntil([&] {
-            frames(1);
-            return findAvatar(Executor::instance().localAvatarId) != nullptr && late->incoming.size() > 0;
-        }));
-        frames(5);
-        int placed = 0;
-        for (const auto& object : CWorld::instance().getObjects()) {
-            if (const auto* const avatar = objectAs<Avatar>(object.get());
-                avatar != nullptr && avatar->playerId == late->localPlayerId()) {
-                EXPECT_EQ(avatar->name, "Late Comer");
-                ++placed;
-            }
-        }
-        EXPECT_EQ(placed, 1);
-        resetGame();
     }
+    EXPECT_EQ(placed, 1);
+    resetGame();
 }
 
 // What a listener on the network could read of a datagram: its bytes, and
@@ -369,9 +358,8 @@ TEST(PrivateGame, ThePasswordNeverCrossesTheNetworkAndGuessersAreHeldOff) {
     server.setPort(testPort());
     server.setPassword(password);
     ASSERT_EQ(server.host("bogus game"), 0);
-    const auto joinWith = [](const std::string& word, const std::uint16_t port) {
-        auto player = std::make_unique<Client>();
-        player->setPort(port);
+    const auto joinWith = [](const std::string& word) {
+        auto player = playerOfThisRun();
         player->setPassword(word);
         player->connect("127.0.0.1");
         return player;
@@ -382,16 +370,16 @@ TEST(PrivateGame, ThePasswordNeverCrossesTheNetworkAndGuessersAreHeldOff) {
         const std::lock_guard<std::mutex> guard(lock);
         heard += readable(bytes, size);
     });
-    const std::unique_ptr<Client> player = joinWith(password, testPort());
+    const std::unique_ptr<Client> player = joinWith(password);
     ASSERT_TRUE(waitUntil([&] { return player->connected.load(); })) << "the right password gets in";
     watchDatagrams(nullptr);
     EXPECT_EQ(heard.find(password), std::string::npos) << "a listener read the password";
     EXPECT_NE(heard.find("test player"), std::string::npos) << "what is not secret it reads";
     for (int guess = 1; guess <= 3; ++guess) {
-        const std::unique_ptr<Client> guesser = joinWith("guess " + std::to_string(guess), testPort());
+        const std::unique_ptr<Client> guesser = joinWith("guess " + std::to_string(guess));
         ASSERT_TRUE(waitUntil([&] { return guesser->wrongPassword(); }));
     }
-    const std::unique_ptr<Client> late = joinWith(password, testPort());
+    const std::unique_ptr<Client> late = joinWith(password);
     EXPECT_TRUE(waitUntil([&] { return late->heldOff(); })) << "after three wrong, its address waits";
     EXPECT_FALSE(late->connected);
     const std::vector<std::string> notes = server.takeNotes();
