@@ -28,8 +28,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "mapc: %s: %s\n", argv[1], error.c_str());
         return 1;
     }
-    if (!hasFloor(cells) || hasOpenEdge(cells)) {
-        std::fprintf(stderr, "mapc: %s: the outer edge must be all wall around some floor\n", argv[1]);
+    if (const std::optional<std::string> reason = whyUnplayable(cells)) {
+        std::fprintf(stderr, "mapc: %s cannot be played: %s\n", argv[1], reason->c_str());
         return 1;
     }
     if (!isFloorConnected(cells)) {

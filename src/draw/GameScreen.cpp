@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "draw/Text.h"
@@ -12,6 +14,7 @@
 #include "platform/FrameState.h"
 #include "platform/VirtualKeys.h"
 #include "rules/KillFeed.h"
+#include "rules/Match.h"
 #include "world/Avatar.h"
 #include "world/World.h"
 
@@ -30,6 +33,17 @@ void filledQuad(const float left, const float bottom, const float right, const f
     glEnd();
 }
 
+// Above the specified lines, so they keep their places.
+void drawMatchSetup(const CGame& game) {
+    const MatchRules& rules = game.matchSetup;
+    char              score[32];
+    char              time[32];
+    std::snprintf(score, sizeof score, rules.scoreLimit > 0 ? "%d" : "none", static_cast<int>(rules.scoreLimit));
+    std::snprintf(time, sizeof time, rules.timeLimit > 0 ? "%d min" : "none", static_cast<int>(rules.timeLimit));
+    drawText(TEXT_LEFT, 0.1f, "Map: %s (M)   Score limit: %s (S)   Time limit: %s (D)", game.mapName().c_str(), score,
+             time);
+}
+
 void drawStatusScreen(const CGame& game) {
     drawBackground();
     switch (game.state) {
@@ -41,6 +55,7 @@ void drawStatusScreen(const CGame& game) {
             drawText(TEXT_LEFT, 0.0f, "Creating server, please wait...");
             break;
         case state_hosting:
+            drawMatchSetup(game);
             drawText(TEXT_LEFT, 0.0f, "Waiting for clients... ");
             drawText(TEXT_LEFT, -0.1f, "Press ENTER to start");
             if (game.fillTo > 0) {
@@ -138,6 +153,30 @@ void drawKillFeed() {
     }
 }
 
+// The time left and the leading score against the limits, at the top left
+// where the game view leaves a strip; only while a match has limits.
+void drawMatchLine() {
+    const MatchState& match = currentMatch();
+    if (!match.hasLimits() || match.isOver()) {
+        return;
+    }
+    const std::vector<BoardLine> board    = currentBoard();
+    const int                    lead     = board.empty() ? 0 : board[0].score;
+    char                         line[96] = "";
+    if (match.timeLimit > 0) {
+        const int seconds = static_cast<int>(std::ceil(match.timeLeft));
+        std::snprintf(line, sizeof line, "TIME %d:%02d    ", seconds / 60, seconds % 60);
+    }
+    const std::size_t used = std::strlen(line);
+    if (match.scoreLimit > 0) {
+        std::snprintf(line + used, sizeof line - used, "LEAD %d / %d", lead, static_cast<int>(match.scoreLimit));
+    } else {
+        std::snprintf(line + used, sizeof line - used, "LEAD %d", lead);
+    }
+    glColor3f(1.0f, 1.0f, 1.0f);
+    drawText(-1.0f, 0.9f, "%s", line);
+}
+
 void drawGameView(const CGame& game) {
     glColor4ub(0, 0, 0, 0);
     glScalef(CELL_SCALE, -CELL_SCALE, 0.0f);
@@ -156,8 +195,13 @@ void drawGameView(const CGame& game) {
                  avatar->score, CWorld::instance().countPowerups());
     }
     drawText(0.5f, 0.9f, "FPS: %0.1f", fps);
+    drawMatchLine();
     drawEdgeMarkers(game);
     drawKillFeed();
+    if (currentMatch().isOver()) {
+        drawEndScreen(currentMatch());
+        return;
+    }
     if (game.localAvatar != nullptr && game.localAvatar->hp <= 0) {
         drawDeathScreen(game.localAvatar->releaseTimer);
         if (!game.localAvatar->killedBy.empty()) {
@@ -246,6 +290,37 @@ void drawScoreboard(const std::vector<ScoreLine>& lines) {
         }
         y -= LINE;
     }
+}
+
+void drawEndScreen(const MatchState& match) {
+    constexpr float LINE   = 0.08f;
+    const float     top    = 0.62f;
+    const auto      shown  = std::min<std::size_t>(match.board.size(), 12);
+    const float     bottom = top - 0.3f - LINE * static_cast<float>(shown + 1);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.0f, 0.0f, 0.0f, 0.85f);
+    filledQuad(-0.75f, bottom, 0.75f, top + 0.08f);
+    glDisable(GL_BLEND);
+    glColor3ub(255, 220, 40);
+    drawText(-0.7f, top - 0.04f, "Match over: %s wins!", match.winner.c_str());
+    glColor3f(0.7f, 0.7f, 0.7f);
+    float y = top - 0.16f;
+    drawText(-0.7f, y, "Player");
+    drawText(0.05f, y, "Score");
+    drawText(0.3f, y, "Kills");
+    drawText(0.5f, y, "Deaths");
+    glColor3f(1.0f, 1.0f, 1.0f);
+    for (std::size_t i = 0; i < shown; ++i) {
+        const BoardLine& line = match.board[i];
+        y -= LINE;
+        drawText(-0.7f, y, "%s", line.name.c_str());
+        drawText(0.05f, y, "%d", static_cast<int>(line.score));
+        drawText(0.3f, y, "%d", static_cast<int>(line.kills));
+        drawText(0.5f, y, "%d", static_cast<int>(line.deaths));
+    }
+    glColor3ub(255, 220, 40);
+    drawText(-0.7f, bottom + 0.05f, "Next: %s in %d", match.nextMap.c_str(), static_cast<int>(std::ceil(match.nextIn)));
 }
 
 void drawDeathScreen(const float releaseTimer) {

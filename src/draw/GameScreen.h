@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "game/Game.h"
+#include "rules/Match.h"
 
 // The screen of the game's state, in the current OpenGL context.
 void drawGame(const CGame& game);
@@ -16,3 +17,5 @@ void drawCog(int n, float cx, float cy, float inner, float outer, float phase, f
 void drawBackground();
 void drawDeathScreen(float releaseTimer);
 void drawScoreboard(const std::vector<ScoreLine>& lines);
+// The final board of a match, its winner and the next map.
+void drawEndScreen(const MatchState& match);

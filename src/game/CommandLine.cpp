@@ -26,6 +26,16 @@ void addHostOptions(CLI::App& app, LaunchOptions& options) {
         ->check(CLI::Range(0, static_cast<int>(MAX_BOTS)));
     app.add_option("--password", options.password, "Make the hosted game private, or join a private one")
         ->option_text("WORD");
+    app.add_option("--score-limit", options.scoreLimit, "End each match when a player reaches N points (0: never)")
+        ->option_text("N")
+        ->check(CLI::Range(0, 1000000));
+    app.add_option("--time-limit", options.timeLimit, "End each match after MINUTES (0: never)")
+        ->option_text("MINUTES")
+        ->check(CLI::Range(0, 1440));
+    app.add_option("--map", options.map, "Begin on the map NAME (map2 unless given)")->option_text("NAME");
+    app.add_option("--maps", options.maps, "Play the maps A, B, C ... in turn, a match each")
+        ->option_text("A,B,C")
+        ->delimiter(',');
 }
 
 void addWindowOptions(CLI::App& app, LaunchOptions& options) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // What the player asked for on the command line. Anything not given falls
 // back to the configuration, and from there to the game as it always was.
@@ -18,6 +19,10 @@ struct LaunchOptions {
     std::optional<std::string>  password;
     std::optional<int>          port;  // to host on, or where the host listens
     std::optional<int>          maxPerAddress;
+    std::optional<std::int32_t> scoreLimit;
+    std::optional<std::int32_t> timeLimit;  // minutes
+    std::optional<std::string>  map;        // the first map
+    std::vector<std::string>    maps;       // the rotation
 };
 
 // The outcome of reading the command line: go on with the options, or end

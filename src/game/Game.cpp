@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 
 #include "net/Client.h"
 #include "net/Server.h"
@@ -14,6 +13,8 @@
 #include "rules/Executor.h"
 #include "rules/KillFeed.h"
 #include "rules/LocalArbiter.h"
+#include "rules/Maps.h"
+#include "rules/Match.h"
 #include "rules/PlayerName.h"
 #include "world/Avatar.h"
 #include "world/DataFolder.h"
@@ -84,6 +85,17 @@ BotLevel CGame::botLevel() const {
     return level;
 }
 
+MatchRules CGame::matchRules() const {
+    return matchSetup;
+}
+
+std::string CGame::mapName() const {
+    if (!currentMatch().map.empty()) {
+        return currentMatch().map;
+    }
+    return matchSetup.maps.empty() ? DEFAULT_MAP : matchSetup.maps.front();
+}
+
 bool CGame::isWaitingForWorld() const {
     return state == state_connected;
 }
@@ -91,10 +103,13 @@ bool CGame::isWaitingForWorld() const {
 void CGame::closeSession() {
     CWorld::instance().clearObjects();
     killFeed().clear();
+    currentMatch() = MatchState{};
+    Executor::instance().forgetGame();
     // The player leaves first, while the host's service thread still answers
     // it; the other way round, it would wait out its leave time-out.
     client.reset();
     announcer.reset();
+    announcedMap.reset();
     if (server) {
         server->close();
         server.reset();
@@ -152,6 +167,13 @@ void CGame::handleCommand(const std::int32_t command) {
                 rememberSettings();
             }
             break;
+        case cmd_next_score_limit:
+        case cmd_next_time_limit:
+        case cmd_next_map:
+            if (server && state == state_hosting) {
+                stepMatchSetup(command);
+            }
+            break;
         case cmd_client_connected:
             state = state_connected;
             createLocalArbiter();
@@ -162,6 +184,46 @@ void CGame::handleCommand(const std::int32_t command) {
         default:
             break;
     }
+}
+
+namespace {
+
+// The first step above the value, or the first step (none) after the last.
+template <std::size_t N>
+std::int32_t nextStep(const std::int32_t (&steps)[N], const std::int32_t value) {
+    for (const std::int32_t step : steps) {
+        if (step > value) {
+            return step;
+        }
+    }
+    return steps[0];
+}
+
+}  // namespace
+
+void CGame::stepMatchSetup(const std::int32_t command) {
+    if (command == cmd_next_score_limit) {
+        matchSetup.scoreLimit = nextStep(SCORE_LIMIT_STEPS, matchSetup.scoreLimit);
+        settings.scoreLimit   = matchSetup.scoreLimit;
+    } else if (command == cmd_next_time_limit) {
+        matchSetup.timeLimit = nextStep(TIME_LIMIT_STEPS, matchSetup.timeLimit);
+        settings.timeLimit   = matchSetup.timeLimit;
+    } else {
+        // The first map steps through the game's own maps; the rest of a rotation stays.
+        const std::vector<std::string> shipped = shippedMapNames();
+        if (shipped.empty()) {
+            return;
+        }
+        const auto        at   = std::find(shipped.begin(), shipped.end(), mapName());
+        const std::string next = at == shipped.end() || at + 1 == shipped.end() ? shipped.front() : *(at + 1);
+        if (matchSetup.maps.empty()) {
+            matchSetup.maps.push_back(next);
+        } else {
+            matchSetup.maps.front() = next;
+        }
+        settings.maps = matchSetup.maps;
+    }
+    rememberSettings();
 }
 
 void CGame::startSinglePlayer() {
@@ -242,13 +304,17 @@ void CGame::joinGame() {
 void CGame::announceGame() {
     IServer* const hosted    = server.get();
     const bool     isPrivate = !password.empty();
-    announcer                = std::make_unique<LanAnnouncer>([hosted, isPrivate] {
+    // Read on the announcer's thread; this game's frames change it.
+    auto shownMap = std::make_shared<SharedText>();
+    announcedMap  = shownMap;
+    announcedMap->set(mapName());
+    announcer = std::make_unique<LanAnnouncer>([hosted, isPrivate, shownMap] {
         LanGame game;
         char    name[256] = {};
         gethostname(name, sizeof name - 1);
         game.hostName  = name;
         game.players   = hosted->clientCount();
-        game.map       = std::filesystem::path(GAME_MAP).filename().string();
+        game.map       = shownMap->get();
         game.isPrivate = isPrivate;
         return game;
     });
@@ -309,6 +375,9 @@ void CGame::update() {
     if (state == state_connected) {
         updateConnected();
     }
+    if (announcedMap) {
+        announcedMap->set(mapName());
+    }
     // What this frame sent leaves together.
     if (server) {
         server->flush();
@@ -340,9 +409,13 @@ void CGame::updateConnecting() {
 
 void CGame::updateRunning() {
     currentArbiter().update();
-    Executor::instance().processMessages();
+    if (Executor::instance().processMessages() == MessagesOutcome::worldRefused) {
+        handleCommand(cmd_exit_game);  // the next match's world: the player has been told why
+        return;
+    }
     CWorld& world = CWorld::instance();
-    if (!world.getObjects().empty()) {
+    // Between matches the world stands still under the end screen.
+    if (!world.getObjects().empty() && !currentMatch().isOver()) {
         world.update();
     }
     killFeed().age(frameTime);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,23 @@
 #include "world/Position.h"
 
 class Avatar;
+
+// Text that one thread writes and another reads.
+class SharedText {
+public:
+    void set(const std::string& text) {
+        const std::lock_guard<std::mutex> guard(lock);
+        value = text;
+    }
+    std::string get() const {
+        const std::lock_guard<std::mutex> guard(lock);
+        return value;
+    }
+
+private:
+    mutable std::mutex lock;
+    std::string        value;
+};
 
 // The point of the world at the centre of the game view, in cells. It glides
 // after the local avatar and keeps its place between games.
@@ -46,7 +64,14 @@ enum GameCommand : std::int32_t {
     cmd_remove_bot        = 8,
     cmd_host_dedicated    = 9,   // host without a player of this machine's own
     cmd_next_bot_level    = 10,  // the host's bots play the next level up, hard back to easy
+    cmd_next_score_limit  = 11,  // on the host's waiting screen: the next score limit, none after the highest
+    cmd_next_time_limit   = 12,  // the next time limit
+    cmd_next_map          = 13,  // the next map to begin with
 };
+
+// The steps the waiting screen's keys go through; 0 is none.
+constexpr std::int32_t SCORE_LIMIT_STEPS[] = {0, 500, 1000, 2000, 3000, 5000};
+constexpr std::int32_t TIME_LIMIT_STEPS[]  = {0, 5, 10, 15, 20, 30};
 
 // The one game of the process: which phase it is in, the network objects of
 // the current game and the avatar this machine steers. The rules reach it as
@@ -76,6 +101,7 @@ public:
     std::unique_ptr<IServer>      server;                 // on the host only
     std::unique_ptr<IClient>      client;                 // on every network player, the host included
     std::unique_ptr<LanAnnouncer> announcer;              // on the host: answers players looking for games
+    std::shared_ptr<SharedText>   announcedMap;           // the map its answers name
     Avatar*                       localAvatar = nullptr;  // owned by the world
     std::int32_t                  state       = state_start;
     Camera                        camera;
@@ -86,6 +112,7 @@ public:
     std::int32_t                  bots         = 0;  // in the hosted game, now and next; kept for the session
     std::int32_t                  fillTo       = 0;  // people and bots to keep in the game; 0: no fill
     BotLevel                      level        = BotLevel::normal;
+    MatchRules                    matchSetup;                 // the host's limits and maps
     std::string                   password;                   // a private game's, to host or join with
     std::uint16_t                 gamePort      = GAME_PORT;  // to host on, or where the host listens
     std::size_t                   maxPerAddress = DEFAULT_MAX_PER_ADDRESS;
@@ -106,6 +133,9 @@ public:
     std::int32_t botCount() const override;
     std::int32_t fill() const override;
     BotLevel     botLevel() const override;
+    MatchRules   matchRules() const override;
+    // The map the game is, or would be, played on.
+    std::string mapName() const;
 
 private:
     CGame();
@@ -124,6 +154,9 @@ private:
     void updateConnecting();
     void updateRunning();
     void updateConnected();
+
+    // Steps the waiting screen's limits and map, and remembers them.
+    void stepMatchSetup(std::int32_t command);
 
     bool         hostWithOwnPlayer = true;
     std::int32_t creatingFrames    = 0;

@@ -2,9 +2,20 @@
 
 #include "game/Game.h"
 #include "net/Client.h"
+#include "rules/Maps.h"
 #include "world/DataFolder.h"
 
 namespace {
+
+// The maps the options and settings ask for: the rotation, beginning with
+// the chosen first map (added in front when it is not in the rotation).
+std::vector<std::string> chosenMaps(const LaunchOptions& options, const Settings& settings) {
+    std::vector<std::string> maps = options.maps.empty() ? settings.maps : options.maps;
+    if (options.map) {
+        beginRotationWith(maps, *options.map);
+    }
+    return maps;
+}
 
 std::string joined(const std::vector<std::string>& folders) {
     std::string text;
@@ -60,8 +71,19 @@ Launch prepareLaunch(const LaunchOptions& options, std::FILE* const errors,
     game.level         = botLevelNamed(options.botLevel.value_or(loaded.settings.botLevel)).value_or(BotLevel::normal);
     game.gamePort      = static_cast<std::uint16_t>(options.port.value_or(GAME_PORT));
     game.maxPerAddress = static_cast<std::size_t>(options.maxPerAddress.value_or(DEFAULT_MAX_PER_ADDRESS));
-    launch.fullscreen  = options.fullscreen.value_or(loaded.settings.fullscreen);
-    launch.volume      = loaded.settings.volume;
+    game.matchSetup.scoreLimit = options.scoreLimit.value_or(loaded.settings.scoreLimit);
+    game.matchSetup.timeLimit  = options.timeLimit.value_or(loaded.settings.timeLimit);
+    game.matchSetup.maps       = chosenMaps(options, loaded.settings);
+    for (const std::string& map : game.matchSetup.maps) {
+        const std::variant<GameMap, std::string> found = findMap(map);
+        if (const auto* const reason = std::get_if<std::string>(&found)) {
+            std::fprintf(errors, "quillstep: the map %s cannot be played: %s\n", map.c_str(), reason->c_str());
+            launch.exitCode = 1;
+            return launch;
+        }
+    }
+    launch.fullscreen = options.fullscreen.value_or(loaded.settings.fullscreen);
+    launch.volume     = loaded.settings.volume;
 
     if (options.connect) {
         launch.connectAddress = resolveIPv4(*options.connect);

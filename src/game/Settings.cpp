@@ -14,6 +14,8 @@
 #include <random>
 #include <sstream>
 
+#include "platform/AtomicFile.h"
+
 namespace {
 
 constexpr const char* SETTINGS_FOLDER = "quillstep";
@@ -53,6 +55,16 @@ LoadedSettings loadSettings(const std::string& path) {
         s.volume   = static_cast<std::int32_t>(std::clamp<std::int64_t>(table["volume"].value_or(100), 0, 100));
         s.password = table["password"].value_or(std::string());
         s.botLevel = table["bot_level"].value_or(std::string("normal"));
+        s.scoreLimit =
+            static_cast<std::int32_t>(std::clamp<std::int64_t>(table["score_limit"].value_or(0), 0, 1000000));
+        s.timeLimit = static_cast<std::int32_t>(std::clamp<std::int64_t>(table["time_limit"].value_or(0), 0, 1440));
+        if (const toml::array* const maps = table["maps"].as_array()) {
+            for (const toml::node& map : *maps) {
+                if (const std::optional<std::string> name = map.value<std::string>()) {
+                    s.maps.push_back(*name);
+                }
+            }
+        }
     } catch (const toml::parse_error& error) {
         std::ostringstream where;
         where << path << ":" << error.source().begin.line << ": " << error.description();
@@ -62,56 +74,6 @@ LoadedSettings loadSettings(const std::string& path) {
 }
 
 namespace {
-
-// Folders made here are the owner's alone, like the file; folders that are
-// already there are left as they are.
-bool makeFolders(const std::filesystem::path& folder) {
-    std::error_code failed;
-    if (folder.empty() || std::filesystem::is_directory(folder, failed)) {
-        return true;
-    }
-    if (!makeFolders(folder.parent_path())) {
-        return false;
-    }
-    return ::mkdir(folder.c_str(), 0700) == 0 || (errno == EEXIST && std::filesystem::is_directory(folder, failed));
-}
-
-// Writes all the bytes, however the kernel splits or interrupts the writes.
-bool writeAll(const int file, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t wrote = ::write(file, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    return true;
-}
-
-// A name beside the file that no other save uses, in this process or another.
-std::string temporaryNameFor(const std::string& path) {
-    static std::atomic<unsigned> saves{0};
-    static const unsigned        SALT = std::random_device()();
-    return path + "." + std::to_string(::getpid()) + "-" + std::to_string(SALT) + "-" + std::to_string(++saves) +
-           ".new";
-}
-
-// It may hold a password, so it is owner-only from the call that creates it:
-// made any wider and narrowed afterwards, another user could open it in
-// between and read on. A new file every time, never one that someone left
-// there or a link they planted; and on the disk before it replaces the old.
-bool writeOwnerOnlyFile(const std::string& path, const std::string& bytes) {
-    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (file < 0) {
-        return false;
-    }
-    const bool written = writeAll(file, bytes) && ::fsync(file) == 0;
-    return ::close(file) == 0 && written;
-}
 
 // The file a save replaces: the settings file, or where it links to (a
 // folder of dotfiles, say), so that the link stays a link.
@@ -130,23 +92,24 @@ bool saveSettings(const std::string& path, const Settings& settings) {
     if (path.empty() || !makeFolders(std::filesystem::path(path).parent_path())) {
         return false;
     }
-    const toml::table table{
+    toml::table table{
         {"name", settings.name},
         {"last_address", settings.lastAddress},
         {"screen", settings.fullscreen ? "fullscreen" : "window"},
         {"volume", settings.volume},
         {"password", settings.password},
         {"bot_level", settings.botLevel},
+        {"score_limit", settings.scoreLimit},
+        {"time_limit", settings.timeLimit},
     };
+    toml::array maps;
+    for (const std::string& map : settings.maps) {
+        maps.push_back(map);
+    }
+    table.insert("maps", std::move(maps));
     std::ostringstream text;
     text << "# Quillstep's settings; the game rewrites this file when they change.\n" << table << "\n";
     // Written whole beside the old file and then put in its place at once:
     // a reader, or another copy of the game saving too, sees one or the other.
-    const std::string target    = fileToReplace(path);
-    const std::string temporary = temporaryNameFor(target);
-    const bool saved = writeOwnerOnlyFile(temporary, text.str()) && std::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!saved) {
-        ::unlink(temporary.c_str());
-    }
-    return saved;
+    return replaceFile(fileToReplace(path), text.str());
 }

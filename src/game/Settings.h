@@ -3,17 +3,21 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // What the game remembers between runs, in settings.toml under
 // $XDG_CONFIG_HOME/quillstep/ (~/.config/quillstep/ by default). Unknown
 // keys are ignored and missing ones keep their defaults.
 struct Settings {
-    std::string  name;         // empty: the login name
-    std::string  lastAddress;  // the last game joined; the connect dialog's default
-    bool         fullscreen = false;
-    std::int32_t volume     = 100;     // percent
-    std::string  password;             // for hosting a private game and joining one
-    std::string  botLevel = "normal";  // easy, normal or hard
+    std::string              name;         // empty: the login name
+    std::string              lastAddress;  // the last game joined; the connect dialog's default
+    bool                     fullscreen = false;
+    std::int32_t             volume     = 100;       // percent
+    std::string              password;               // for hosting a private game and joining one
+    std::string              botLevel   = "normal";  // easy, normal or hard
+    std::int32_t             scoreLimit = 0;         // a match ends at this score; 0: never
+    std::int32_t             timeLimit  = 0;         // or after this many minutes; 0: never
+    std::vector<std::string> maps;                   // the maps in turn, by name; none: the shipped map alone
 };
 
 // The settings file's path; empty when neither $XDG_CONFIG_HOME nor $HOME is set.

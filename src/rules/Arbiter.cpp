@@ -8,8 +8,10 @@
 #include "net/IServer.h"
 #include "platform/FrameState.h"
 #include "platform/GameAssert.h"
+#include "platform/Platform.h"
 #include "rules/Executor.h"
 #include "rules/GameSession.h"
+#include "rules/Match.h"
 #include "rules/MessageCodec.h"
 #include "rules/PlayerName.h"
 #include "world/Avatar.h"
@@ -69,27 +71,55 @@ WorldSetupMessage describeWorld(const char* const mapName) {
 }
 
 bool Arbiter::newGame() {
+    CWorld::instance().clearObjects();
+    rotation.clear();
+    rotationAt             = 0;
+    const MatchRules rules = gameSession().matchRules();
+    for (const std::string& name : rules.maps.empty() ? std::vector<std::string>{DEFAULT_MAP} : rules.maps) {
+        const std::variant<GameMap, std::string> found = findMap(name);
+        if (const auto* const reason = std::get_if<std::string>(&found)) {
+            showError("The map \"" + levelsFileOf(name) + "\" cannot be played: " + *reason);
+            return false;
+        }
+        rotation.push_back(std::get<GameMap>(found));
+    }
+    startMatch(1);
+    return true;
+}
+
+void Arbiter::startMatch(const std::int32_t number) {
     CWorld& world = CWorld::instance();
     world.clearObjects();
+    gameSession().setKeyboardAvatar(nullptr);
     spawnTimer = 0.0f;
     playersInGame.clear();
     allowances.clear();
     changedAt.clear();
-    if (!world.loadMap(GAME_MAP)) {
-        return false;  // the player has been told why
-    }
+    forwarding.clear();
+    firingAvatars.clear();
+    world.useMap(currentMap().cells);
     for (std::int32_t i = 0; i < world.maxPowerups; ++i) {
         auto powerup = std::make_unique<Powerup>();
         powerup->pos = randomFreeCell();
         world.addObject(std::move(powerup));
     }
 
+    const MatchRules rules = gameSession().matchRules();
+    MatchState&      match = currentMatch();
+    match                  = MatchState{};
+    match.number           = number;
+    match.scoreLimit       = rules.scoreLimit;
+    match.timeLimit        = rules.timeLimit;
+    match.timeLeft         = static_cast<float>(rules.timeLimit) * 60.0f;
+    match.map              = currentMap().name;
+    match.nextMap          = rotation[(rotationAt + 1) % rotation.size()].name;
+
     IServer* const server = gameSession().currentServer();
     if (server == nullptr) {
         // Alone: one avatar for the local player, steered by the keyboard.
         placeAvatar(0);
         Executor::instance().attachKeyboard(static_cast<Avatar&>(*world.getObjects().back()));
-        return true;
+        return;
     }
     for (const ClientRecord& player : server->clientList()) {
         placeAvatar(player.id);
@@ -97,8 +127,47 @@ bool Arbiter::newGame() {
     for (std::int32_t bots = 0; bots < botsWanted(); ++bots) {
         placeBot();
     }
-    sendNewGame(describeWorld(GAME_MAP));
-    return true;
+    sendNewGame(describeWorld(levelsFileOf(currentMap().name).c_str()));
+}
+
+bool Arbiter::announcesMatch() const {
+    const MatchState& match = currentMatch();
+    return match.hasLimits() || rotation.size() > 1 || match.map != DEFAULT_MAP;
+}
+
+void Arbiter::checkLimits() {
+    const MatchState& match = currentMatch();
+    if (!match.hasLimits() || match.isOver()) {
+        return;
+    }
+    const std::vector<BoardLine> board = currentBoard();
+    if (board.empty()) {
+        return;
+    }
+    // A tie goes on until one score leads.
+    const bool leads        = board.size() == 1 || board[0].score > board[1].score;
+    const bool scoreReached = match.scoreLimit > 0 && board[0].score >= match.scoreLimit;
+    const bool timeIsUp     = match.timeLimit > 0 && match.timeLeft <= 0.0f;
+    if (leads && (scoreReached || timeIsUp)) {
+        endMatch(board);
+    }
+}
+
+void Arbiter::endMatch(const std::vector<BoardLine>& board) {
+    MatchState& match = currentMatch();
+    match.phase       = match_over;
+    match.nextIn      = END_SCREEN_SECONDS;
+    match.winner      = board[0].name;
+    match.board       = board;
+    stopEveryone();
+    // Everyone stops where the host has them, and sees the same board.
+    broadcast(matchMessageOf(match));
+    for (const auto& object : CWorld::instance().getObjects()) {
+        if (const auto* const avatar = objectAs<Avatar>(object.get()); avatar != nullptr && !avatar->removed) {
+            broadcast(stateOf(*avatar));
+            broadcast(statusOf(*avatar));
+        }
+    }
 }
 
 void Arbiter::placeAvatar(const std::uint32_t playerId) {
@@ -218,7 +287,13 @@ void Arbiter::sendNewGame(const WorldSetupMessage& worldSetup) const {
         if (avatar == nullptr || avatar->playerId == NO_PLAYER) {
             continue;
         }
+        if (announcesMatch()) {
+            sendTo(avatar->playerId, matchMessageOf(currentMatch()));
+        }
         sendTo(avatar->playerId, YourAvatarMessage{avatar->id});
+        if (announcesMatch()) {
+            sendTo(avatar->playerId, mapMessageOf(currentMap()));
+        }
         sendBytesTo(avatar->playerId, setup, WorldSetupMessage::KIND.flags);
         if (avatar->playerId != ownPlayerId()) {
             sendNames(avatar->playerId);
@@ -245,9 +320,11 @@ void Arbiter::broadcastBytes(const MessageBuffer& message, const std::uint32_t f
 }
 
 void Arbiter::update() {
+    MatchState& match = currentMatch();
+    tickMatch(match, frameTime);
     spawnTimer += frameTime;
     hostTime += frameTime;
-    if (gameSession().currentServer() != nullptr && !botsHeld) {
+    if (gameSession().currentServer() != nullptr && !botsHeld && !match.isOver()) {
         followBotWishes();
     }
     if (IServer* const server = gameSession().currentServer()) {
@@ -255,6 +332,13 @@ void Arbiter::update() {
             receiveFrom(entry->playerId, entry->data);
         }
         forwardStates();
+    }
+    if (match.isOver()) {
+        if (match.nextIn <= 0.0f) {
+            rotationAt = (rotationAt + 1) % rotation.size();
+            startMatch(match.number + 1);
+        }
+        return;
     }
     settleChanges();
     roundTripTimer += frameTime;
@@ -266,6 +350,7 @@ void Arbiter::update() {
         spawnTimer = 0.0f;
         trySpawnPowerup();
     }
+    checkLimits();
 }
 
 void Arbiter::shareRoundTrips() {
@@ -321,8 +406,8 @@ void Arbiter::receiveFrom(const std::uint32_t sender, const MessageBuffer& messa
 void Arbiter::receive(const std::uint32_t sender, const AvatarStateMessage& state) {
     // A player steers its own avatar only, and only onto the map's floor.
     const Avatar* const avatar = findAvatar(state.avatarId);
-    if (avatar == nullptr || avatar->playerId != sender || !isPlausibleState(state)) {
-        return;
+    if (avatar == nullptr || avatar->playerId != sender || !isPlausibleState(state) || currentMatch().isOver()) {
+        return;  // nobody moves between matches
     }
     // The dead lie where they fell: a move the owner sent before it learned
     // of its death changes nothing, on this machine or any other.
@@ -420,8 +505,18 @@ void Arbiter::handlePlayerJoined(const std::uint32_t playerId) {
     broadcast(AvatarAddMessage{added.id, added.pos}, playerId);
     broadcast(AvatarNameMessage{added.id, added.name}, playerId);
 
+    if (announcesMatch()) {
+        MatchMessage match = matchMessageOf(currentMatch());
+        if (!currentMatch().isOver()) {
+            match.board = currentBoard();  // the kills and deaths so far
+        }
+        sendTo(playerId, match);
+    }
     sendTo(playerId, YourAvatarMessage{added.id});
-    sendTo(playerId, describeWorld(GAME_MAP));
+    if (announcesMatch()) {
+        sendTo(playerId, mapMessageOf(currentMap()));
+    }
+    sendTo(playerId, describeWorld(levelsFileOf(currentMap().name).c_str()));
     for (const auto& object : CWorld::instance().getObjects()) {
         if (const auto* const avatar = objectAs<Avatar>(object.get()); avatar != nullptr && !avatar->removed) {
             sendTo(playerId, stateOf(*avatar));

@@ -8,6 +8,7 @@
 
 #include "net/NetTypes.h"
 #include "rules/IArbiter.h"
+#include "rules/Maps.h"
 #include "rules/MessageCodec.h"
 
 class IServer;
@@ -40,6 +41,20 @@ public:
     float roundTripTimer = 0.0f;
 
 private:
+    // Sets up the world of the rotation's current map and tells every player.
+    void startMatch(std::int32_t number);
+    // Ends the match when a limit is reached and one score leads.
+    void checkLimits();
+    void endMatch(const std::vector<BoardLine>& board);
+    // Whether players hear of matches and maps: only once a limit or a map
+    // was chosen, so a game without them sends what it always sent.
+    bool announcesMatch() const;
+    // The maps in turn, read when the game begins: a match never waits for
+    // the disk, nor finds its map gone.
+    std::vector<GameMap> rotation;
+    std::size_t          rotationAt = 0;
+    const GameMap&       currentMap() const { return rotation[rotationAt]; }
+
     void placeAvatar(std::uint32_t playerId);
     // A bot's avatar, steered by the rules on this machine: "Bot 1", "Bot 2" ...
     Avatar&                     placeBot();

@@ -15,6 +15,7 @@
 #include "rules/GameSession.h"
 #include "rules/IArbiter.h"
 #include "rules/KillFeed.h"
+#include "rules/Match.h"
 #include "rules/MessageCodec.h"
 #include "rules/PlayerName.h"
 #include "world/Avatar.h"
@@ -46,6 +47,19 @@ bool isBuildable(const WorldSetupMessage& setup, const std::int32_t maxPowerups)
         }
     }
     return true;
+}
+
+}  // namespace
+
+namespace {
+
+void takeKillsAndDeaths(const std::vector<BoardLine>& board) {
+    for (const BoardLine& line : board) {
+        if (Avatar* const avatar = findAvatar(line.avatarId)) {
+            avatar->kills  = line.kills;
+            avatar->deaths = line.deaths;
+        }
+    }
 }
 
 }  // namespace
@@ -200,6 +214,42 @@ void Executor::receive(const RoundTripsMessage& message) {
     }
 }
 
+void Executor::receive(const MatchMessage& message) {
+    if (gameSession().currentServer() != nullptr) {
+        return;  // the host's own rules keep the match
+    }
+    MatchState&      match = currentMatch();
+    const MatchState next  = matchStateOf(message);
+    if (next.number != match.number && !next.isOver() && !gameSession().isWaitingForWorld()) {
+        newWorldDue = true;
+    }
+    if (next.isOver() && !match.isOver()) {
+        stopEveryone();
+    }
+    match = next;
+    takeKillsAndDeaths(match.board);
+}
+
+void Executor::receive(const MapMessage& message) {
+    if (gameSession().currentServer() != nullptr) {
+        return;
+    }
+    std::variant<GameMap, std::string> accepted = acceptMap(message);
+    if (const auto* const reason = std::get_if<std::string>(&accepted)) {
+        showError("The host's map cannot be played: " + *reason);
+        receivedMap.reset();
+        outcome = MessagesOutcome::worldRefused;
+        return;
+    }
+    receivedMap = std::move(std::get<GameMap>(accepted));
+    keepReceivedMap(*receivedMap);
+}
+
+void Executor::forgetGame() {
+    newWorldDue = false;
+    receivedMap.reset();
+}
+
 MessagesOutcome Executor::setupWorld(const WorldSetupMessage& setup) {
     IGameSession& session = gameSession();
     if (session.currentServer() != nullptr) {
@@ -209,25 +259,53 @@ MessagesOutcome Executor::setupWorld(const WorldSetupMessage& setup) {
         }
         return MessagesOutcome::applied;
     }
+    if (newWorldDue) {
+        // The next match: a new world on the map that came with it.
+        newWorldDue = false;
+        CWorld::instance().clearObjects();
+        session.setKeyboardAvatar(nullptr);
+        killFeed().clear();
+        return buildWorld(setup) ? MessagesOutcome::applied : MessagesOutcome::worldRefused;
+    }
     if (!session.isWaitingForWorld()) {
-        return MessagesOutcome::applied;  // one world per game
+        return MessagesOutcome::applied;  // one world per match
     }
     return buildWorld(setup) ? MessagesOutcome::worldBuilt : MessagesOutcome::worldRefused;
 }
 
-bool Executor::buildWorld(const WorldSetupMessage& setup) {
+bool Executor::loadMapOf(const WorldSetupMessage& setup) {
     CWorld&                          world = CWorld::instance();
-    const std::optional<std::string> path  = levelsPathFor(setup.mapName);
+    const std::optional<std::string> name  = mapNameOfFile(setup.mapName);
+    if (receivedMap && name == receivedMap->name) {
+        world.useMap(receivedMap->cells);
+        return true;
+    }
+    const std::optional<std::string> path = levelsPathFor(setup.mapName);
     if (!path) {
         showError("The host named a map this game does not accept.");
         return false;
     }
     if (!exists(dataPath(*path))) {
+        // Perhaps a map a host sent before.
+        const std::variant<GameMap, std::string> kept =
+            name ? findMap(*name) : std::variant<GameMap, std::string>(std::string());
+        if (const auto* const found = std::get_if<GameMap>(&kept)) {
+            world.useMap(found->cells);
+            return true;
+        }
         showError("The host's map \"" + setup.mapName + "\" is not on this machine.");
         return false;
     }
-    if (!world.loadMap(path->c_str())) {
-        return false;  // loadMap told the player why
+    return world.loadMap(path->c_str());  // on failure it told the player why
+}
+
+bool Executor::buildWorld(const WorldSetupMessage& setup) {
+    CWorld& world = CWorld::instance();
+    if (!loadMapOf(setup)) {
+        return false;
+    }
+    if (currentMatch().map.empty()) {
+        currentMatch().map = mapNameOfFile(setup.mapName).value_or(setup.mapName);  // no match was announced
     }
     if (!isBuildable(setup, world.maxPowerups)) {
         showError("The host sent a world this game cannot set up.");
@@ -246,6 +324,7 @@ bool Executor::buildWorld(const WorldSetupMessage& setup) {
             attachKeyboard(added);
         }
     }
+    takeKillsAndDeaths(currentMatch().board);  // of a match joined late
     return true;
 }
 
@@ -307,8 +386,12 @@ void Executor::applyKill(const std::int32_t victimId, const std::int32_t killerI
     if (victim == nullptr) {
         return;
     }
-    const Avatar* const killer = findAvatar(killerId);
-    victim->killedBy           = killer != nullptr ? killer->name : std::string();
+    Avatar* const killer = findAvatar(killerId);
+    victim->killedBy     = killer != nullptr ? killer->name : std::string();
+    ++victim->deaths;
+    if (killer != nullptr && killer != victim) {
+        ++killer->kills;
+    }
     killFeed().add(killer != nullptr ? killer->name + " shot " + victim->name : victim->name + " was shot");
 }
 
@@ -319,7 +402,7 @@ void Executor::applyAvatarStatus(const AvatarStatusMessage& status) {
     }
     // A live avatar steered here goes where its keys take it: this machine
     // has moved it on since the host counted, and its next report says where.
-    if (avatar != gameSession().keyboardAvatar() || status.hp <= 0) {
+    if (avatar != gameSession().keyboardAvatar() || status.hp <= 0 || currentMatch().isOver()) {
         avatar->pos = status.pos;
     }
     if ((status.hp <= 0) != (avatar->hp <= 0)) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "net/NetTypes.h"
 #include "rules/GameMessages.h"
+#include "rules/Maps.h"
 
 class Avatar;
 class Powerup;
@@ -53,6 +55,9 @@ public:
     // Gives the avatar to this machine's keyboard and makes it the local avatar.
     void attachKeyboard(Avatar& avatar);
 
+    // Forgets what the last game's host sent: its map, a world to come.
+    void forgetGame();
+
     std::int32_t localAvatarId = 0;
 
 private:
@@ -74,9 +79,17 @@ private:
     void receive(const AvatarNameMessage& message);
     void receive(const KillMessage& message);
     void receive(const RoundTripsMessage& message);
+    void receive(const MatchMessage& message);
+    void receive(const MapMessage& message);
 
     MessagesOutcome setupWorld(const WorldSetupMessage& setup);
     bool            buildWorld(const WorldSetupMessage& setup);
+    bool            loadMapOf(const WorldSetupMessage& setup);
+
+    // A new match was announced: its world, when it comes, replaces this one.
+    bool newWorldDue = false;
+    // The map the host sent last, checked; its world is played on it.
+    std::optional<GameMap> receivedMap;
 
     MessagesOutcome outcome = MessagesOutcome::applied;  // of the message being applied
 };

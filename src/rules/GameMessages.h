@@ -41,6 +41,8 @@ enum GameMessage : std::int32_t {
     MSG_AVATAR_NAME    = 1112,
     MSG_KILL           = 1113,
     MSG_ROUND_TRIPS    = 1114,
+    MSG_MATCH          = 1115,
+    MSG_MAP            = 1116,
 };
 
 // Send flags of each message. Every message is guaranteed: each machine
@@ -93,7 +95,15 @@ constexpr std::int32_t MAX_WORLD_ENTRIES = 4096;
 constexpr std::int32_t MAX_ROUND_TRIPS   = 255;
 
 constexpr TextLayout MAP_NAME_TEXT{256, true};
-constexpr TextLayout PLAYER_NAME_TEXT{static_cast<std::int32_t>(MAX_NAME_BYTES), false};
+// A map's own name, the file's without ".raw": letters, digits, '-' and '_'.
+constexpr std::int32_t MAX_MAP_NAME_BYTES = 32;
+constexpr TextLayout   MAP_TITLE_TEXT{MAX_MAP_NAME_BYTES, false};
+constexpr std::int32_t MAP_BYTES = 4096;
+constexpr TextLayout   MAP_CELLS_TEXT{MAP_BYTES, false};
+// BLAKE2b of the cells, 32 bytes.
+constexpr std::int32_t MAP_HASH_BYTES = 32;
+constexpr TextLayout   MAP_HASH_TEXT{MAP_HASH_BYTES, false};
+constexpr TextLayout   PLAYER_NAME_TEXT{static_cast<std::int32_t>(MAX_NAME_BYTES), false};
 
 struct YourAvatarMessage {
     static constexpr MessageKind KIND{MSG_YOUR_AVATAR, "MSG_YOUR_AVATAR",
@@ -319,6 +329,81 @@ struct RoundTripsMessage {
     }
 };
 
+enum MatchPhase : std::int32_t { match_playing = 0, match_over = 1 };
+
+// The limits a host may set: a score of a million, a day's minutes.
+constexpr FieldRange SCORE_LIMIT{0, 1000000};
+constexpr FieldRange TIME_LIMIT_MINUTES{0, 1440};
+constexpr FieldRange TIME_LEFT_MS{0, 1440 * 60 * 1000};
+constexpr FieldRange END_SCREEN_MS{0, 60 * 1000};
+constexpr FieldRange KILL_COUNT{0, INT32_MAX};
+
+// One avatar's line of a match's board.
+struct BoardLine {
+    std::int32_t avatarId = 0;
+    std::string  name;
+    std::int32_t score  = 0;
+    std::int32_t kills  = 0;
+    std::int32_t deaths = 0;
+
+    template <class V>
+    void describe(V& v) {
+        v.number("avatar id", avatarId, OBJECT_ID);
+        v.text("its name, no terminating zero", name, PLAYER_NAME_TEXT);
+        v.number("score", score, SCORE);
+        v.number("kills", kills, KILL_COUNT);
+        v.number("deaths", deaths, KILL_COUNT);
+    }
+};
+
+// Where the match stands: sent as each match begins (before the world), to
+// each player who joins, and when it ends, with the final board.
+struct MatchMessage {
+    static constexpr MessageKind KIND{
+        MSG_MATCH, "MSG_MATCH", "host to every player in the game: a match's start and end, and to each who joins",
+        SEND_RULE_OUTCOME, 0};
+    std::int32_t           number     = 1;
+    std::int32_t           phase      = match_playing;
+    std::int32_t           scoreLimit = 0;
+    std::int32_t           timeLimit  = 0;
+    std::int32_t           timeLeftMs = 0;
+    std::int32_t           nextInMs   = 0;
+    std::string            map;
+    std::string            nextMap;
+    std::string            winner;
+    std::vector<BoardLine> board;
+
+    template <class V>
+    void describe(V& v) {
+        v.number("the match's number, 1 for a game's first", number, {1, INT32_MAX});
+        v.number("phase: 0 playing, 1 over", phase, {match_playing, match_over});
+        v.number("score limit, 0 for none", scoreLimit, SCORE_LIMIT);
+        v.number("time limit in minutes, 0 for none", timeLimit, TIME_LIMIT_MINUTES);
+        v.number("milliseconds left of the time limit", timeLeftMs, TIME_LEFT_MS);
+        v.number("milliseconds until the next match, once over", nextInMs, END_SCREEN_MS);
+        v.text("the map's name", map, MAP_TITLE_TEXT);
+        v.text("the next map's name", nextMap, MAP_TITLE_TEXT);
+        v.text("the winner's name, once over", winner, PLAYER_NAME_TEXT);
+        v.list("each avatar's score, kills and deaths", board, MAX_ROUND_TRIPS);
+    }
+};
+
+// The map a world is played on, so a player who lacks it plays it all the same.
+struct MapMessage {
+    static constexpr MessageKind KIND{MSG_MAP, "MSG_MAP", "host to each player before each world it sends",
+                                      SEND_NEW_GAME, 0};
+    std::string                  name;
+    std::string                  hash;
+    std::string                  cells;
+
+    template <class V>
+    void describe(V& v) {
+        v.text("the map's name", name, MAP_TITLE_TEXT);
+        v.text("BLAKE2b-256 of the cells", hash, MAP_HASH_TEXT);
+        v.text("the cells, row by row: 0 floor, else wall", cells, MAP_CELLS_TEXT);
+    }
+};
+
 template <class... Messages>
 struct MessageList {};
 
@@ -326,7 +411,7 @@ struct MessageList {};
 using GameMessages =
     MessageList<YourAvatarMessage, WorldSetupMessage, AvatarStateMessage, AvatarRemoveMessage, AvatarRespawnMessage,
                 AvatarHpMessage, ScoreMessage, PowerupTakenMessage, PowerupSpawnMessage, AvatarStatusMessage,
-                AvatarAddMessage, AvatarNameMessage, KillMessage, RoundTripsMessage>;
+                AvatarAddMessage, AvatarNameMessage, KillMessage, RoundTripsMessage, MatchMessage, MapMessage>;
 
 class Avatar;
 

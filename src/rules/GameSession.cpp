@@ -39,6 +39,10 @@ BotLevel IGameSession::botLevel() const {
     return BotLevel::normal;
 }
 
+MatchRules IGameSession::matchRules() const {
+    return {};
+}
+
 bool IGameSession::isWaitingForWorld() const {
     return false;
 }

@@ -2,11 +2,20 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "world/BotController.h"
 
 class Avatar;
 class IClient;
+
+// What the host's matches are played to, and on which maps.
+struct MatchRules {
+    std::int32_t             scoreLimit = 0;  // 0: none
+    std::int32_t             timeLimit  = 0;  // minutes; 0: none
+    std::vector<std::string> maps;            // in turn; none: the game's own map alone
+};
+
 class IServer;
 
 // What the rules need from the game they run in: its network objects, the
@@ -34,6 +43,8 @@ public:
     virtual std::int32_t fill() const;
     // How well they play.
     virtual BotLevel botLevel() const;
+    // The limits and maps of the host's matches.
+    virtual MatchRules matchRules() const;
 
     // True while a joined player waits for the host's world.
     virtual bool isWaitingForWorld() const;

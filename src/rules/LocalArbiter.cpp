@@ -3,7 +3,9 @@
 #include <memory>
 
 #include "net/IClient.h"
+#include "platform/FrameState.h"
 #include "rules/GameSession.h"
+#include "rules/Match.h"
 #include "rules/MessageCodec.h"
 #include "world/Avatar.h"
 #include "world/Bullet.h"
@@ -23,6 +25,10 @@ void sendToHost(const Message& message) {
 
 void createLocalArbiter() {
     installArbiter(std::make_unique<LocalArbiter>());
+}
+
+void LocalArbiter::update() {
+    tickMatch(currentMatch(), frameTime);
 }
 
 void LocalArbiter::leaveGame() {

@@ -7,6 +7,8 @@
 // another avatar off the screen at once. Everything else comes from the host.
 class LocalArbiter : public IArbiter {
 public:
+    // The match's clocks run here as on the host; the host's messages set them.
+    void update() override;
     void leaveGame() override;
     void avatarInputChanged(Avatar& avatar) override;
     void hitAvatar(Avatar& avatar, Bullet& bullet) override;

@@ -44,14 +44,20 @@ void onKeyDown(const SDL_Keysym& key) {
         return;
     }
     keys[code] = 1;
-    if (code == VK_RETURN) {
-        handleGameCommand(cmd_enter_key);  // on every key-down, repeats included
-    } else if (code == VK_ADD || code == VK_OEM_PLUS) {
-        handleGameCommand(cmd_add_bot);
-    } else if (code == VK_SUBTRACT || code == VK_OEM_MINUS) {
-        handleGameCommand(cmd_remove_bot);
-    } else if (code == 'L') {
-        handleGameCommand(cmd_next_bot_level);
+    // ENTER on every key-down, repeats included; the host's keys for bots,
+    // limits and maps, which the game takes only where they apply.
+    static constexpr struct {
+        int         code;
+        GameCommand command;
+    } COMMAND_KEYS[] = {
+        {VK_RETURN, cmd_enter_key},    {VK_ADD, cmd_add_bot},          {VK_OEM_PLUS, cmd_add_bot},
+        {VK_SUBTRACT, cmd_remove_bot}, {VK_OEM_MINUS, cmd_remove_bot}, {'L', cmd_next_bot_level},
+        {'S', cmd_next_score_limit},   {'D', cmd_next_time_limit},     {'M', cmd_next_map},
+    };
+    for (const auto& key : COMMAND_KEYS) {
+        if (key.code == code) {
+            handleGameCommand(key.command);
+        }
     }
 }
 

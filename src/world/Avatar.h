@@ -47,6 +47,8 @@ public:
     // then one of 3 ... 10.
     std::int32_t direction = 0;
     std::int32_t score     = 0;
+    std::int32_t kills     = 0;  // in this match
+    std::int32_t deaths    = 0;
     std::int32_t left      = 0;
     std::int32_t right     = 0;
     std::int32_t up        = 0;

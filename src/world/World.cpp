@@ -49,6 +49,16 @@ bool hasOpenEdge(const MapCells& cells) {
     return false;
 }
 
+std::optional<std::string> whyUnplayable(const MapCells& cells) {
+    if (!hasFloor(cells)) {
+        return "it has no floor.";
+    }
+    if (hasOpenEdge(cells)) {
+        return "its outer edge must be all wall.";
+    }
+    return std::nullopt;
+}
+
 CWorld& CWorld::instance() {
     static CWorld world;
     return world;
@@ -67,17 +77,17 @@ bool CWorld::loadMap(const char* const fileName) {
         return false;
     }
     const MapCells& loaded = std::get<MapCells>(read);
-    if (!hasFloor(loaded)) {
-        refuseMap(fileName, "it has no floor.");
+    if (const std::optional<std::string> reason = whyUnplayable(loaded)) {
+        refuseMap(fileName, reason->c_str());
         return false;
     }
-    if (hasOpenEdge(loaded)) {
-        refuseMap(fileName, "its outer edge must be all wall.");
-        return false;
-    }
-    cells = loaded;
-    ++loadedMaps;
+    useMap(loaded);
     return true;
+}
+
+void CWorld::useMap(const MapCells& playable) {
+    cells = playable;
+    ++loadedMaps;
 }
 
 bool CWorld::isBlocked(const Position pos) const {
@@ -145,7 +155,10 @@ void CWorld::update() {
         indexNew();
         offerPairs(object, walked);
     }
+    deleteRemoved();
+}
 
+void CWorld::deleteRemoved() {
     objects.remove_if([](const std::unique_ptr<CObject>& object) { return object->removed; });
 }
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "world/CellIndex.h"
 #include "world/Object.h"
@@ -15,6 +17,9 @@ using MapCells = std::array<std::uint8_t, std::size_t{MAPSIZE} * MAPSIZE>;
 // walls: movers only ever ask about cells next to the one they stand on.
 bool hasFloor(const MapCells& cells);
 bool hasOpenEdge(const MapCells& cells);
+// Why the cells make no map to play on, in words that follow "cannot be
+// played: "; nothing when they do.
+std::optional<std::string> whyUnplayable(const MapCells& cells);
 
 // The one world of a process: the cell map and every object in play, in the
 // order they were made.
@@ -33,6 +38,8 @@ public:
     // message naming the reason and leaves the cells as they were; the caller
     // must not start a game on it.
     bool loadMap(const char* fileName);
+    // Plays on cells already checked with whyUnplayable.
+    void useMap(const MapCells& playable);
 
     // Whether the cell is a wall; objects never block. Asking about a cell
     // outside the map is a broken precondition.
@@ -52,6 +59,8 @@ public:
     // back avatars whose countdown ran out, offers each pair sharing a cell to
     // the arbiter, then deletes what left play.
     void update();
+    // Deletes what left play; the end of every update.
+    void deleteRemoved();
 
     // Whether the cell at column x, row y (both inside the map) is a wall.
     bool isWall(int x, int y) const { return cells[static_cast<std::size_t>(y) * MAPSIZE + x] != 0; }

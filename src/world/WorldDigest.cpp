@@ -11,7 +11,7 @@
 
 namespace {
 
-using Fields = std::array<std::int32_t, 7>;
+using Fields = std::array<std::int32_t, 9>;
 
 // FNV-1a over the fields' little-endian bytes.
 std::uint64_t mix(std::uint64_t hash, const std::int32_t value) {
@@ -32,9 +32,10 @@ std::uint64_t worldDigest(const CWorld& world) {
             continue;
         }
         if (const auto* const avatar = objectAs<Avatar>(object.get())) {
-            entries.push_back({0, avatar->id, avatar->pos.x, avatar->pos.y, avatar->hp, avatar->score, avatar->ammo});
+            entries.push_back({0, avatar->id, avatar->pos.x, avatar->pos.y, avatar->hp, avatar->score, avatar->ammo,
+                               avatar->kills, avatar->deaths});
         } else if (const auto* const powerup = objectAs<Powerup>(object.get())) {
-            entries.push_back({1, powerup->id, powerup->pos.x, powerup->pos.y, powerup->type, 0, 0});
+            entries.push_back({1, powerup->id, powerup->pos.x, powerup->pos.y, powerup->type, 0, 0, 0, 0});
         }
     }
     std::sort(entries.begin(), entries.end());

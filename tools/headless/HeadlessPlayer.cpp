@@ -19,6 +19,9 @@
 //   fill N                 keep N players in the game with bots (0: no fill)
 //   bots still             the host's bots let go of every key and stop
 //                          thinking, so worlds can be compared
+//   limits SCORE MINUTES   the host's score and time limits of each match (0: none)
+//   maps A,B,C             the host's maps, a match each in turn
+//   map NAME               the host's first map
 //   password WORD          the word a private game asks for, to host or join
 //   port PORT              the UDP port to host on or join at (default 9998)
 //   lan                    the games hosted on the local network, found
@@ -49,6 +52,8 @@
 #include "rules/Arbiter.h"
 #include "rules/Executor.h"
 #include "rules/IArbiter.h"
+#include "rules/Maps.h"
+#include "rules/Match.h"
 #include "world/Avatar.h"
 #include "world/Bullet.h"
 #include "world/DataFolder.h"
@@ -126,6 +131,8 @@ nlohmann::ordered_json describeObject(const CObject& object) {
                  {"hp", avatar->hp},
                  {"ammo", avatar->ammo},
                  {"score", avatar->score},
+                 {"kills", avatar->kills},
+                 {"deaths", avatar->deaths},
                  {"playerId", avatar->playerId},
                  {"direction", avatar->direction},
                  {"name", avatar->name}};
@@ -139,6 +146,17 @@ nlohmann::ordered_json describeObject(const CObject& object) {
         entry = {{"class", "Bullet"}, {"id", object.id}, {"x", object.pos.x}, {"y", object.pos.y}};
     }
     return entry;
+}
+
+nlohmann::ordered_json describeMatch(const CGame& game) {
+    const MatchState& match = currentMatch();
+    using json              = nlohmann::ordered_json;
+    return {{"state", match.isOver() ? "over" : "playing"},
+            {"map", game.mapName()},
+            {"secondsLeft", match.timeLimit > 0 ? json(std::round(match.timeLeft * 10.0f) / 10.0) : json()},
+            {"scoreLimit", match.scoreLimit},
+            {"timeLimit", match.timeLimit},
+            {"winner", match.isOver() ? json(match.winner) : json()}};
 }
 
 std::string describeWorld(const double gameTime) {
@@ -156,7 +174,8 @@ std::string describeWorld(const double gameTime) {
         {"clients", game.server ? game.server->clientCount() : 0},
         {"localAvatar",
          game.localAvatar != nullptr ? nlohmann::ordered_json(game.localAvatar->id) : nlohmann::ordered_json()},
-        {"digest", digestText(worldDigest(CWorld::instance()))},
+        {"digest", digestText(matchDigest(worldDigest(CWorld::instance()), currentMatch()))},
+        {"match", describeMatch(game)},
         {"objects", std::move(objects)},
     };
     return world.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
@@ -260,6 +279,36 @@ private:
                 return "error botlevel takes easy, normal or hard";
             }
             game.level = *level;
+        } else if (command == "limits") {
+            std::int32_t score   = -1;
+            std::int32_t minutes = -1;
+            words >> score >> minutes;
+            if (score < SCORE_LIMIT.min || score > SCORE_LIMIT.max || minutes < TIME_LIMIT_MINUTES.min ||
+                minutes > TIME_LIMIT_MINUTES.max) {
+                return "error limits takes a score of 0 to 1000000 and 0 to 1440 minutes";
+            }
+            game.matchSetup.scoreLimit = score;
+            game.matchSetup.timeLimit  = minutes;
+        } else if (command == "maps" || command == "map") {
+            std::string list;
+            words >> list;
+            std::vector<std::string> maps;
+            std::istringstream       names(list);
+            for (std::string name; std::getline(names, name, ',');) {
+                const std::variant<GameMap, std::string> found = findMap(name);
+                if (const auto* const reason = std::get_if<std::string>(&found)) {
+                    return "error the map " + name + " cannot be played: " + *reason;
+                }
+                maps.push_back(name);
+            }
+            if (maps.empty() || (command == "map" && maps.size() != 1)) {
+                return "error " + command + " takes " + (command == "map" ? "one map's name" : "maps' names, A,B,C");
+            }
+            if (command == "map") {
+                beginRotationWith(game.matchSetup.maps, maps[0]);
+            } else {
+                game.matchSetup.maps = maps;
+            }
         } else if (command == "password") {
             words >> game.password;
         } else if (command == "port") {
