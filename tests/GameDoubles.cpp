@@ -39,8 +39,9 @@ DialogResult ScriptedPlatform::runConnectDialog(ConnectDialogValues& values) {
 void resetGame(RecordingServer** const madeServer, RecordingClient** const madeClient) {
     CGame& game = CGame::instance();
     game.closeSession();
-    game.state = state_start;
-    game.bots  = 0;
+    game.state      = state_start;
+    game.bots       = 0;
+    game.matchSetup = {};
     destroyArbiter();
     game.makeServer = [madeServer] {
         auto server = std::make_unique<RecordingServer>();

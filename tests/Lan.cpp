@@ -1,7 +1,10 @@
 #include "Lan.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <thread>
 
@@ -14,6 +17,8 @@ const char* const KEYS[] = {"left", "right", "up", "down", "space"};
 }  // namespace
 
 void Lan::SetUp() {
+    // Maps the players are sent are kept here, never in the home folder.
+    ::setenv("XDG_DATA_HOME", (::testing::TempDir() + "quillstep_data_" + std::to_string(::getpid())).c_str(), 1);
     namespaces = wantsTestHosts() && testHostsUp();
     if (wantsTestHosts() && !namespaces) {
         std::printf("Network namespaces cannot be made on this machine: the players share its loopback.\n");

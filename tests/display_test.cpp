@@ -18,6 +18,7 @@
 #include "platform/VirtualKeys.h"
 #include "rules/Executor.h"
 #include "rules/KillFeed.h"
+#include "rules/Match.h"
 #include "shell/ConnectDialog.h"
 #include "shell/Mainfile.h"
 #include "shell/Menu.h"
@@ -302,6 +303,38 @@ TEST_F(Desktop, EachOverlayShowsInItsColourWhereItBelongsWhileItIsDue) {
     seen.pos = own.pos;
     render();
     EXPECT_EQ(arrows(), 0);
+}
+
+// With limits, the time left and the lead stand in the top strip; a match's
+// end shows the board over the darkened game, the winner and the next map
+// in yellow, in place of the death panel.
+TEST_F(Desktop, TheMatchLineWhileLimitsRunAndTheEndScreenAfter) {
+    Avatar&    own     = playAlone();
+    const int  w       = screenWidth;
+    const int  h       = screenHeight;
+    const auto topLeft = [&] { return image.count({255, 255, 255}, 0, h * 9 / 10, w / 2, h); };
+    render();
+    EXPECT_EQ(topLeft(), 0) << "no limits, no line";
+    MatchState& match = currentMatch();
+    match.scoreLimit  = 500;
+    match.timeLimit   = 5;
+    match.timeLeft    = 200.0f;
+    render();
+    EXPECT_GT(topLeft(), 20);
+
+    own.hp           = 0;
+    own.releaseTimer = 3.0f;
+    match.phase      = match_over;
+    match.winner     = "Ann";
+    match.nextMap    = "arena";
+    match.nextIn     = 7.0f;
+    match.board      = {{own.id, "Ann", 500, 5, 1}, {own.id + 1, "Bob", 300, 3, 5}};
+    render();
+    EXPECT_GT(image.count({255, 220, 40}, 0, 0, w, h), 40) << "the winner and the next map";
+    EXPECT_EQ(topLeft(), 0);
+    const Rgb inside = atWindow(-0.73f, 0.0f);
+    EXPECT_LT(inside[0] + inside[1] + inside[2], 3 * 50) << "the board darkens the game behind it";
+    EXPECT_NE(atWindow(-0.26f, 0.0f)[0], 204) << "no death panel";
 }
 
 TEST(SoundEffects, EachIsShortAudibleAndCleanAndPlaysWithoutACard) {

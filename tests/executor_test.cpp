@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
 #include "GameDoubles.h"
 #include "TestSupport.h"
 #include "rules/KillFeed.h"
+#include "rules/Maps.h"
 #include "rules/MessageCodec.h"
 #include "world/HumanController.h"
 
@@ -224,6 +229,48 @@ TEST_F(PlayerMessages, AWorldThatCannotBeSetUpEndsTheJoinWithAMessage) {
     EXPECT_EQ(CGame::instance().state, state_start);
     ASSERT_EQ(platform.shown.size(), 1u);
     EXPECT_EQ(platform.shown[0].text, "The host sent a world this game cannot set up.");
+}
+
+// A map the host sends is played from the cells that came and kept for
+// next time in the player's maps folder; one that is not what it says, or
+// no map to play, ends the join with the reason, and nothing is kept.
+TEST_F(PlayerMessages, AMapFromTheHostIsCheckedPlayedAndKeptInTheMapsFolderOnly) {
+    const std::string data = ::testing::TempDir() + "quillstep_received_maps";
+    std::filesystem::remove_all(data);
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+    const MapCells   pit    = enclosedMap({{40, 40}});
+    const MapMessage good   = mapMessageOf({"pit", pit});
+    MapMessage       forged = good;
+    forged.hash[0] ^= 1;
+    MapCells open                                      = pit;
+    open[10 * MAPSIZE]                                 = 0;
+    MapMessage escaping                                = good;
+    escaping.name                                      = "../../pit";
+    const std::pair<MapMessage, std::string> refused[] = {
+        {forged, "it did not arrive as it was sent."},
+        {mapMessageOf({"pit", open}), "its outer edge must be all wall."},
+        {escaping, "its name is not a map's name."},
+    };
+    for (const auto& [map, reason] : refused) {
+        join();
+        platform.shown.clear();
+        arrive(encode(map));
+        EXPECT_EQ(CGame::instance().state, state_start) << reason;
+        ASSERT_EQ(platform.shown.size(), 1u);
+        EXPECT_EQ(platform.shown[0].text, "The host's map cannot be played: " + reason);
+    }
+    EXPECT_FALSE(std::filesystem::exists(data)) << "nothing refused is kept";
+
+    join();
+    receive(encode(good));
+    WorldSetupMessage setup = twoPlayerWorld();
+    setup.mapName           = "Levels/pit.raw";
+    arrive(encode(setup));
+    EXPECT_EQ(CGame::instance().state, state_running);
+    EXPECT_TRUE(world().isBlocked({40, 40}));
+    std::ifstream kept(data + "/quillstep/maps/pit.raw", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), good.cells);
+    ::unsetenv("XDG_DATA_HOME");
 }
 
 TEST_F(PlayerMessages, RemovingThisPlayersOwnAvatarForgetsIt) {

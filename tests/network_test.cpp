@@ -5,10 +5,13 @@
 // its own; they are compared by what their worlds print.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <random>
@@ -198,6 +201,48 @@ TEST_F(Lan, APlayerWhoJoinsARunningGameHoldsTheSameWorldAsEveryoneElse) {
         EXPECT_EQ(objectWithId(world, agreed.back()["localAvatar"].get<int>())["name"], "Late Comer");
         EXPECT_FALSE(objectWithId(world, agreed[0]["localAvatar"].get<int>())["name"].get<std::string>().empty());
     }
+}
+
+// A match to 300 on a map that only the host has, then the next map: every
+// machine ends it with the same winner and board, and begins the next with
+// the host's world, scores reset; the player who lacked the map was sent it.
+TEST_F(Lan, AMatchEndsAlikeEverywhereAndTheNextMapBeginsAfresh) {
+    const std::string data = ::testing::TempDir() + "quillstep_lan_maps_" + std::to_string(::getpid());
+    std::filesystem::remove_all(data);
+    std::filesystem::create_directories(data + "/host/quillstep/maps");
+    std::filesystem::copy_file("Levels/duel.raw", data + "/host/quillstep/maps/pit.raw");
+    ::setenv("XDG_DATA_HOME", (data + "/host").c_str(), 1);
+    ASSERT_NO_FATAL_FAILURE(hostGame({"bots 3", "limits 300 0", "maps pit,arena"}));
+    ::setenv("XDG_DATA_HOME", (data + "/player").c_str(), 1);
+    ASSERT_NO_FATAL_FAILURE(joinPlayers(1, hostAddress(), 2));
+    ASSERT_NO_FATAL_FAILURE(pressEnter());
+    EXPECT_TRUE(std::filesystem::exists(data + "/player/quillstep/maps/pit.raw")) << "kept for next time";
+
+    all("pace off");
+    const auto everyone = [&](const char* const state, const char* const map) {
+        seen = worlds();
+        return std::all_of(seen.begin(), seen.end(), [&](const json& one) {
+            return one["match"]["state"] == state && one["match"]["map"] == map;
+        });
+    };
+    for (int half = 0; half < 600 && !everyone("over", "pit"); ++half) {
+        all("seconds 0.5");
+    }
+    ASSERT_TRUE(everyone("over", "pit"));
+    Worlds agreed;
+    EXPECT_TRUE(digestsAgreeWithin(1.0, agreed)) << "the same board and winner everywhere";
+    EXPECT_EQ(agreed[1]["match"]["winner"], agreed[0]["match"]["winner"]);
+
+    ASSERT_TRUE(framesUntil([&] { return everyone("playing", "arena"); }));
+    for (const json& world : seen) {
+        for (const json& avatar : objectsOf(world, "Avatar")) {
+            EXPECT_EQ(avatar["score"].get<int>() + avatar["deaths"].get<int>(), 0) << avatar;
+        }
+    }
+    ASSERT_EQ(machines[0]->command("bots still"), "ok");
+    all("pace on");
+    all("seconds 2");
+    EXPECT_TRUE(digestsAgreeWithin(1.0, agreed));
 }
 
 // Bots and players moving, firing, dying and coming back at random for a

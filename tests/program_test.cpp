@@ -118,8 +118,9 @@ TEST(Program, AnInstalledCopyFindsItsOwnMapFromAnyFolder) {
     ASSERT_EQ(install.status, 0) << install.output;
     for (const char* const file :
          {"bin/quillstep", "bin/quillstep-server", "bin/quillstep-headless", "share/quillstep/Levels/map2.raw",
-          "share/applications/quillstep.desktop", "share/icons/hicolor/scalable/apps/quillstep.svg",
-          "share/man/man6/quillstep.6", "share/man/man6/quillstep-server.6"}) {
+          "share/quillstep/Levels/islands.raw", "share/applications/quillstep.desktop",
+          "share/icons/hicolor/scalable/apps/quillstep.svg", "share/man/man6/quillstep.6",
+          "share/man/man6/quillstep-server.6"}) {
         struct stat info {};
         EXPECT_EQ(stat((prefix + "/" + file).c_str(), &info), 0) << file;
     }
@@ -132,7 +133,7 @@ TEST(Program, AnInstalledCopyFindsItsOwnMapFromAnyFolder) {
     PlayerProcess host("installed", "",
                        {"sh", "-c", "cd / && exec " + prefix + "/bin/quillstep --dedicated --port " + port});
     std::string   log;
-    EXPECT_TRUE(logSays(host, "map " + prefix + "/bin/../share/quillstep/Levels/map2.raw", log)) << log;
+    EXPECT_TRUE(logSays(host, ", map map2", log)) << log;
     PlayerProcess player("installed player", "", {"sh", "-c", "cd / && exec " + prefix + "/bin/quillstep-headless"});
     ASSERT_EQ(player.command("port " + port), "ok");
     ASSERT_EQ(player.command("join 127.0.0.1"), "ok");
@@ -165,7 +166,7 @@ TEST(Program, TwoHostsOnTheNetworkAreBothFoundWithinASecond) {
         std::set<std::string> addresses;
         for (const auto& game : games) {
             addresses.insert(game["address"].get<std::string>());
-            EXPECT_EQ(game["map"], "map2.raw");
+            EXPECT_EQ(game["map"], "map2");
             EXPECT_EQ(game["players"], 1);
             EXPECT_EQ(game["private"], game["address"] == "10.77.0.2");
         }

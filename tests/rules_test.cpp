@@ -10,6 +10,7 @@
 #include "rules/Arbiter.h"
 #include "rules/KillFeed.h"
 #include "rules/LocalArbiter.h"
+#include "rules/Match.h"
 #include "rules/MessageCodec.h"
 #include "world/DataFolder.h"
 
@@ -122,6 +123,69 @@ TEST_F(HostRules, NewGamePlacesPowerupsThenAvatarsAndSendsEachPlayerItsAvatarFir
         }
     }
     EXPECT_EQ(server->sent, expected);
+}
+
+// Two maps, both limits: at the time limit a tie plays on; the first score
+// ahead ends the match, everyone stops under the final board, and ten
+// seconds later every player gets the next map's world, afresh.
+TEST_F(HostRules, AMatchEndsWhenOneLeadsAtALimitAndTheNextMapBeginsAfresh) {
+    CGame::instance().matchSetup = {1000, 1, {"map2", "duel"}};
+    ASSERT_TRUE(rules->newGame());
+    std::vector<Avatar*> avatars;
+    for (const auto& object : world().getObjects()) {
+        if (auto* const avatar = objectAs<Avatar>(object.get())) {
+            avatars.push_back(avatar);
+            avatar->score = 100;
+        }
+    }
+    ASSERT_EQ(avatars.size(), 3u);
+    avatars[1]->setControls(1, 0, 0, 0, 1);
+    addBullet(30, 30, 0, avatars[1]->id);
+    frameTime = 0.5f;
+    for (int frame = 0; frame < 130; ++frame) {
+        rules->update();
+    }
+    EXPECT_FALSE(currentMatch().isOver()) << "a tie plays on";
+    avatars[1]->score = 200;
+    server->sent.clear();
+    rules->update();
+    ASSERT_TRUE(currentMatch().isOver());
+    EXPECT_EQ(currentMatch().winner, avatars[1]->name);
+    EXPECT_EQ(avatars[1]->left + avatars[1]->fire, 0);
+    EXPECT_EQ(world().getObjects().size(), 13u) << "the bullets are gone";
+    ASSERT_FALSE(server->sent.empty());
+    const std::optional<MatchMessage> over = decode<MatchMessage>(server->sent[0].bytes);
+    ASSERT_TRUE(over);
+    EXPECT_EQ(over->phase, match_over);
+    EXPECT_EQ(over->nextMap, "duel");
+    ASSERT_EQ(over->board.size(), 3u);
+    EXPECT_EQ(over->board[0].name, avatars[1]->name);
+
+    server->sent.clear();
+    frameTime = 1.0f;
+    for (int frame = 0; frame < 10; ++frame) {
+        rules->update();
+    }
+    EXPECT_EQ(currentMatch().number, 2);
+    EXPECT_EQ(currentMatch().map, "duel");
+    EXPECT_FLOAT_EQ(currentMatch().timeLeft, 60.0f);
+    for (const auto& object : world().getObjects()) {
+        if (const auto* const avatar = objectAs<Avatar>(object.get())) {
+            EXPECT_EQ(avatar->score + avatar->kills + avatar->deaths, 0);
+            EXPECT_EQ(avatar->hp, 100);
+            EXPECT_EQ(avatar->ammo, 50);
+        }
+    }
+    // Each player hears of the match, its avatar, the map and its world, in that order.
+    std::vector<std::int32_t> toP1;
+    for (const SentMessage& sent : server->sent) {
+        if (sent.playerId == P1) {
+            toP1.push_back(messageId(sent.bytes));
+        }
+    }
+    ASSERT_GE(toP1.size(), 4u);
+    EXPECT_EQ(std::vector<std::int32_t>(toP1.begin(), toP1.begin() + 4),
+              (std::vector<std::int32_t>{MSG_MATCH, MSG_YOUR_AVATAR, MSG_MAP, MSG_WORLD_SETUP}));
 }
 
 TEST_F(HostRules, NewGameOnAMapWithoutFloorDoesNotStart) {

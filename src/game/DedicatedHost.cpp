@@ -13,6 +13,7 @@
 #include "platform/FrameState.h"
 #include "platform/Platform.h"
 #include "rules/KillFeed.h"
+#include "rules/Match.h"
 #include "rules/PlayerName.h"
 #include "world/DataFolder.h"
 
@@ -60,6 +61,31 @@ private:
     std::map<std::uint32_t, std::string> known;
 };
 
+// Logs each match's end (the winner and the scores) and the next one's start.
+class MatchLog {
+public:
+    explicit MatchLog(std::FILE* const log) : log(log) {}
+
+    void update(const MatchState& match) {
+        if (match.isOver() && !wasOver) {
+            std::string scores;
+            for (const BoardLine& line : match.board) {
+                scores += (scores.empty() ? "" : ", ") + line.name + " " + std::to_string(line.score);
+            }
+            logLine(log, "The match is over: " + match.winner + " wins (" + scores + "); next map " + match.nextMap);
+        } else if (match.number > 1 && match.number != number) {
+            logLine(log, "Match " + std::to_string(match.number) + " begins on " + match.map);
+        }
+        wasOver = match.isOver();
+        number  = match.number;
+    }
+
+private:
+    std::FILE*   log;
+    bool         wasOver = false;
+    std::int32_t number  = 0;
+};
+
 int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
     CGame& game = CGame::instance();
     game.handleCommand(cmd_host_dedicated);
@@ -70,9 +96,10 @@ int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
     logLine(log, std::string("Hosting on UDP port ") + std::to_string(game.gamePort) +
                      (game.password.empty() ? "" : ", private") +
                      (game.bots > 0 ? ", with " + std::to_string(game.bots) + " bots" : std::string()) + ", map " +
-                     dataPath(GAME_MAP));
+                     game.mapName());
     killFeed().setListener([log](const std::string& line) { logLine(log, line); });
     RosterLog  roster(log);
+    MatchLog   matches(log);
     bool       started   = false;
     const auto loopStart = Clock::now();
     auto       lastFrame = loopStart;
@@ -88,6 +115,7 @@ int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
             break;
         }
         roster.update(*game.server);
+        matches.update(currentMatch());
         for (const std::string& note : game.server->takeNotes()) {
             logLine(log, note);
         }

@@ -221,7 +221,8 @@ void Executor::receive(const MatchMessage& message) {
     MatchState&      match = currentMatch();
     const MatchState next  = matchStateOf(message);
     if (next.number != match.number && !next.isOver() && !gameSession().isWaitingForWorld()) {
-        newWorldDue = true;
+        nextMatch = next;
+        return;
     }
     if (next.isOver() && !match.isOver()) {
         stopEveryone();
@@ -246,7 +247,7 @@ void Executor::receive(const MapMessage& message) {
 }
 
 void Executor::forgetGame() {
-    newWorldDue = false;
+    nextMatch.reset();
     receivedMap.reset();
 }
 
@@ -259,9 +260,10 @@ MessagesOutcome Executor::setupWorld(const WorldSetupMessage& setup) {
         }
         return MessagesOutcome::applied;
     }
-    if (newWorldDue) {
+    if (nextMatch) {
         // The next match: a new world on the map that came with it.
-        newWorldDue = false;
+        currentMatch() = *nextMatch;
+        nextMatch.reset();
         CWorld::instance().clearObjects();
         session.setKeyboardAvatar(nullptr);
         killFeed().clear();

@@ -6,6 +6,7 @@
 #include "net/NetTypes.h"
 #include "rules/GameMessages.h"
 #include "rules/Maps.h"
+#include "rules/Match.h"
 
 class Avatar;
 class Powerup;
@@ -86,8 +87,9 @@ private:
     bool            buildWorld(const WorldSetupMessage& setup);
     bool            loadMapOf(const WorldSetupMessage& setup);
 
-    // A new match was announced: its world, when it comes, replaces this one.
-    bool newWorldDue = false;
+    // A new match that was announced: it begins here when its world comes,
+    // which replaces this one.
+    std::optional<MatchState> nextMatch;
     // The map the host sent last, checked; its world is played on it.
     std::optional<GameMap> receivedMap;
 

@@ -87,8 +87,7 @@ std::uint64_t matchDigest(std::uint64_t digest, const MatchState& match) {
         digest ^= 0xff;  // ends each field, so "ab" + "c" is not "a" + "bc"
         digest *= 0x100000001b3ull;
     };
-    mix(std::to_string(match.number) + " " + std::to_string(match.phase) + " " + std::to_string(match.scoreLimit) +
-        " " + std::to_string(match.timeLimit));
+    mix(std::to_string(match.phase) + " " + std::to_string(match.scoreLimit) + " " + std::to_string(match.timeLimit));
     mix(match.map);
     mix(match.winner);
     return digest;

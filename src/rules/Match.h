@@ -45,6 +45,6 @@ void stopEveryone();
 std::vector<BoardLine> currentBoard();
 
 // Mixes what every machine must agree on about the match into a world's
-// digest: its number, phase, map, limits and winner (not the clocks, which
-// each machine counts on its own).
+// digest: its phase, map, limits and winner (not its number, which a game
+// without limits never sends, nor the clocks, which each machine counts).
 std::uint64_t matchDigest(std::uint64_t worldDigest, const MatchState& match);
