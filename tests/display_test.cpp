@@ -17,7 +17,7 @@
 #include "platform/FrameState.h"
 #include "platform/VirtualKeys.h"
 #include "rules/Executor.h"
-#include "rules/KillFeed.h"
+#include "rules/LineFeed.h"
 #include "rules/Match.h"
 #include "shell/ConnectDialog.h"
 #include "shell/Mainfile.h"
@@ -200,7 +200,7 @@ TEST_F(Desktop, RunningGameShowsTheMapTheGreenAvatarAndTheHeadUpDisplay) {
         for (int dx = -5; dx <= 5; ++dx) {
             const Position cellPos{avatar.pos.x + dx, avatar.pos.y + dy};
             if (!BETWEEN(cellPos.x, 0, MAPSIZE - 1) || !BETWEEN(cellPos.y, 0, MAPSIZE - 1) ||
-                std::abs(dx) + std::abs(dy) < 3) {
+                std::abs(dx) + std::abs(dy) < 3 || dy == -1 || dy == -2) {  // its name stands above it
                 continue;
             }
             bool occupied = false;
@@ -286,7 +286,7 @@ TEST_F(Desktop, EachOverlayShowsInItsColourWhereItBelongsWhileItIsDue) {
     killFeed().add("Ann shot Bob");
     render();
     EXPECT_GT(orange(), 10);
-    frameTime = KillFeed::SHOWN_SECONDS;
+    frameTime = KILL_LINE_SECONDS;
     CGame::instance().update();
     frameTime = 0.0f;
 
@@ -335,6 +335,47 @@ TEST_F(Desktop, TheMatchLineWhileLimitsRunAndTheEndScreenAfter) {
     const Rgb inside = atWindow(-0.73f, 0.0f);
     EXPECT_LT(inside[0] + inside[1] + inside[2], 3 * 50) << "the board darkens the game behind it";
     EXPECT_NE(atWindow(-0.26f, 0.0f)[0], 204) << "no death panel";
+}
+
+// At 400 x 300: a name over every avatar in its colour, kill and join lines
+// stacked apart on backings that read over walls, and a red edge when the
+// own avatar is hit.
+TEST_F(Desktop, AtFourHundredByThreeHundredNamesLinesAndTheHitFlashStayReadable) {
+    SDL_SetWindowSize(gameWindow(), 400, 300);
+    for (int i = 0; i < 50 && screenWidth != 400; ++i) {
+        pass();
+        SDL_Delay(10);
+    }
+    ASSERT_EQ(screenWidth, 400);
+    Avatar& own = playAlone();
+    own.name    = "Ann";
+    auto other  = std::make_unique<Avatar>();
+    other->pos  = own.pos;
+    other->name = "Bob";
+    CWorld::instance().addObject(std::move(other));
+    for (const char* const line : {"Ann shot Bob", "Bob joined", "Cy left", "Bob shot Ann"}) {
+        killFeed().add(line);
+    }
+    render();
+    const int w = screenWidth;
+    const int h = screenHeight;
+    EXPECT_GT(image.count({9, 225, 9}, 0, h / 2, w, h * 9 / 10), 15) << "the own name, above the avatar";
+    EXPECT_GT(image.count({255, 90, 60}, 0, h / 2, w, h * 9 / 10), 15) << "the other's, though it stands there too";
+    // Each kill line is a band of rows of its own.
+    int  bands  = 0;
+    bool inLine = false;
+    for (int row = h * 9 / 10; row > h / 2; --row) {
+        const bool orange = image.count({255, 140, 60}, 0, row, w / 2, row + 1) > 0;
+        bands += orange && !inLine ? 1 : 0;
+        inLine = orange;
+    }
+    EXPECT_EQ(bands, 4);
+    const Rgb before = at(2, h / 2);
+    own.hp -= 20;
+    CGame::instance().update();
+    render();
+    EXPECT_GT(at(2, h / 2)[0], before[0] + 80) << "the view's edge flashes red";
+    EXPECT_LE(at(2, h / 2)[1], before[1]);
 }
 
 TEST(SoundEffects, EachIsShortAudibleAndCleanAndPlaysWithoutACard) {

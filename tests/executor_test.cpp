@@ -8,7 +8,7 @@
 
 #include "GameDoubles.h"
 #include "TestSupport.h"
-#include "rules/KillFeed.h"
+#include "rules/LineFeed.h"
 #include "rules/Maps.h"
 #include "rules/MessageCodec.h"
 #include "world/HumanController.h"
@@ -179,7 +179,7 @@ TEST_F(PlayerMessages, AKillIsToldOnScreenAndToTheVictimsDeathPanel) {
     ASSERT_EQ(killFeed().lines().size(), 2u);
     EXPECT_EQ(killFeed().lines()[0].text, "Bob shot Ann");
     EXPECT_EQ(killFeed().lines()[1].text, "Bob was shot");
-    killFeed().age(KillFeed::SHOWN_SECONDS);
+    killFeed().age(KILL_LINE_SECONDS);
     EXPECT_TRUE(killFeed().lines().empty()) << "lines go after a few seconds";
 }
 

@@ -78,6 +78,38 @@ TEST_F(HostileLan, AFloodIsCutOffAndTheGameGoesOn) {
     EXPECT_EQ(worlds()[0]["clients"], 2) << "the flooder is no player any more";
 }
 
+// Chat from a hostile player reaches the others as clean single lines of at
+// most 120 characters, and a flood of lines as three, with "Slow down." back.
+TEST_F(HostileLan, HostileChatArrivesCleanAndAFloodOfLinesIsSlowedDown) {
+    ASSERT_NO_FATAL_FAILURE(startWithRogue("Mallory"));
+    const std::string hostile[] = {"\xff\xfe bad \xc3", "\x1b[2J\u202Etwo\nlines\r", std::string(5000, 'y')};
+    for (const std::string& text : hostile) {
+        rogue.sendGame(encode(ChatMessage{chat_said, "Alice", text}));
+    }
+    rogue.sendGame(encode(ChatMessage{chat_notice, "", "Ann joined"}));  // only the host gives notices
+    all("seconds 0.5");
+    const json said = worlds()[1]["chat"];
+    ASSERT_EQ(said.size(), 3u) << said;
+    EXPECT_EQ(said[0], "Mallory: bad") << "the host names the speaker";
+    EXPECT_EQ(said[1], "Mallory: [2Jtwolines");
+    EXPECT_EQ(said[2], "Mallory: " + std::string(MAX_CHAT_CHARACTERS, 'y'));
+    EXPECT_TRUE(worlds()[1]["notices"].empty()) << "only the host gives notices";
+    all("seconds 2");
+
+    for (int line = 0; line < 6; ++line) {
+        rogue.sendGame(encode(ChatMessage{chat_said, "", "spam"}));
+    }
+    all("seconds 0.5");
+    const json chat = worlds()[1]["chat"];
+    EXPECT_EQ(std::count(chat.begin(), chat.end(), "Mallory: spam"), 3) << chat;
+    const std::vector<MessageBuffer> heard = rogue.received();
+    EXPECT_TRUE(std::any_of(heard.begin(), heard.end(), [](const MessageBuffer& message) {
+        const std::optional<ChatMessage> notice = decode<ChatMessage>(message);
+        return notice && notice->kind == chat_notice && notice->text == "Slow down.";
+    }));
+    expectAliveAndOnTime();
+}
+
 TEST_F(HostileLan, SilentPeersAndBadHellosAreTurnedAway) {
     ASSERT_NO_FATAL_FAILURE(hostGame());
     std::vector<std::unique_ptr<RoguePeer>> silent;

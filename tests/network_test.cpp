@@ -156,6 +156,29 @@ TEST_F(Lan, TwelveMachinesMovingAndFiringHoldOneWorldWhileTheDeadWait) {
         << "the dead must still be dead when the worlds are compared";
 }
 
+// A line said reaches everyone under the speaker's name; joins and leaves
+// show on every screen; a host that ends the game says so.
+TEST_F(Lan, ChatJoinsAndLeavesReachEveryoneAndTheHostEndingIsNamed) {
+    ASSERT_NO_FATAL_FAILURE(hostGame({"name Ann"}));
+    ASSERT_EQ(addMachine("bob").command("name Bob"), "ok");
+    ASSERT_EQ(machines[1]->command("join " + hostAddress()), "ok");
+    ASSERT_NO_FATAL_FAILURE(joinPlayers(1, hostAddress(), 3));
+    ASSERT_EQ(machines[1]->command("say hello, waiting room"), "ok");
+    ASSERT_TRUE(framesUntil([&] {
+        return std::all_of(seen.begin(), seen.end(), [](const json& one) {
+            return !one["chat"].empty() && one["chat"].back() == "Bob: hello, waiting room";
+        });
+    }));
+    ASSERT_NO_FATAL_FAILURE(pressEnter());
+    ASSERT_EQ(machines[1]->command("exit"), "ok");
+    ASSERT_TRUE(framesUntil([&] {
+        return seen[0]["notices"] == json::array({"Bob left"}) && seen[2]["notices"] == json::array({"Bob left"});
+    }));
+    ASSERT_EQ(machines[0]->command("exit"), "ok");
+    ASSERT_TRUE(framesUntil([&] { return seen[2]["state"] == "start"; }));
+    EXPECT_NE(machines[2]->messages().find("The host ended the game."), std::string::npos) << machines[2]->messages();
+}
+
 TEST_F(Lan, AVanishedPlayerOrHostIsNoticedWithinFiveSeconds) {
     startGame(2, hostAddress());
     all("pace on");
@@ -168,6 +191,8 @@ TEST_F(Lan, AVanishedPlayerOrHostIsNoticedWithinFiveSeconds) {
     all("seconds 5");
     auto seen = worlds();
     EXPECT_EQ(seen[0]["clients"], 2);
+    ASSERT_EQ(seen[1]["notices"].size(), 1u);
+    EXPECT_NE(seen[1]["notices"][0].get<std::string>().find(" timed out"), std::string::npos);
     EXPECT_TRUE(objectWithId(seen[0], vanishing).is_null());
     EXPECT_TRUE(objectWithId(seen[1], vanishing).is_null());
     ::kill(frozen->processId(), SIGCONT);

@@ -8,7 +8,7 @@
 #include "TestSupport.h"
 #include "platform/FrameState.h"
 #include "rules/Arbiter.h"
-#include "rules/KillFeed.h"
+#include "rules/LineFeed.h"
 #include "rules/LocalArbiter.h"
 #include "rules/Match.h"
 #include "rules/MessageCodec.h"
@@ -446,7 +446,9 @@ TEST_F(RunningGame, OnlyAPlayerTakesItsOwnAvatarOut) {
 
     receive(P1, encode(AvatarRemoveMessage{mine.id}));
     EXPECT_TRUE(mine.removed);
-    EXPECT_EQ(server->sent, toPlayers(encode(AvatarRemoveMessage{mine.id}), SEND_AVATAR_REMOVE, {P2}));
+    EXPECT_EQ(server->sent,
+              (std::vector<SentMessage>{{P2, encode(ChatMessage{chat_notice, "", mine.name + " left"}), SEND_CHAT},
+                                        {P2, encode(AvatarRemoveMessage{mine.id}), SEND_AVATAR_REMOVE}}));
 }
 
 TEST_F(RunningGame, InputGoesToEveryoneButTheOwnerAndLateJoinersHearNothing) {
@@ -468,13 +470,14 @@ TEST_F(RunningGame, APlayerWhoJoinsARunningGameGetsAnAvatarTheWorldAndThenEveryt
     const auto& added = static_cast<const Avatar&>(*world().getObjects().back());
     ASSERT_EQ(added.playerId, 3u);
     EXPECT_FALSE(world().isBlocked(added.pos));
-    ASSERT_GE(server->sent.size(), 6u);
-    // The others add it; the newcomer gets its avatar and the world as it stands.
+    ASSERT_GE(server->sent.size(), 8u);
+    // The others add it and hear of it; the newcomer gets its avatar and the world as it stands.
     EXPECT_EQ(server->sent[0], (SentMessage{P1, encode(AvatarAddMessage{added.id, added.pos}), SEND_RULE_OUTCOME}));
     EXPECT_EQ(server->sent[1], (SentMessage{P2, encode(AvatarAddMessage{added.id, added.pos}), SEND_RULE_OUTCOME}));
     EXPECT_EQ(server->sent[2], (SentMessage{P1, encode(AvatarNameMessage{added.id, "Player 3"}), SEND_RULE_OUTCOME}));
-    EXPECT_EQ(server->sent[4], (SentMessage{3, encode(YourAvatarMessage{added.id}), SEND_NEW_GAME}));
-    EXPECT_EQ(messageId(server->sent[5].bytes), MSG_WORLD_SETUP);
+    EXPECT_EQ(server->sent[5], (SentMessage{P2, encode(ChatMessage{chat_notice, "", "Player 3 joined"}), SEND_CHAT}));
+    EXPECT_EQ(server->sent[6], (SentMessage{3, encode(YourAvatarMessage{added.id}), SEND_NEW_GAME}));
+    EXPECT_EQ(messageId(server->sent[7].bytes), MSG_WORLD_SETUP);
     const auto status =
         std::find(server->sent.begin(), server->sent.end(), SentMessage{3, encode(statusOf(other)), SEND_RULE_OUTCOME});
     EXPECT_NE(status, server->sent.end()) << "hit points, score and ammunition as they stand";

@@ -12,9 +12,12 @@
 #include "draw/WorldView.h"
 #include "game/Game.h"
 #include "platform/FrameState.h"
+#include "platform/TextCleaning.h"
 #include "platform/VirtualKeys.h"
-#include "rules/KillFeed.h"
+#include "rules/Chat.h"
+#include "rules/LineFeed.h"
 #include "rules/Match.h"
+#include "rules/PlayerName.h"
 #include "world/Avatar.h"
 #include "world/World.h"
 
@@ -44,6 +47,23 @@ void drawMatchSetup(const CGame& game) {
              time);
 }
 
+// What a joined player waits for, as the host last told it.
+void drawWaitingRoom() {
+    const LobbyMessage& room = lobby();
+    if (room.map.empty()) {
+        return;  // not heard yet
+    }
+    std::string players;
+    for (const LobbyName& player : room.players) {
+        players += (players.empty() ? "" : ", ") + cleanPlayerName(player.name);
+    }
+    drawText(TEXT_LEFT, -0.3f, "Players: %s", players.c_str());
+    drawText(TEXT_LEFT, -0.4f, "Bots: %d", static_cast<int>(room.bots));
+    drawText(TEXT_LEFT, -0.5f, "Map: %s   Score limit: %d   Time limit: %d min (0: none)",
+             cleanText(room.map, MAX_MAP_NAME_BYTES).c_str(), static_cast<int>(room.scoreLimit),
+             static_cast<int>(room.timeLimit));
+}
+
 void drawStatusScreen(const CGame& game) {
     drawBackground();
     switch (game.state) {
@@ -69,8 +89,11 @@ void drawStatusScreen(const CGame& game) {
             for (std::int32_t i = 0; game.server && i < game.server->clientCount(); ++i) {
                 const std::optional<ClientRecord> record = game.server->getClient(i);
                 if (record) {
-                    drawText(TEXT_LEFT, -0.3f - 0.1f * i, "Client %d, ID=%d, avgRTT:%d", i,
-                             static_cast<int>(record->id), static_cast<int>(record->avgRtt));
+                    const std::string name = record->id == (game.client ? game.client->localPlayerId() : 0)
+                                                 ? game.localPlayerName()
+                                                 : cleanPlayerName(record->name);
+                    drawText(TEXT_LEFT, -0.3f - 0.1f * i, "Client %d, ID=%d, avgRTT:%d  %s", i,
+                             static_cast<int>(record->id), static_cast<int>(record->avgRtt), name.c_str());
                 }
             }
             break;
@@ -81,6 +104,7 @@ void drawStatusScreen(const CGame& game) {
         case state_connected:
             drawText(TEXT_LEFT, 0.0f, "Connected.");
             drawText(TEXT_LEFT, -0.1f, "Waiting for server to start the game...");
+            drawWaitingRoom();
             break;
         default:
             break;
@@ -108,7 +132,7 @@ void avatarColour(const Avatar& avatar) {
 }
 
 // Each avatar outside the view gets an arrow at the view's edge, in its
-// colour, pointing at it; the own avatar gets its name above it.
+// colour, pointing at it.
 void drawEdgeMarkers(const CGame& game) {
     constexpr float HALF_WIDTH  = 0.96f;  // the view's edges, a little inside
     constexpr float HALF_HEIGHT = 0.76f;
@@ -120,12 +144,7 @@ void drawEdgeMarkers(const CGame& game) {
         }
         const WindowPoint at =
             toWindow(game.camera, static_cast<float>(avatar->pos.x) + 0.5f, static_cast<float>(avatar->pos.y) + 0.5f);
-        if (avatar == game.localAvatar) {
-            glColor3ub(9, 225, 9);
-            drawText(at.x - 0.05f, at.y + 0.06f, "%s", avatar->name.c_str());
-            continue;
-        }
-        if (std::fabs(at.x) <= HALF_WIDTH && std::fabs(at.y) <= HALF_HEIGHT) {
+        if (avatar == game.localAvatar || (std::fabs(at.x) <= HALF_WIDTH && std::fabs(at.y) <= HALF_HEIGHT)) {
             continue;
         }
         const float length = std::sqrt(at.x * at.x + at.y * at.y);
@@ -143,14 +162,124 @@ void drawEdgeMarkers(const CGame& game) {
     }
 }
 
-// Who shot whom lately, newest last, at the upper left of the game view.
-void drawKillFeed() {
-    float y = 0.72f;
-    for (const KillFeed::Line& line : killFeed().lines()) {
-        glColor3ub(255, 140, 60);
-        drawText(-0.97f, y, "%s", line.text.c_str());
-        y -= 0.07f;
+struct Rgb {
+    std::uint8_t r, g, b;
+};
+
+// One line of text in window units: glyphs are a fixed size in pixels, so a
+// small window gives each line more of its height.
+float lineStep() {
+    return std::max(0.07f, 2.0f * (GLYPH_PIXEL_HEIGHT + 4) / static_cast<float>(screenHeight));
+}
+
+struct Box {
+    float left, bottom, right, top;
+    bool  overlaps(const Box& other) const {
+         return left < other.right && other.left < right && bottom < other.top && other.bottom < top;
     }
+};
+
+// Where a line drawn at (x, y) stands, with a little room around it.
+Box boxOf(const float x, const float y, const std::string& text) {
+    const float padX = 4.0f / static_cast<float>(screenWidth);
+    const float padY = 2.0f * 4.0f / static_cast<float>(screenHeight);
+    const float high = 2.0f * GLYPH_PIXEL_HEIGHT / static_cast<float>(screenHeight);
+    return {x - padX, y - padY, x + 2.0f * textWidth(text) / static_cast<float>(screenWidth) + padX, y + high};
+}
+
+// A line on a dark backing, so it reads over white walls as over floor.
+void drawBackedLine(const float x, const float y, const std::string& text, const Rgb colour) {
+    const Box box = boxOf(x, y, text);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.0f, 0.0f, 0.0f, 0.6f);
+    filledQuad(box.left, box.bottom, box.right, box.top);
+    glDisable(GL_BLEND);
+    glColor3ub(colour.r, colour.g, colour.b);
+    drawText(x, y, "%s", text.c_str());
+}
+
+// Every avatar in view carries its name above it, in its colour; a name that
+// would print over another's moves up a line.
+void drawNames(const CGame& game) {
+    std::vector<Box> taken;
+    for (const auto& object : CWorld::instance().getObjects()) {
+        const auto* const avatar = objectAs<Avatar>(object.get());
+        if (avatar == nullptr || avatar->removed || avatar->name.empty()) {
+            continue;
+        }
+        const WindowPoint at =
+            toWindow(game.camera, static_cast<float>(avatar->pos.x) + 0.5f, static_cast<float>(avatar->pos.y));
+        const float x = at.x - textWidth(avatar->name) / static_cast<float>(screenWidth);
+        float       y = at.y + 0.02f;
+        if (std::fabs(at.x) > 1.0f || at.y < -0.8f || at.y > 0.8f) {
+            continue;
+        }
+        for (int tries = 0; tries < 4; ++tries) {
+            const Box box = boxOf(x, y, avatar->name);
+            if (std::none_of(taken.begin(), taken.end(), [&](const Box& other) { return box.overlaps(other); })) {
+                break;
+            }
+            y += lineStep();
+        }
+        taken.push_back(boxOf(x, y, avatar->name));
+        const Rgb colour = avatar->hp <= 0              ? Rgb{110, 60, 80}
+                           : avatar == game.localAvatar ? Rgb{9, 225, 9}
+                                                        : Rgb{255, 90, 60};
+        drawBackedLine(x, y, avatar->name, colour);
+    }
+}
+
+// Who shot whom, joined or left lately, newest last, at the upper left of
+// the game view.
+void drawKillFeed() {
+    float y = 0.74f;
+    for (const LineFeed::Line& line : killFeed().lines()) {
+        drawBackedLine(-0.97f, y, line.text, {255, 140, 60});
+        y -= lineStep();
+    }
+}
+
+// What players said, newest at the bottom of the view, above the line being
+// typed; with Tab held, as many of the last lines as the view holds.
+void drawChat(const CGame& game) {
+    float       y       = -0.77f;
+    const float highest = -0.1f;
+    if (game.chatOpen) {
+        drawBackedLine(-0.97f, y, "Say: " + game.chatDraft + "_", {255, 255, 255});
+        y += lineStep();
+    }
+    const bool               all = keys[VK_TAB] != 0;
+    std::vector<std::string> shown;
+    if (all) {
+        for (const LineFeed::Line& line : chatFeed().history()) {
+            shown.push_back(line.text);
+        }
+    } else {
+        for (const LineFeed::Line& line : chatFeed().lines()) {
+            shown.push_back(line.text);
+        }
+    }
+    for (auto line = shown.rbegin(); line != shown.rend() && y < highest; ++line) {
+        drawBackedLine(-0.97f, y, *line, {200, 230, 255});
+        y += lineStep();
+    }
+}
+
+// A short red edge around the view when the own avatar is hit.
+void drawHitFlash(const float secondsLeft) {
+    if (secondsLeft <= 0.0f) {
+        return;
+    }
+    constexpr float EDGE = 0.05f;
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(1.0f, 0.0f, 0.0f, std::min(0.6f, secondsLeft / HIT_FLASH_SECONDS * 0.6f));
+    filledQuad(-1.0f, -0.8f, 1.0f, -0.8f + EDGE);
+    filledQuad(-1.0f, 0.8f - EDGE, 1.0f, 0.8f);
+    filledQuad(-1.0f, -0.8f, -1.0f + EDGE, 0.8f);
+    filledQuad(1.0f - EDGE, -0.8f, 1.0f, 0.8f);
+    glDisable(GL_BLEND);
 }
 
 // The time left and the leading score against the limits, at the top left
@@ -197,7 +326,10 @@ void drawGameView(const CGame& game) {
     drawText(0.5f, 0.9f, "FPS: %0.1f", fps);
     drawMatchLine();
     drawEdgeMarkers(game);
+    drawNames(game);
     drawKillFeed();
+    drawChat(game);
+    drawHitFlash(game.hitFlash);
     if (currentMatch().isOver()) {
         drawEndScreen(currentMatch());
         return;
@@ -205,8 +337,7 @@ void drawGameView(const CGame& game) {
     if (game.localAvatar != nullptr && game.localAvatar->hp <= 0) {
         drawDeathScreen(game.localAvatar->releaseTimer);
         if (!game.localAvatar->killedBy.empty()) {
-            glColor3f(1.0f, 1.0f, 1.0f);
-            drawText(-0.2f, -0.25f, "Shot by %s", game.localAvatar->killedBy.c_str());
+            drawBackedLine(-0.2f, -0.17f - lineStep(), "Shot by " + game.localAvatar->killedBy, {255, 255, 255});
         }
     }
     if (keys[VK_TAB] != 0) {
@@ -251,8 +382,13 @@ void drawGame(const CGame& game) {
     glScalef(aspect, 1.0f, 0.0f);
     if (game.state == state_running) {
         drawGameView(game);
-    } else {
-        drawStatusScreen(game);
+        return;
+    }
+    drawStatusScreen(game);
+    if (game.state == state_hosting || game.state == state_connected) {
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        drawChat(game);
     }
 }
 

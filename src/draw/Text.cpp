@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr int GLYPH_PIXEL_HEIGHT = 14;
-
 // Glyphs past U+00FF kept compiled at once; a name may carry thousands of
 // distinct characters, and each costs a display list.
 constexpr std::size_t MAX_COMPILED_GLYPHS = 4096;

@@ -10,6 +10,9 @@
 
 constexpr unsigned TEXT_LIST_BASE = 1000;
 
+// The glyphs' height in pixels, whatever the window's size.
+constexpr int GLYPH_PIXEL_HEIGHT = 14;
+
 // Builds the glyph lists in the current OpenGL context; every new context
 // needs its own. Without a usable font the lists stay empty and text is
 // simply not drawn.

@@ -12,7 +12,8 @@
 #include "net/NetTypes.h"
 #include "platform/FrameState.h"
 #include "platform/Platform.h"
-#include "rules/KillFeed.h"
+#include "rules/Chat.h"
+#include "rules/LineFeed.h"
 #include "rules/Match.h"
 #include "rules/PlayerName.h"
 #include "world/DataFolder.h"
@@ -98,6 +99,7 @@ int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
                      (game.bots > 0 ? ", with " + std::to_string(game.bots) + " bots" : std::string()) + ", map " +
                      game.mapName());
     killFeed().setListener([log](const std::string& line) { logLine(log, line); });
+    chatRelay().setListener([log](const std::string& line) { logLine(log, line); });
     RosterLog  roster(log);
     MatchLog   matches(log);
     bool       started   = false;
@@ -130,6 +132,7 @@ int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
         std::this_thread::sleep_until(nextFrame);
     }
     killFeed().setListener(nullptr);
+    chatRelay().setListener(nullptr);
     game.handleCommand(cmd_exit_game);
     logLine(log, "The host has closed");
     return 0;

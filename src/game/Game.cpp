@@ -9,9 +9,11 @@
 #include "platform/FrameState.h"
 #include "platform/GameAssert.h"
 #include "platform/Platform.h"
+#include "platform/TextCleaning.h"
 #include "rules/Arbiter.h"
+#include "rules/Chat.h"
 #include "rules/Executor.h"
-#include "rules/KillFeed.h"
+#include "rules/LineFeed.h"
 #include "rules/LocalArbiter.h"
 #include "rules/Maps.h"
 #include "rules/Match.h"
@@ -26,6 +28,7 @@ constexpr const char* SESSION_NAME       = "bogus game";
 constexpr const char* LOOPBACK_ADDRESS   = "127.0.0.1";
 constexpr float       CONNECT_TIME_LIMIT = 20.0f;
 constexpr float       CAMERA_RATE        = 1.5f;
+constexpr const char* HOST_ENDED         = "The host ended the game.";
 
 }  // namespace
 
@@ -103,6 +106,8 @@ bool CGame::isWaitingForWorld() const {
 void CGame::closeSession() {
     CWorld::instance().clearObjects();
     killFeed().clear();
+    chatFeed().clear();
+    lobby()        = LobbyMessage{};
     currentMatch() = MatchState{};
     Executor::instance().forgetGame();
     // The player leaves first, while the host's service thread still answers
@@ -114,7 +119,11 @@ void CGame::closeSession() {
         server->close();
         server.reset();
     }
-    localAvatar = nullptr;
+    localAvatar   = nullptr;
+    watchedAvatar = nullptr;
+    hitFlash      = 0.0f;
+    chatOpen      = false;
+    chatDraft.clear();
 }
 
 void CGame::rememberSettings() const {
@@ -174,6 +183,13 @@ void CGame::handleCommand(const std::int32_t command) {
                 stepMatchSetup(command);
             }
             break;
+        case cmd_open_chat:
+            if (client && (state == state_running || state == state_hosting || state == state_connected)) {
+                chatOpen = true;
+                chatDraft.clear();
+                std::fill(std::begin(keys), std::end(keys), 0);  // the avatar stops while its player types
+            }
+            break;
         case cmd_client_connected:
             state = state_connected;
             createLocalArbiter();
@@ -224,6 +240,47 @@ void CGame::stepMatchSetup(const std::int32_t command) {
         settings.maps = matchSetup.maps;
     }
     rememberSettings();
+}
+
+void CGame::typeInChat(const std::string& text) {
+    // What cleaning would change, or what goes over the length, is not typed
+    // (the mark after it keeps a space at the end from being trimmed).
+    const std::string typed = chatDraft + text + "|";
+    if (chatOpen && cleanText(typed, MAX_CHAT_CHARACTERS + 1) == typed) {
+        chatDraft += text;
+    }
+}
+
+void CGame::eraseInChat() {
+    // One character: back over UTF-8 continuation bytes to its first byte.
+    while (!chatDraft.empty() && (static_cast<unsigned char>(chatDraft.back()) & 0xC0) == 0x80) {
+        chatDraft.pop_back();
+    }
+    if (!chatDraft.empty()) {
+        chatDraft.pop_back();
+    }
+}
+
+void CGame::closeChat(const bool sayIt) {
+    if (chatOpen && sayIt) {
+        say(chatDraft);
+    }
+    chatOpen = false;
+    chatDraft.clear();
+}
+
+void CGame::watchOwnHitPoints() {
+    if (localAvatar != watchedAvatar) {
+        watchedAvatar = localAvatar;
+        watchedHp     = localAvatar != nullptr ? localAvatar->hp : 0;
+    }
+    hitFlash = std::max(0.0f, hitFlash - frameTime);
+    if (localAvatar != nullptr) {
+        if (localAvatar->hp < watchedHp) {
+            hitFlash = HIT_FLASH_SECONDS;
+        }
+        watchedHp = localAvatar->hp;
+    }
 }
 
 void CGame::startSinglePlayer() {
@@ -356,10 +413,7 @@ void CGame::update() {
         finishHosting();
     }
     if (state == state_hosting && server) {
-        // Nothing sent before the game starts means anything, and unread it
-        // would pile up for as long as the host waits.
-        while (server->incoming.pop()) {
-        }
+        updateWaitingRoom();
         // Without a player of its own, the host starts for the first player
         // who joins, or at once for its bots.
         if (dedicated && (server->clientCount() > 0 || bots > 0 || fillTo > 0)) {
@@ -378,6 +432,8 @@ void CGame::update() {
     if (announcedMap) {
         announcedMap->set(mapName());
     }
+    killFeed().age(frameTime);
+    chatFeed().age(frameTime);
     // What this frame sent leaves together.
     if (server) {
         server->flush();
@@ -385,6 +441,33 @@ void CGame::update() {
     if (client) {
         client->flush();
     }
+}
+
+void CGame::updateWaitingRoom() {
+    // Before the game starts only chat means anything; the rest, unread,
+    // would pile up for as long as the host waits.
+    while (const std::optional<ServerMessage> entry = server->incoming.pop()) {
+        if (const std::optional<ChatMessage> said = decode<ChatMessage>(entry->data)) {
+            const std::optional<ClientRecord> record = server->findClient(entry->playerId);
+            chatRelay().relay(*server, entry->playerId, cleanPlayerName(record ? record->name : ""), *said);
+        }
+    }
+    Executor::instance().processMessages();  // the host's own player hears the chat too
+    // Each second, who is there, for the players' waiting screens.
+    lobbyTimer += frameTime;
+    if (lobbyTimer < 1.0f) {
+        return;
+    }
+    lobbyTimer = 0.0f;
+    LobbyMessage waiting{{}, 0, matchSetup.scoreLimit, matchSetup.timeLimit, mapName()};
+    for (const ClientRecord& player : server->clientList()) {
+        waiting.players.push_back(
+            {player.id == (client ? client->localPlayerId() : 0) ? localPlayerName() : cleanPlayerName(player.name)});
+    }
+    waiting.bots = fillTo > 0 ? std::max(0, fillTo - static_cast<std::int32_t>(waiting.players.size())) : bots;
+    const MessageBuffer bytes = encode(waiting);
+    server->sendToPlayers(static_cast<std::uint32_t>(bytes.size()), bytes.data(), LobbyMessage::KIND.flags,
+                          [](std::uint32_t /*player*/) { return true; });
 }
 
 void CGame::updateConnecting() {
@@ -418,20 +501,20 @@ void CGame::updateRunning() {
     if (!world.getObjects().empty() && !currentMatch().isOver()) {
         world.update();
     }
-    killFeed().age(frameTime);
+    watchOwnHitPoints();
     // Until the host's own world message has named its avatar, the view holds still.
     if (localAvatar != nullptr) {
         camera.follow(localAvatar->pos, frameTime);
     }
     if (client && !client->connected) {
-        showError("Disconnected from server.", MessageIcon::none, true);
+        showError(client->hostEnded() ? HOST_ENDED : "Disconnected from server.", MessageIcon::none, true);
         handleCommand(cmd_exit_game);
     }
 }
 
 void CGame::updateConnected() {
     if (!client->connected) {
-        showError("Server disconnected.", MessageIcon::none);
+        showError(client->hostEnded() ? HOST_ENDED : "Server disconnected.", MessageIcon::none);
         handleCommand(cmd_exit_game);
         return;
     }

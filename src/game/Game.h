@@ -67,7 +67,11 @@ enum GameCommand : std::int32_t {
     cmd_next_score_limit  = 11,  // on the host's waiting screen: the next score limit, none after the highest
     cmd_next_time_limit   = 12,  // the next time limit
     cmd_next_map          = 13,  // the next map to begin with
+    cmd_open_chat         = 14,  // T: a chat line to type in, in a game or waiting for one
 };
+
+// How long the view's edge shows red after the own avatar is hit.
+constexpr float HIT_FLASH_SECONDS = 0.3f;
 
 // The steps the waiting screen's keys go through; 0 is none.
 constexpr std::int32_t SCORE_LIMIT_STEPS[] = {0, 500, 1000, 2000, 3000, 5000};
@@ -95,6 +99,11 @@ public:
     void setConnectParams(const std::string& address, std::int32_t newPort, const std::string& name);
     // Joins the game at a dotted IPv4 address without asking (the command line's --connect).
     void joinAt(const std::string& address);
+    // The chat line: typed text (UTF-8) goes in, Backspace takes the last
+    // character out, ENTER says it and Esc drops it; both close the line.
+    void typeInChat(const std::string& text);
+    void eraseInChat();
+    void closeChat(bool sayIt);
     // Writes the settings to their file, when there is one.
     void rememberSettings() const;
 
@@ -117,6 +126,9 @@ public:
     std::uint16_t                 gamePort      = GAME_PORT;  // to host on, or where the host listens
     std::size_t                   maxPerAddress = DEFAULT_MAX_PER_ADDRESS;
     bool                          dedicated     = false;  // the host has no player of its own
+    bool                          chatOpen      = false;  // a chat line is being typed: keys type, not play
+    std::string                   chatDraft;
+    float                         hitFlash = 0.0f;  // seconds the view's edge shows red yet
     Settings                      settings;
     std::string                   settingsFile;  // where settings are remembered; empty: nowhere
 
@@ -151,6 +163,8 @@ private:
     void announceGame();
     void startHostedGame();
     bool ownPlayerIsListed() const;
+    // The host's waiting screen: chat, and who is there for the players' screens.
+    void updateWaitingRoom();
     void updateConnecting();
     void updateRunning();
     void updateConnected();
@@ -158,7 +172,13 @@ private:
     // Steps the waiting screen's limits and map, and remembers them.
     void stepMatchSetup(std::int32_t command);
 
+    // Shows the hit flash when the own avatar's hit points drop.
+    void          watchOwnHitPoints();
+    const Avatar* watchedAvatar = nullptr;
+    std::int32_t  watchedHp     = 0;
+
     bool         hostWithOwnPlayer = true;
+    float        lobbyTimer        = 0.0f;
     std::int32_t creatingFrames    = 0;
 };
 

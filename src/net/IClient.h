@@ -32,6 +32,8 @@ public:
     // True once the host held this player off: too many wrong passwords
     // came from its address lately.
     virtual bool heldOff() const { return false; }
+    // The host ended the game (or quit), rather than the connection being lost.
+    virtual bool hostEnded() const { return false; }
 
     // The id the host knows this player by, 0 until the connection completed.
     virtual std::uint32_t localPlayerId() const { return 0; }

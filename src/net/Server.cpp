@@ -458,6 +458,6 @@ Server::Traffic Server::traffic() {
 void Server::close() {
     net.stop();
     playerPeers.clear();
-    net.disconnectAll(0, CLOSE_TIMEOUT_MS);
+    net.disconnectAll(DISCONNECT_HOST_ENDED, CLOSE_TIMEOUT_MS);
     arrivals.clear();
 }

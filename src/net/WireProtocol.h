@@ -29,6 +29,7 @@ constexpr enet_uint32 DISCONNECT_NO_HELLO            = 2;  // no hello in time, 
 constexpr enet_uint32 DISCONNECT_FLOODING            = 3;  // sent far more than a player can
 constexpr enet_uint32 DISCONNECT_WRONG_PASSWORD      = 4;  // a private game, and the answer is not its password's
 constexpr enet_uint32 DISCONNECT_HELD_OFF            = 5;  // too many wrong passwords from its address lately
+constexpr enet_uint32 DISCONNECT_HOST_ENDED          = 6;  // the host ended the game, or quit
 
 // Liveness: each end sends a heartbeat this often, and takes a peer it has
 // heard nothing from for SILENCE_LIMIT_MS as gone. Unsequenced heartbeats

@@ -9,8 +9,10 @@
 #include "platform/FrameState.h"
 #include "platform/GameAssert.h"
 #include "platform/Platform.h"
+#include "rules/Chat.h"
 #include "rules/Executor.h"
 #include "rules/GameSession.h"
+#include "rules/LineFeed.h"
 #include "rules/Match.h"
 #include "rules/MessageCodec.h"
 #include "rules/PlayerName.h"
@@ -222,7 +224,9 @@ void Arbiter::followBotWishes() {
         const Avatar& added = placeBot();
         broadcast(AvatarAddMessage{added.id, added.pos});
         broadcast(AvatarNameMessage{added.id, added.name});
+        notify(added.name + " joined");
     } else if (static_cast<std::int32_t>(bots.size()) > botsWanted()) {
+        notify(bots.back()->name + " left");
         removeAvatar(bots.back()->id, NO_PLAYER);
     }
     for (Avatar* const bot : bots) {
@@ -489,8 +493,30 @@ bool Arbiter::isReachable(const Avatar& avatar, const Position reported) {
 void Arbiter::receive(const std::uint32_t sender, const AvatarRemoveMessage& remove) {
     const Avatar* const avatar = findAvatar(remove.avatarId);
     if (avatar != nullptr && avatar->playerId == sender) {
+        notify(avatar->name + " left", sender);
         removeAvatar(remove.avatarId, sender);
     }
+}
+
+void Arbiter::receive(const std::uint32_t sender, const ChatMessage& said) {
+    IServer* const server = gameSession().currentServer();
+    if (server == nullptr) {
+        return;
+    }
+    // Players are known by their avatars' names, which are one each.
+    std::string speaker = cleanPlayerName(nameOf(sender));
+    for (const auto& object : CWorld::instance().getObjects()) {
+        if (const auto* const avatar = objectAs<Avatar>(object.get());
+            avatar != nullptr && !avatar->removed && avatar->playerId == sender) {
+            speaker = avatar->name;
+        }
+    }
+    chatRelay().relay(*server, sender, speaker, said);
+}
+
+void Arbiter::notify(const std::string& line, const std::uint32_t excluded) const {
+    killFeed().add(line, false);
+    broadcast(ChatMessage{chat_notice, "", line}, excluded);
 }
 
 void Arbiter::handlePlayerJoined(const std::uint32_t playerId) {
@@ -504,6 +530,7 @@ void Arbiter::handlePlayerJoined(const std::uint32_t playerId) {
     const auto& added = static_cast<const Avatar&>(*CWorld::instance().getObjects().back());
     broadcast(AvatarAddMessage{added.id, added.pos}, playerId);
     broadcast(AvatarNameMessage{added.id, added.name}, playerId);
+    notify(added.name + " joined", playerId);
 
     if (announcesMatch()) {
         MatchMessage match = matchMessageOf(currentMatch());
@@ -527,6 +554,7 @@ void Arbiter::handlePlayerJoined(const std::uint32_t playerId) {
 }
 
 void Arbiter::handlePlayerLeft(const std::uint32_t playerId) {
+    chatRelay().forget(playerId);
     // A player whose connection ended without saying goodbye leaves no avatar behind.
     if (playersInGame.count(playerId) == 0) {
         return;
@@ -534,6 +562,8 @@ void Arbiter::handlePlayerLeft(const std::uint32_t playerId) {
     for (const auto& object : CWorld::instance().getObjects()) {
         const auto* const avatar = objectAs<Avatar>(object.get());
         if (avatar != nullptr && !avatar->removed && avatar->playerId == playerId) {
+            // Gone without the goodbye a player leaving sends.
+            notify(avatar->name + " timed out", playerId);
             removeAvatar(avatar->id, playerId);
             return;
         }

@@ -72,11 +72,14 @@ private:
     // The messages a player sends; the others it may not.
     void receive(std::uint32_t sender, const AvatarStateMessage& state);
     void receive(std::uint32_t sender, const AvatarRemoveMessage& remove);
+    void receive(std::uint32_t sender, const ChatMessage& said);
     template <class Message>
     void receive(std::uint32_t /*sender*/, const Message& /*message*/) {}
     void handlePlayerJoined(std::uint32_t playerId);
     void handlePlayerLeft(std::uint32_t playerId);
     void removeAvatar(std::int32_t avatarId, std::uint32_t sender);
+    // "Ann joined", "Bob left": on this screen and every player's.
+    void notify(const std::string& line, std::uint32_t excluded = 0) const;
     // Every player's round trip, measured here, to every player for the scoreboard.
     void shareRoundTrips();
     // Tells every player the host's cell, hit points, score and ammunition of the avatar.

@@ -12,9 +12,10 @@
 #include "net/IServer.h"
 #include "platform/GameAssert.h"
 #include "platform/Platform.h"
+#include "rules/Chat.h"
 #include "rules/GameSession.h"
 #include "rules/IArbiter.h"
-#include "rules/KillFeed.h"
+#include "rules/LineFeed.h"
 #include "rules/Match.h"
 #include "rules/MessageCodec.h"
 #include "rules/PlayerName.h"
@@ -244,6 +245,25 @@ void Executor::receive(const MapMessage& message) {
     }
     receivedMap = std::move(std::get<GameMap>(accepted));
     keepReceivedMap(*receivedMap);
+}
+
+void Executor::receive(const ChatMessage& message) {
+    // Cleaned again: the host may not be ours.
+    const std::string text = cleanChatText(message.text);
+    if (text.empty()) {
+        return;
+    }
+    if (message.kind == chat_notice) {
+        killFeed().add(text);
+    } else {
+        chatFeed().add(cleanPlayerName(message.from) + ": " + text);
+    }
+}
+
+void Executor::receive(const LobbyMessage& message) {
+    if (gameSession().currentServer() == nullptr) {
+        lobby() = message;
+    }
 }
 
 void Executor::forgetGame() {

@@ -82,6 +82,8 @@ private:
     void receive(const RoundTripsMessage& message);
     void receive(const MatchMessage& message);
     void receive(const MapMessage& message);
+    void receive(const ChatMessage& message);
+    void receive(const LobbyMessage& message);
 
     MessagesOutcome setupWorld(const WorldSetupMessage& setup);
     bool            buildWorld(const WorldSetupMessage& setup);

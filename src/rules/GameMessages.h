@@ -43,6 +43,8 @@ enum GameMessage : std::int32_t {
     MSG_ROUND_TRIPS    = 1114,
     MSG_MATCH          = 1115,
     MSG_MAP            = 1116,
+    MSG_CHAT           = 1117,
+    MSG_LOBBY          = 1118,
 };
 
 // Send flags of each message. Every message is guaranteed: each machine
@@ -54,6 +56,7 @@ constexpr std::uint32_t SEND_STATE_TO_HOST    = DPNSEND_PRIORITY_HIGH | DPNSEND_
 constexpr std::uint32_t SEND_STATE_TO_PLAYERS = DPNSEND_PRIORITY_LOW | DPNSEND_GUARANTEED;
 constexpr std::uint32_t SEND_AVATAR_REMOVE    = DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED;
 constexpr std::uint32_t SEND_RULE_OUTCOME     = DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED;
+constexpr std::uint32_t SEND_CHAT             = DPNSEND_PRIORITY_LOW | DPNSEND_GUARANTEED;
 
 // What is said of a message as a whole.
 struct MessageKind {
@@ -404,14 +407,67 @@ struct MapMessage {
     }
 };
 
+// A chat line holds at most 120 characters of up to four bytes each.
+constexpr std::size_t MAX_CHAT_CHARACTERS = 120;
+constexpr TextLayout  CHAT_TEXT{static_cast<std::int32_t>(MAX_CHAT_CHARACTERS * 4), false};
+
+enum ChatKind : std::int32_t { chat_said = 0, chat_notice = 1 };
+
+// A line someone said, or the host's notice of who joined or left. From a
+// player only the text counts: the host names the speaker.
+struct ChatMessage {
+    static constexpr MessageKind KIND{MSG_CHAT, "MSG_CHAT",
+                                      "player to host: a line it says; host to every player: a line said, or a notice",
+                                      SEND_CHAT, SEND_CHAT};
+    std::int32_t                 kind = chat_said;
+    std::string                  from;
+    std::string                  text;
+
+    template <class V>
+    void describe(V& v) {
+        v.number("0 a line said, 1 a notice (joins, leaves, \"Slow down.\")", kind, {chat_said, chat_notice});
+        v.text("who said it (the host's word; empty from players and in notices)", from, PLAYER_NAME_TEXT);
+        v.text("the line, UTF-8, no terminating zero", text, CHAT_TEXT);
+    }
+};
+
+struct LobbyName {
+    std::string name;
+
+    template <class V>
+    void describe(V& v) {
+        v.text("a player's name", name, PLAYER_NAME_TEXT);
+    }
+};
+
+// What a joined player waits for, each second while the host waits.
+struct LobbyMessage {
+    static constexpr MessageKind KIND{MSG_LOBBY, "MSG_LOBBY",
+                                      "host to every player, each second before the game starts", SEND_CHAT, 0};
+    std::vector<LobbyName>       players;
+    std::int32_t                 bots       = 0;
+    std::int32_t                 scoreLimit = 0;
+    std::int32_t                 timeLimit  = 0;
+    std::string                  map;
+
+    template <class V>
+    void describe(V& v) {
+        v.list("the players' names, the host's first", players, MAX_ROUND_TRIPS);
+        v.number("bots in the game to come", bots, {0, 255});
+        v.number("score limit, 0 for none", scoreLimit, SCORE_LIMIT);
+        v.number("time limit in minutes, 0 for none", timeLimit, TIME_LIMIT_MINUTES);
+        v.text("the first map's name", map, MAP_TITLE_TEXT);
+    }
+};
+
 template <class... Messages>
 struct MessageList {};
 
 // Every game message, in the order of their ids.
-using GameMessages =
-    MessageList<YourAvatarMessage, WorldSetupMessage, AvatarStateMessage, AvatarRemoveMessage, AvatarRespawnMessage,
-                AvatarHpMessage, ScoreMessage, PowerupTakenMessage, PowerupSpawnMessage, AvatarStatusMessage,
-                AvatarAddMessage, AvatarNameMessage, KillMessage, RoundTripsMessage, MatchMessage, MapMessage>;
+using GameMessages = MessageList<YourAvatarMessage, WorldSetupMessage, AvatarStateMessage, AvatarRemoveMessage,
+                                 AvatarRespawnMessage, AvatarHpMessage, ScoreMessage, PowerupTakenMessage,
+                                 PowerupSpawnMessage, AvatarStatusMessage, AvatarAddMessage, AvatarNameMessage,
+                                 KillMessage, RoundTripsMessage, MatchMessage, MapMessage, ChatMessage, LobbyMessage>;
 
 class Avatar;
 

@@ -29,6 +29,25 @@ bool isSystemKey(const SDL_Keysym& key) {
     return (key.mod & KMOD_ALT) != 0 || key.sym == SDLK_F10 || key.sym == SDLK_LALT || key.sym == SDLK_RALT;
 }
 
+// While a chat line is open, keys type into it and play no part in the game.
+bool typeInChat(const SDL_Keysym& key) {
+    CGame& game = CGame::instance();
+    if (!game.chatOpen) {
+        return false;
+    }
+    if (key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER) {
+        game.closeChat(true);
+    } else if (key.sym == SDLK_ESCAPE) {
+        game.closeChat(false);
+    } else if (key.sym == SDLK_BACKSPACE) {
+        game.eraseInChat();
+    }
+    return true;
+}
+
+// The text that T's own key-down brings is not typed into the line it opens.
+Uint32 chatOpenedAt = 0;
+
 void onKeyDown(const SDL_Keysym& key) {
     if (isSystemKey(key)) {
         if ((key.mod & KMOD_ALT) != 0 && key.sym == SDLK_g) {
@@ -39,9 +58,19 @@ void onKeyDown(const SDL_Keysym& key) {
     if (isGameMenuOpen()) {
         return;
     }
+    if (typeInChat(key)) {
+        return;
+    }
     const int code = virtualKeyOf(key.sym);
     if (code < 0) {
         return;
+    }
+    if (code == 'T') {
+        handleGameCommand(cmd_open_chat);
+        chatOpenedAt = SDL_GetTicks();
+        if (CGame::instance().chatOpen) {
+            return;
+        }
     }
     keys[code] = 1;
     // ENTER on every key-down, repeats included; the host's keys for bots,
@@ -136,6 +165,11 @@ bool windowProc(const SDL_Event& event, int& exitCode) {
             break;
         case SDL_KEYUP:
             onKeyUp(event.key.keysym);
+            break;
+        case SDL_TEXTINPUT:
+            if (SDL_GetTicks() - chatOpenedAt > 50) {
+                CGame::instance().typeInChat(event.text.text);
+            }
             break;
         case SDL_WINDOWEVENT:
             onWindowEvent(event.window);

@@ -22,6 +22,7 @@
 //   limits SCORE MINUTES   the host's score and time limits of each match (0: none)
 //   maps A,B,C             the host's maps, a match each in turn
 //   map NAME               the host's first map
+//   say TEXT               says a line in the game's chat
 //   password WORD          the word a private game asks for, to host or join
 //   port PORT              the UDP port to host on or join at (default 9998)
 //   lan                    the games hosted on the local network, found
@@ -50,8 +51,10 @@
 #include "platform/Platform.h"
 #include "platform/VirtualKeys.h"
 #include "rules/Arbiter.h"
+#include "rules/Chat.h"
 #include "rules/Executor.h"
 #include "rules/IArbiter.h"
+#include "rules/LineFeed.h"
 #include "rules/Maps.h"
 #include "rules/Match.h"
 #include "world/Avatar.h"
@@ -159,6 +162,17 @@ nlohmann::ordered_json describeMatch(const CGame& game) {
             {"winner", match.isOver() ? json(match.winner) : json()}};
 }
 
+// The last lines of a feed, oldest first.
+nlohmann::ordered_json describeLines(const LineFeed& feed) {
+    constexpr std::size_t  LAST  = 10;
+    nlohmann::ordered_json lines = nlohmann::ordered_json::array();
+    const auto&            kept  = feed.history();
+    for (std::size_t i = kept.size() > LAST ? kept.size() - LAST : 0; i < kept.size(); ++i) {
+        lines.push_back(kept[i].text);
+    }
+    return lines;
+}
+
 std::string describeWorld(const double gameTime) {
     const CGame&           game    = CGame::instance();
     nlohmann::ordered_json objects = nlohmann::ordered_json::array();
@@ -176,6 +190,8 @@ std::string describeWorld(const double gameTime) {
          game.localAvatar != nullptr ? nlohmann::ordered_json(game.localAvatar->id) : nlohmann::ordered_json()},
         {"digest", digestText(matchDigest(worldDigest(CWorld::instance()), currentMatch()))},
         {"match", describeMatch(game)},
+        {"chat", describeLines(chatFeed())},
+        {"notices", describeLines(killFeed())},
         {"objects", std::move(objects)},
     };
     return world.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
@@ -309,6 +325,13 @@ private:
             } else {
                 game.matchSetup.maps = maps;
             }
+        } else if (command == "say") {
+            std::string text;
+            std::getline(words >> std::ws, text);
+            if (game.client == nullptr) {
+                return "error not in a game";
+            }
+            say(text);
         } else if (command == "password") {
             words >> game.password;
         } else if (command == "port") {

@@ -1,0 +1,60 @@
+#include "rules/Chat.h"
+
+#include "net/IClient.h"
+#include "net/IServer.h"
+#include "platform/TextCleaning.h"
+#include "rules/GameSession.h"
+#include "rules/MessageCodec.h"
+
+std::string cleanChatText(const std::string& raw) {
+    return cleanText(raw, MAX_CHAT_CHARACTERS);
+}
+
+void say(const std::string& text) {
+    const std::string line   = cleanChatText(text);
+    IClient* const    client = gameSession().currentClient();
+    if (client == nullptr || line.empty()) {
+        return;
+    }
+    const MessageBuffer bytes = encode(ChatMessage{chat_said, "", line});
+    client->send(static_cast<std::uint32_t>(bytes.size()), bytes.data(), ChatMessage::KIND.flagsToHost);
+}
+
+void ChatRelay::relay(IServer& server, const std::uint32_t sender, const std::string& speaker,
+                      const ChatMessage& said) {
+    const std::string text = cleanChatText(said.text);
+    if (text.empty()) {
+        return;
+    }
+    const Clock::time_point        now   = Clock::now();
+    std::deque<Clock::time_point>& times = recent[sender];
+    while (!times.empty() && now - times.front() >= CHAT_WINDOW) {
+        times.pop_front();
+    }
+    if (times.size() >= MAX_LINES_IN_WINDOW) {
+        const MessageBuffer slowDown = encode(ChatMessage{chat_notice, "", "Slow down."});
+        server.sendTo(sender, static_cast<std::uint32_t>(slowDown.size()), slowDown.data(), ChatMessage::KIND.flags);
+        return;
+    }
+    times.push_back(now);
+    if (listener) {
+        listener(speaker + ": " + text);
+    }
+    const MessageBuffer line = encode(ChatMessage{chat_said, speaker, text});
+    server.sendToPlayers(static_cast<std::uint32_t>(line.size()), line.data(), ChatMessage::KIND.flags,
+                         [](std::uint32_t /*player*/) { return true; });
+}
+
+void ChatRelay::setListener(std::function<void(const std::string&)> newListener) {
+    listener = std::move(newListener);
+}
+
+ChatRelay& chatRelay() {
+    static ChatRelay relay;
+    return relay;
+}
+
+LobbyMessage& lobby() {
+    static LobbyMessage shown;
+    return shown;
+}
