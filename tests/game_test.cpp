@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "draw/GameScreen.h"
 #include "platform/FrameState.h"
+#include "platform/VirtualKeys.h"
 #include "rules/Arbiter.h"
 #include "rules/LocalArbiter.h"
 #include "rules/MessageCodec.h"
@@ -183,6 +184,36 @@ TEST_F(GameFlow, LeavingARunningGameTellsTheHostAndLeavesNothingBehind) {
     EXPECT_EQ(game.client, nullptr);
     EXPECT_EQ(game.localAvatar, nullptr);
     EXPECT_EQ(getArbiter(), nullptr);
+}
+
+// T opens a line that stops the avatar; what cleaning would change or what
+// is over 120 characters is not typed; Backspace takes a whole character;
+// ENTER sends the line to the host and Esc drops it.
+TEST_F(GameFlow, TheChatLineTypesOnlyWhatCanBeSaidAndSendsItOnEnter) {
+    ASSERT_NO_FATAL_FAILURE(joinRunningGame());
+    keys[VK_LEFT] = 1;
+    game.handleCommand(cmd_open_chat);
+    ASSERT_TRUE(game.chatOpen);
+    EXPECT_EQ(keys[VK_LEFT], 0) << "the avatar stands while its player types";
+    for (const char* const typed : {"h", "\xc3\xa9", "\x1b", "\n", " ", "\xff", "!"}) {
+        game.typeInChat(typed);
+    }
+    EXPECT_EQ(game.chatDraft, "h\xc3\xa9 !");
+    game.eraseInChat();
+    game.eraseInChat();
+    game.eraseInChat();
+    EXPECT_EQ(game.chatDraft, "h");
+    game.typeInChat(std::string(200, 'x'));
+    EXPECT_EQ(game.chatDraft, "h") << "over the length";
+    client->sent.clear();
+    game.closeChat(true);
+    EXPECT_FALSE(game.chatOpen);
+    ASSERT_EQ(client->sent.size(), 1u);
+    EXPECT_EQ(client->sent[0].bytes, encode(ChatMessage{chat_said, "", "h"}));
+    game.handleCommand(cmd_open_chat);
+    game.typeInChat("dropped");
+    game.closeChat(false);
+    EXPECT_EQ(client->sent.size(), 1u);
 }
 
 TEST(Scoreboard, BestScoreFirstThenByNameWithTheOwnLineMarked) {

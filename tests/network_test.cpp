@@ -169,6 +169,9 @@ TEST_F(Lan, ChatJoinsAndLeavesReachEveryoneAndTheHostEndingIsNamed) {
             return !one["chat"].empty() && one["chat"].back() == "Bob: hello, waiting room";
         });
     }));
+    ASSERT_TRUE(framesUntil([&] { return seen[1]["lobby"]["players"].size() == 3; }));
+    EXPECT_EQ(seen[1]["lobby"]["players"][0], "Ann") << "the waiting room, host first";
+    EXPECT_EQ(seen[1]["lobby"]["map"], "map2");
     ASSERT_NO_FATAL_FAILURE(pressEnter());
     ASSERT_EQ(machines[1]->command("exit"), "ok");
     ASSERT_TRUE(framesUntil([&] {

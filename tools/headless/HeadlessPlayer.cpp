@@ -162,6 +162,15 @@ nlohmann::ordered_json describeMatch(const CGame& game) {
             {"winner", match.isOver() ? json(match.winner) : json()}};
 }
 
+// What a joined player's waiting screen shows.
+nlohmann::ordered_json describeLobby() {
+    nlohmann::ordered_json players = nlohmann::ordered_json::array();
+    for (const LobbyName& player : lobby().players) {
+        players.push_back(player.name);
+    }
+    return {{"players", players}, {"bots", lobby().bots}, {"map", lobby().map}};
+}
+
 // The last lines of a feed, oldest first.
 nlohmann::ordered_json describeLines(const LineFeed& feed) {
     constexpr std::size_t  LAST  = 10;
@@ -192,6 +201,7 @@ std::string describeWorld(const double gameTime) {
         {"match", describeMatch(game)},
         {"chat", describeLines(chatFeed())},
         {"notices", describeLines(killFeed())},
+        {"lobby", describeLobby()},
         {"objects", std::move(objects)},
     };
     return world.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
