@@ -3,6 +3,7 @@
 #include "GameDoubles.h"
 #include "TestSupport.h"
 #include "draw/GameScreen.h"
+#include "game/ServerConsole.h"
 #include "platform/FrameState.h"
 #include "platform/VirtualKeys.h"
 #include "rules/Arbiter.h"
@@ -214,6 +215,50 @@ TEST_F(GameFlow, TheChatLineTypesOnlyWhatCanBeSaidAndSendsItOnEnter) {
     game.typeInChat("dropped");
     game.closeChat(false);
     EXPECT_EQ(client->sent.size(), 1u);
+}
+
+// Every line a console may be given gets one answer; a wrong one says what
+// was wrong and changes nothing.
+TEST_F(GameFlow, TheServerConsoleAnswersEveryLineAndRefusesWrongOnes) {
+    RecordingServer& host = giveServer();
+    host.joinAs(5, "Ann");
+    host.joinAs(6, "Ann");
+    host.joinAs(7, "Bob");
+    const std::pair<std::string, std::string> refused[] = {
+        {"kick", "error no player is called "},
+        {"kick Cy", "error no player is called Cy"},
+        {"kick Ann", "error Ann names more than one player: use an id"},
+        {"ban 7 99999999999", "error ban takes a player and 0 to 525600 minutes"},
+        {"ban 7 -5", "error ban takes a player and 0 to 525600 minutes"},
+        {"unban 10.0.0.300", "error 10.0.0.300 is not banned"},
+        {"bots 1000", "error bots takes 0 to 32"},
+        {"bots 3x", "error bots takes 0 to 32"},
+        {"limits -1 5", "error limits takes a score of 0 to 1000000 and 0 to 1440 minutes"},
+        {"limits 100", "error limits takes a score of 0 to 1000000 and 0 to 1440 minutes"},
+        {"botlevel insane", "error botlevel takes easy, normal or hard"},
+        {"map ../../etc/passwd", "error the map ../../etc/passwd cannot be played: that is no map's name."},
+        {"next", "error no game is running"},
+        {"say \x1b\x7f\x01", "error say takes a line to say"},
+        {"password", "error password takes a word, or off"},
+        {"\x1b[2Jboom\xff", "error unknown command [2Jboom (try help)"},
+        {std::string(5000, 'k'), "error unknown command " + std::string(120, 'k') + " (try help)"},
+    };
+    bool quit = false;
+    for (const auto& [line, answer] : refused) {
+        EXPECT_EQ(runConsoleLine(game, line, quit), answer) << line;
+    }
+    EXPECT_EQ(game.bots, 0);
+    EXPECT_EQ(game.matchSetup.scoreLimit, 0);
+    EXPECT_TRUE(host.sent.empty());
+    EXPECT_FALSE(quit);
+
+    EXPECT_EQ(runConsoleLine(game, "limits 500 10", quit), "limits 500 points, 10 minutes, from the next match");
+    EXPECT_EQ(game.matchSetup.timeLimit, 10);
+    EXPECT_EQ(runConsoleLine(game, "kick 7 spamming", quit), "kicked Bob");
+    ASSERT_EQ(host.sent.size(), 1u);
+    EXPECT_EQ(host.sent[0].bytes, encode(ChatMessage{chat_farewell, "", "You were kicked: spamming"}));
+    EXPECT_EQ(runConsoleLine(game, "quit", quit), "quitting");
+    EXPECT_TRUE(quit);
 }
 
 TEST(Scoreboard, BestScoreFirstThenByNameWithTheOwnLineMarked) {

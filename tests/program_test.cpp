@@ -13,6 +13,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <set>
 #include <string>
 
@@ -99,7 +100,7 @@ TEST(Program, ADedicatedHostRunsAPrivateGameAndLogsJoinsKillsAndLeaves) {
     ASSERT_EQ(ann.command("password sesame"), "ok");
     ASSERT_EQ(ann.command("join 127.0.0.1"), "ok");
     ASSERT_EQ(ann.command("seconds 1"), "ok");
-    ASSERT_TRUE(logSays(host, "Ann joined (1 playing)", log)) << log;
+    ASSERT_TRUE(logSays(host, "Ann joined from 127.0.0.1 (1 playing)", log)) << log;
     const nlohmann::json world = ann.world();
     EXPECT_EQ(world["state"], "running");
     EXPECT_EQ(objectsOf(world, "Avatar").size(), 5u) << "the bots and Ann; the host has none";
@@ -110,6 +111,61 @@ TEST(Program, ADedicatedHostRunsAPrivateGameAndLogsJoinsKillsAndLeaves) {
     EXPECT_TRUE(stop(host)) << "ends cleanly on SIGTERM";
     EXPECT_EQ(log.find("sesame"), std::string::npos) << "the password is never logged";
     EXPECT_EQ(host.messages(), "");
+}
+
+// The console of a server that takes one player: it lists, talks to, kicks
+// and bans that player, who is told each time; a banned address is refused
+// at its hello, and a player over the limit hears the game is full.
+TEST(Program, TheServerConsoleKicksAndBansAndTheFullGameRefuses) {
+    PlayerProcess host("console", "",
+                       {QUILLSTEP_SERVER, "--bots", "1", "--max-players", "1", "--server-name", "Party Room", "--motd",
+                        "Welcome, be nice", "--port", port.c_str()});
+    std::string   log;
+    ASSERT_TRUE(logSays(host, "The game has started", log)) << log;
+    const auto joined = [](PlayerProcess& player, const std::string& name) {
+        EXPECT_EQ(player.command("port " + port), "ok");
+        EXPECT_EQ(player.command("name " + name), "ok");
+        EXPECT_EQ(player.command("join 127.0.0.1"), "ok");
+        EXPECT_EQ(player.command("seconds 1"), "ok");
+        return player.world();
+    };
+    PlayerProcess ann("ann", "");
+    EXPECT_EQ(joined(ann, "Ann")["chat"], nlohmann::json::array({"Server: Welcome, be nice"}));
+    PlayerProcess bob("bob", "");
+    EXPECT_EQ(joined(bob, "Bob")["state"], "start");
+    EXPECT_NE(bob.messages().find("The game is full."), std::string::npos) << bob.messages();
+
+    ASSERT_TRUE(host.send("status"));
+    ASSERT_TRUE(logSays(host, "Ann ", log)) << log;
+    ASSERT_TRUE(host.send("bogus"));
+    ASSERT_TRUE(logSays(host, "error unknown command bogus (try help)", log)) << log;
+    ASSERT_TRUE(host.send("say hello all"));
+    ASSERT_EQ(ann.command("seconds 0.5"), "ok");
+    EXPECT_EQ(ann.world()["chat"].back(), "Server: hello all");
+    ASSERT_TRUE(host.send("kick Ann too loud"));
+    ASSERT_TRUE(logSays(host, "kicked Ann", log)) << log;
+    ASSERT_EQ(ann.command("seconds 1"), "ok");
+    EXPECT_EQ(ann.world()["state"], "start");
+    EXPECT_NE(ann.messages().find("You were kicked: too loud"), std::string::npos) << ann.messages();
+
+    EXPECT_EQ(joined(ann, "Ann")["state"], "running") << "a kick is no ban";
+    ASSERT_TRUE(host.send("ban Ann"));
+    ASSERT_TRUE(logSays(host, "banned 127.0.0.1 until the server stops", log)) << log;
+    ASSERT_EQ(ann.command("seconds 1"), "ok");
+    EXPECT_EQ(joined(ann, "Ann")["state"], "start");
+    EXPECT_NE(ann.messages().find("You are banned from this game."), std::string::npos) << ann.messages();
+    ASSERT_TRUE(host.send("unban 127.0.0.1"));
+    ASSERT_TRUE(logSays(host, "unbanned 127.0.0.1", log)) << log;
+    EXPECT_EQ(joined(ann, "Ann")["state"], "running");
+    EXPECT_TRUE(stop(host));
+}
+
+TEST(Program, ABrokenServerConfigurationStopsItWithTheLine) {
+    const std::string config = ::testing::TempDir() + "quillstep_server_" + std::to_string(getpid()) + ".toml";
+    std::ofstream(config) << "bots = 3\nmotd = \"unfinished\n";
+    const Ran broken = run(std::string(QUILLSTEP_SERVER) + " --config " + config + " --port " + port);
+    EXPECT_EQ(broken.status, 2);
+    EXPECT_NE(broken.output.find(config + ":2:"), std::string::npos) << broken.output;
 }
 
 TEST(Program, AnInstalledCopyFindsItsOwnMapFromAnyFolder) {
@@ -125,6 +181,10 @@ TEST(Program, AnInstalledCopyFindsItsOwnMapFromAnyFolder) {
         EXPECT_EQ(stat((prefix + "/" + file).c_str(), &info), 0) << file;
     }
     EXPECT_EQ(run("cd / && " + prefix + "/bin/quillstep --version").output, "quillstep 1.0.0\n");
+    // systemd accepts the unit; it names the binary where a real install puts it.
+    const Ran unit = run("command -v systemd-analyze >/dev/null || exit 0; systemd-analyze verify --man=no " + prefix +
+                         "/lib/systemd/system/quillstep-server.service 2>&1 | grep -v 'is not executable'");
+    EXPECT_EQ(unit.output, "") << unit.output;
     EXPECT_NE(run("man -l " + prefix + "/share/man/man6/quillstep.6 2>/dev/null || cat " + prefix +
                   "/share/man/man6/quillstep.6")
                   .output.find("dedicated"),

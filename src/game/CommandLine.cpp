@@ -1,6 +1,7 @@
 #include "game/CommandLine.h"
 
 #include <CLI/CLI.hpp>
+#include <toml++/toml.h>
 
 #include "rules/Arbiter.h"
 
@@ -32,6 +33,12 @@ void addHostOptions(CLI::App& app, LaunchOptions& options) {
     app.add_option("--time-limit", options.timeLimit, "End each match after MINUTES (0: never)")
         ->option_text("MINUTES")
         ->check(CLI::Range(0, 1440));
+    app.add_option("--server-name", options.serverName, "Show the game as TEXT in the LAN list (the machine's name)")
+        ->option_text("TEXT");
+    app.add_option("--motd", options.motd, "Say TEXT to each player who joins")->option_text("TEXT");
+    app.add_option("--max-players", options.maxPlayers, "Take at most N players (255 unless given)")
+        ->option_text("N")
+        ->check(CLI::Range(1, 255));
     app.add_option("--map", options.map, "Begin on the map NAME (map2 unless given)")->option_text("NAME");
     app.add_option("--maps", options.maps, "Play the maps A, B, C ... in turn, a match each")
         ->option_text("A,B,C")
@@ -55,6 +62,22 @@ void addWindowOptions(CLI::App& app, LaunchOptions& options) {
     app.get_option("--connect")->excludes(app.get_option("--host"))->excludes(app.get_option("--dedicated"));
 }
 
+// A configuration file that is not TOML is refused with its line, before
+// anything reads it.
+void checkConfigFile(const int argc, const char* const* const argv) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::string(argv[i]) != "--config") {
+            continue;
+        }
+        try {
+            (void)toml::parse_file(argv[i + 1]);
+        } catch (const toml::parse_error& error) {
+            throw CLI::ConfigError(std::string(argv[i + 1]) + ":" + std::to_string(error.source().begin.line) + ": " +
+                                   std::string(error.description()));
+        }
+    }
+}
+
 }  // namespace
 
 CommandLine readCommandLine(const int argc, const char* const* const argv, const Program program) {
@@ -75,11 +98,17 @@ CommandLine readCommandLine(const int argc, const char* const* const argv, const
     if (server) {
         options.dedicated = true;
         addHostOptions(app, options);
+        // Every option from a TOML file, under the long options' names;
+        // options on the command line win.
+        app.set_config("--config", "", "Read the options from FILE (TOML, the long options' names as keys)")
+            ->option_text("FILE");
+        app.config_formatter(std::make_shared<CLI::ConfigTOML>());
     } else {
         addWindowOptions(app, options);
     }
 
     try {
+        checkConfigFile(argc, argv);
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         line.proceed = false;

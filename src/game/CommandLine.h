@@ -20,9 +20,12 @@ struct LaunchOptions {
     std::optional<int>          port;  // to host on, or where the host listens
     std::optional<int>          maxPerAddress;
     std::optional<std::int32_t> scoreLimit;
-    std::optional<std::int32_t> timeLimit;  // minutes
-    std::optional<std::string>  map;        // the first map
-    std::vector<std::string>    maps;       // the rotation
+    std::optional<std::int32_t> timeLimit;   // minutes
+    std::optional<std::string>  map;         // the first map
+    std::vector<std::string>    maps;        // the rotation
+    std::optional<std::string>  serverName;  // for the LAN list; the machine's name unless given
+    std::optional<std::string>  motd;        // said to each player who joins
+    std::optional<int>          maxPlayers;
 };
 
 // The outcome of reading the command line: go on with the options, or end

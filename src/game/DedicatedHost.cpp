@@ -1,14 +1,23 @@
 #include "game/DedicatedHost.h"
 
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "game/Game.h"
+#include "game/ServerConsole.h"
 #include "net/NetTypes.h"
 #include "platform/FrameState.h"
 #include "platform/Platform.h"
@@ -41,12 +50,14 @@ public:
 
     void update(const IServer& server) {
         std::map<std::uint32_t, std::string> now;
+        std::map<std::uint32_t, std::string> from;
         for (const ClientRecord& player : server.clientList()) {
-            now[player.id] = cleanPlayerName(player.name);
+            now[player.id]  = cleanPlayerName(player.name);
+            from[player.id] = player.address;
         }
         for (const auto& [id, name] : now) {
             if (known.count(id) == 0) {
-                logLine(log, name + " joined (" + std::to_string(now.size()) + " playing)");
+                logLine(log, name + " joined from " + from[id] + " (" + std::to_string(now.size()) + " playing)");
             }
         }
         for (const auto& [id, name] : known) {
@@ -87,6 +98,61 @@ private:
     std::int32_t number  = 0;
 };
 
+// Lines typed on standard input, read on a thread of their own so the game
+// never waits for them. Closed or not a terminal, the input simply ends.
+class ConsoleInput {
+public:
+    ConsoleInput() : reader([this] { read(); }) {}
+    ~ConsoleInput() {
+        stopping = true;
+        reader.join();
+    }
+    ConsoleInput(const ConsoleInput&)            = delete;
+    ConsoleInput& operator=(const ConsoleInput&) = delete;
+
+    std::optional<std::string> take() {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (lines.empty()) {
+            return std::nullopt;
+        }
+        std::string line = std::move(lines.front());
+        lines.pop_front();
+        return line;
+    }
+
+private:
+    static constexpr std::size_t MAX_LINE = 4096;
+
+    void read() {
+        std::string pending;
+        while (!stopping) {
+            pollfd input{STDIN_FILENO, POLLIN, 0};
+            if (::poll(&input, 1, 100) <= 0) {
+                continue;
+            }
+            char       bytes[512];
+            const auto got = ::read(STDIN_FILENO, bytes, sizeof bytes);
+            if (got <= 0) {
+                return;  // closed: the host runs on without a console
+            }
+            pending.append(bytes, static_cast<std::size_t>(got));
+            for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
+                const std::lock_guard<std::mutex> guard(lock);
+                lines.push_back(pending.substr(0, std::min(end, MAX_LINE)));
+                pending.erase(0, end + 1);
+            }
+            if (pending.size() > MAX_LINE) {
+                pending.clear();  // a line longer than any command: dropped
+            }
+        }
+    }
+
+    std::atomic<bool>       stopping{false};
+    std::mutex              lock;
+    std::deque<std::string> lines;
+    std::thread             reader;
+};
+
 int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
     CGame& game = CGame::instance();
     game.handleCommand(cmd_host_dedicated);
@@ -100,19 +166,31 @@ int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
                      game.mapName());
     killFeed().setListener([log](const std::string& line) { logLine(log, line); });
     chatRelay().setListener([log](const std::string& line) { logLine(log, line); });
-    RosterLog  roster(log);
-    MatchLog   matches(log);
-    bool       started   = false;
-    const auto loopStart = Clock::now();
-    auto       lastFrame = loopStart;
-    auto       nextFrame = lastFrame;
-    while (!stop && game.server) {
+    RosterLog    roster(log);
+    MatchLog     matches(log);
+    ConsoleInput console;
+    bool         quit      = false;
+    bool         started   = false;
+    const auto   loopStart = Clock::now();
+    auto         lastFrame = loopStart;
+    auto         nextFrame = lastFrame;
+    while (!stop && !quit && game.server) {
         const auto now = Clock::now();
         // Like the window's loop: the frame time is held, the time since the start is not.
         setFrameTime(std::chrono::duration<float>(now - lastFrame).count());
         elapsedTime = std::chrono::duration<float>(now - loopStart).count();
         lastFrame   = now;
         game.update();
+        if (!game.server) {
+            break;
+        }
+        while (const std::optional<std::string> line = console.take()) {
+            const std::string answer = runConsoleLine(game, *line, quit);
+            if (!answer.empty()) {
+                std::fprintf(log, "%s\n", answer.c_str());
+                std::fflush(log);
+            }
+        }
         if (!game.server) {
             break;
         }

@@ -107,6 +107,7 @@ void CGame::closeSession() {
     CWorld::instance().clearObjects();
     killFeed().clear();
     chatFeed().clear();
+    farewell().clear();
     lobby()        = LobbyMessage{};
     currentMatch() = MatchState{};
     Executor::instance().forgetGame();
@@ -320,6 +321,7 @@ void CGame::finishHosting() {
     server->setPassword(password);
     server->setPort(gamePort);
     server->setMaxPerAddress(maxPerAddress);
+    server->setMaxPlayers(maxPlayers);
     if (server->host(SESSION_NAME) != 0) {
         exitGame();
         return;
@@ -361,15 +363,19 @@ void CGame::joinGame() {
 void CGame::announceGame() {
     IServer* const hosted    = server.get();
     const bool     isPrivate = !password.empty();
+    std::string    shownName = serverName;
+    if (shownName.empty()) {
+        char name[256] = {};
+        gethostname(name, sizeof name - 1);
+        shownName = name;
+    }
     // Read on the announcer's thread; this game's frames change it.
     auto shownMap = std::make_shared<SharedText>();
     announcedMap  = shownMap;
     announcedMap->set(mapName());
-    announcer = std::make_unique<LanAnnouncer>([hosted, isPrivate, shownMap] {
+    announcer = std::make_unique<LanAnnouncer>([hosted, isPrivate, shownMap, shownName] {
         LanGame game;
-        char    name[256] = {};
-        gethostname(name, sizeof name - 1);
-        game.hostName  = name;
+        game.hostName  = shownName;
         game.players   = hosted->clientCount();
         game.map       = shownMap->get();
         game.isPrivate = isPrivate;
@@ -447,7 +453,9 @@ void CGame::updateWaitingRoom() {
     // Before the game starts only chat means anything; the rest, unread,
     // would pile up for as long as the host waits.
     while (const std::optional<ServerMessage> entry = server->incoming.pop()) {
-        if (const std::optional<ChatMessage> said = decode<ChatMessage>(entry->data)) {
+        if (messageId(entry->data) == NET_PLAYER_CREATED) {
+            welcomePlayer(*server, entry->playerId);
+        } else if (const std::optional<ChatMessage> said = decode<ChatMessage>(entry->data)) {
             const std::optional<ClientRecord> record = server->findClient(entry->playerId);
             chatRelay().relay(*server, entry->playerId, cleanPlayerName(record ? record->name : ""), *said);
         }
@@ -470,9 +478,30 @@ void CGame::updateWaitingRoom() {
                           [](std::uint32_t /*player*/) { return true; });
 }
 
+std::string CGame::farewellOr(const std::string& lost) const {
+    if (!farewell().empty()) {
+        return farewell();
+    }
+    switch (client->endedWith()) {
+        case DISCONNECT_HOST_ENDED:
+            return HOST_ENDED;
+        case DISCONNECT_BANNED:
+            return "You are banned from this game.";
+        case DISCONNECT_FULL:
+            return "The game is full.";
+        default:
+            return lost;  // as the connection ended, say it as it always was
+    }
+}
+
 void CGame::updateConnecting() {
     GAME_ASSERT(client, SITE_CONNECTING_CLIENT);
     connectTimer += frameTime;
+    if (client->endedWith() == DISCONNECT_BANNED || client->endedWith() == DISCONNECT_FULL) {
+        showError(farewellOr(""), MessageIcon::none);
+        handleCommand(cmd_exit_game);
+        return;
+    }
     if (client->wrongPassword() || client->heldOff()) {
         showError(client->heldOff() ? "Too many wrong passwords: this game waits a while before it takes another try."
                                     : "Wrong password: this game is private.",
@@ -507,14 +536,14 @@ void CGame::updateRunning() {
         camera.follow(localAvatar->pos, frameTime);
     }
     if (client && !client->connected) {
-        showError(client->hostEnded() ? HOST_ENDED : "Disconnected from server.", MessageIcon::none, true);
+        showError(farewellOr("Disconnected from server."), MessageIcon::none, true);
         handleCommand(cmd_exit_game);
     }
 }
 
 void CGame::updateConnected() {
     if (!client->connected) {
-        showError(client->hostEnded() ? HOST_ENDED : "Server disconnected.", MessageIcon::none);
+        showError(farewellOr("Server disconnected."), MessageIcon::none);
         handleCommand(cmd_exit_game);
         return;
     }

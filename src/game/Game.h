@@ -125,8 +125,11 @@ public:
     std::string                   password;                   // a private game's, to host or join with
     std::uint16_t                 gamePort      = GAME_PORT;  // to host on, or where the host listens
     std::size_t                   maxPerAddress = DEFAULT_MAX_PER_ADDRESS;
-    bool                          dedicated     = false;  // the host has no player of its own
-    bool                          chatOpen      = false;  // a chat line is being typed: keys type, not play
+    std::size_t                   maxPlayers    = 255;
+    std::string                   serverName;         // for the LAN list; empty: the machine's name
+    std::string                   motd;               // said to each player who joins
+    bool                          dedicated = false;  // the host has no player of its own
+    bool                          chatOpen  = false;  // a chat line is being typed: keys type, not play
     std::string                   chatDraft;
     float                         hitFlash = 0.0f;  // seconds the view's edge shows red yet
     Settings                      settings;
@@ -146,6 +149,7 @@ public:
     std::int32_t fill() const override;
     BotLevel     botLevel() const override;
     MatchRules   matchRules() const override;
+    std::string  welcomeLine() const override { return motd; }
     // The map the game is, or would be, played on.
     std::string mapName() const;
 
@@ -166,8 +170,10 @@ private:
     // The host's waiting screen: chat, and who is there for the players' screens.
     void updateWaitingRoom();
     void updateConnecting();
-    void updateRunning();
-    void updateConnected();
+    // Why the game ended, as the host told it, or what a lost connection says.
+    std::string farewellOr(const std::string& lost) const;
+    void        updateRunning();
+    void        updateConnected();
 
     // Steps the waiting screen's limits and map, and remembers them.
     void stepMatchSetup(std::int32_t command);

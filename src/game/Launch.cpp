@@ -71,6 +71,9 @@ Launch prepareLaunch(const LaunchOptions& options, std::FILE* const errors,
     game.level         = botLevelNamed(options.botLevel.value_or(loaded.settings.botLevel)).value_or(BotLevel::normal);
     game.gamePort      = static_cast<std::uint16_t>(options.port.value_or(GAME_PORT));
     game.maxPerAddress = static_cast<std::size_t>(options.maxPerAddress.value_or(DEFAULT_MAX_PER_ADDRESS));
+    game.serverName    = options.serverName.value_or("");
+    game.motd          = options.motd.value_or("");
+    game.maxPlayers    = static_cast<std::size_t>(options.maxPlayers.value_or(255));
     game.matchSetup.scoreLimit = options.scoreLimit.value_or(loaded.settings.scoreLimit);
     game.matchSetup.timeLimit  = options.timeLimit.value_or(loaded.settings.timeLimit);
     game.matchSetup.maps       = chosenMaps(options, loaded.settings);

@@ -83,9 +83,7 @@ void Client::serviceLocked(ENetHost* const host) {
                 if (event.data == DISCONNECT_HELD_OFF) {
                     held = true;
                 }
-                if (event.data == DISCONNECT_HOST_ENDED) {
-                    ended = true;
-                }
+                ended = event.data;
                 if (welcomed) {
                     arrivals.push_back({Arrival::What::sessionEnded, 0, {}});
                     welcomed = false;

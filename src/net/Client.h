@@ -27,7 +27,7 @@ public:
     void          setPort(const std::uint16_t port) override { hostPort = port; }
     bool          wrongPassword() const override { return passwordRefused; }
     bool          heldOff() const override { return held; }
-    bool          hostEnded() const override { return ended; }
+    std::uint32_t endedWith() const override { return ended; }
 
     // The host turned this client away: it speaks another application.
     bool wasRefused() const { return refused; }
@@ -57,7 +57,7 @@ private:
     std::atomic<bool>          refused{false};
     std::atomic<bool>          passwordRefused{false};
     std::atomic<bool>          held{false};
-    std::atomic<bool>          ended{false};
+    std::atomic<std::uint32_t> ended{0};
 
     // Gathered by the service thread under the lock, handed over without it.
     std::vector<Arrival> arrivals;

@@ -32,8 +32,9 @@ public:
     // True once the host held this player off: too many wrong passwords
     // came from its address lately.
     virtual bool heldOff() const { return false; }
-    // The host ended the game (or quit), rather than the connection being lost.
-    virtual bool hostEnded() const { return false; }
+    // Why the host ended the connection (a DISCONNECT_ code of
+    // net/WireProtocol.h), or 0 while it has not or when it was lost.
+    virtual std::uint32_t endedWith() const { return 0; }
 
     // The id the host knows this player by, 0 until the connection completed.
     virtual std::uint32_t localPlayerId() const { return 0; }

@@ -85,3 +85,17 @@ void IServer::setRoundTripTime(const std::uint32_t playerId, const float millise
         }
     }
 }
+
+void IServer::setMaxPlayers(std::size_t /*most*/) {}
+
+void IServer::disconnect(std::uint32_t /*playerId*/, std::uint32_t /*reason*/) {}
+
+void IServer::ban(const std::string& /*address*/, std::uint32_t /*minutes*/) {}
+
+bool IServer::unban(const std::string& /*address*/) {
+    return false;
+}
+
+std::vector<std::string> IServer::bans() const {
+    return {};
+}

@@ -20,6 +20,8 @@ struct ClientRecord {
     float avgRtt = -1.0f;
     // The name the player gave in its hello, as it came: untrusted.
     std::string name;
+    // The address it plays from, "10.0.0.7".
+    std::string address;
 };
 
 // The host's end of the network: hosts the session, keeps the players in the
@@ -50,6 +52,18 @@ public:
     // leave together, at the end of the frame or on the network thread's
     // next pass.
     virtual void flush();
+    // The most players the game takes (255 unless told); more are refused at
+    // their hello with DISCONNECT_FULL.
+    virtual void setMaxPlayers(std::size_t most);
+    // Ends a player's connection once what was sent to it has left, giving
+    // the reason code.
+    virtual void disconnect(std::uint32_t playerId, std::uint32_t reason);
+    // Refuses hellos from the IPv4 address (dotted) until `minutes` have
+    // passed (0: until the server stops); unban lifts it. Bans as lines
+    // "ADDRESS for N more minutes" or "ADDRESS until the server stops".
+    virtual void                     ban(const std::string& address, std::uint32_t minutes);
+    virtual bool                     unban(const std::string& address);
+    virtual std::vector<std::string> bans() const;
     // What the host has to say for its log since it was last asked, a line
     // each (wrong passwords, addresses held off): never a password.
     virtual std::vector<std::string> takeNotes();

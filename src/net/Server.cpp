@@ -112,7 +112,7 @@ void Server::serviceLocked(ENetHost* const host) {
                 break;
             case ENET_EVENT_TYPE_DISCONNECT:
                 if (const std::uint32_t id = playerIdOf(*event.peer); id != 0) {
-                    arrivals.push_back({Arrival::What::left, id, {}, 0.0f, {}});
+                    arrivals.push_back({Arrival::What::left, id, {}, 0.0f, {}, {}});
                     playerPeers.erase(id);
                 }
                 setPlayerId(*event.peer, 0);
@@ -217,7 +217,7 @@ void Server::keepSlotsSpare(ENetHost* const host, const enet_uint32 now) {
 
 void Server::cutOff(ENetPeer& peer, const enet_uint32 reason) {
     if (const std::uint32_t id = playerIdOf(peer); id != 0) {
-        arrivals.push_back({Arrival::What::left, id, {}, 0.0f, {}});
+        arrivals.push_back({Arrival::What::left, id, {}, 0.0f, {}, {}});
         playerPeers.erase(id);
     }
     setPlayerId(peer, 0);
@@ -247,7 +247,7 @@ void Server::onReceive(ENetPeer& peer, const ENetPacket& packet, const enet_uint
             // A game message that reads as one of the network's own notices
             // would let a peer speak for the network: it is dropped.
             if (id != 0 && size > 0 && size <= MAX_MESSAGE_SIZE && !readsAsNotice(payload, size)) {
-                arrivals.push_back({Arrival::What::message, id, MessageBuffer(payload, payload + size), 0.0f, {}});
+                arrivals.push_back({Arrival::What::message, id, MessageBuffer(payload, payload + size), 0.0f, {}, {}});
             }
             break;
         default:
@@ -259,6 +259,15 @@ void Server::onHello(ENetPeer& peer, const std::uint8_t* const payload, const st
     Guid guid{};
     if (!readHelloGuid(payload, size, guid) || !(guid == applicationGuid)) {
         enet_peer_disconnect(&peer, DISCONNECT_FOREIGN_APPLICATION);  // gently: it is told why
+        return;
+    }
+    if (isBanned(peer.address.host, now)) {
+        note("Refused " + addressOf(peer) + ": banned");
+        enet_peer_disconnect(&peer, DISCONNECT_BANNED);
+        return;
+    }
+    if (playerPeers.size() >= maxPlayers) {
+        enet_peer_disconnect(&peer, DISCONNECT_FULL);
         return;
     }
     if (!isPrivate) {
@@ -349,7 +358,64 @@ void Server::welcome(ENetPeer& peer, std::string name) {
     setPlayerId(peer, id);
     playerPeers[id] = &peer;
     net.sendNow(&peer, makeWelcome(id, sessionName.c_str()));
-    arrivals.push_back({Arrival::What::joined, id, {}, 0.0f, std::move(name)});
+    arrivals.push_back({Arrival::What::joined, id, {}, 0.0f, std::move(name), addressOf(peer)});
+}
+
+bool Server::isBanned(const enet_uint32 address, const enet_uint32 now) {
+    const std::lock_guard<std::mutex> guard(bansLock);
+    const auto                        found = banned.find(address);
+    if (found == banned.end()) {
+        return false;
+    }
+    if (found->second != 0 && static_cast<std::int32_t>(now - found->second) >= 0) {
+        banned.erase(found);  // served
+        return false;
+    }
+    return true;
+}
+
+void Server::disconnect(const std::uint32_t playerId, const std::uint32_t reason) {
+    if (net.get() == nullptr) {
+        return;
+    }
+    const std::lock_guard<std::mutex> guard(net.lock);
+    if (ENetPeer* const peer = peerOf(playerId)) {
+        enet_peer_disconnect_later(peer, reason);  // after its last messages
+    }
+}
+
+void Server::ban(const std::string& address, const std::uint32_t minutes) {
+    ENetAddress parsed{};
+    if (enet_address_set_host_ip(&parsed, address.c_str()) != 0) {
+        return;
+    }
+    const std::lock_guard<std::mutex> guard(bansLock);
+    // A ban that ends at 0 would never end: one millisecond on.
+    banned[parsed.host] = minutes == 0 ? 0 : (monotonicMs() + minutes * 60000u) | 1u;
+}
+
+bool Server::unban(const std::string& address) {
+    ENetAddress parsed{};
+    if (enet_address_set_host_ip(&parsed, address.c_str()) != 0) {
+        return false;
+    }
+    const std::lock_guard<std::mutex> guard(bansLock);
+    return banned.erase(parsed.host) > 0;
+}
+
+std::vector<std::string> Server::bans() const {
+    const enet_uint32                 now = monotonicMs();
+    const std::lock_guard<std::mutex> guard(bansLock);
+    std::vector<std::string>          lines;
+    for (const auto& [host, until] : banned) {
+        char              text[32] = "";
+        const ENetAddress where{host, 0};
+        enet_address_get_host_ip(&where, text, sizeof text);
+        lines.push_back(std::string(text) +
+                        (until == 0 ? " until the server stops"
+                                    : " for " + std::to_string((until - now) / 60000u + 1) + " more minutes"));
+    }
+    return lines;
 }
 
 void Server::measureRoundTrips(ENetHost* const host) {
@@ -360,7 +426,7 @@ void Server::measureRoundTrips(ENetHost* const host) {
     lastMeasure = now;
     for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
         if (const std::uint32_t id = playerIdOf(*peer); id != 0 && peer->state == ENET_PEER_STATE_CONNECTED) {
-            arrivals.push_back({Arrival::What::roundTrip, id, {}, static_cast<float>(peer->roundTripTime), {}});
+            arrivals.push_back({Arrival::What::roundTrip, id, {}, static_cast<float>(peer->roundTripTime), {}, {}});
         }
     }
 }
@@ -371,7 +437,7 @@ void Server::handOver() {
             case Arrival::What::joined:
                 // Listed first: whoever hears of the player finds its name,
                 // and a game started meanwhile gives it an avatar.
-                addClient({arrival.playerId, -1.0f, std::move(arrival.name)});
+                addClient({arrival.playerId, -1.0f, std::move(arrival.name), std::move(arrival.address)});
                 if (afterListing) {
                     afterListing(arrival.playerId);
                 }

@@ -14,10 +14,15 @@ public:
     explicit Server(const Guid& applicationGuid = APPLICATION_GUID);
     ~Server() override;
 
-    std::int32_t host(const char* sessionName) override;
-    void         setPassword(const std::string& word) override;
-    void         setPort(std::uint16_t newPort) override { port = newPort; }
-    void         setMaxPerAddress(std::size_t most) override { maxPerAddress = most; }
+    std::int32_t             host(const char* sessionName) override;
+    void                     setPassword(const std::string& word) override;
+    void                     setPort(std::uint16_t newPort) override { port = newPort; }
+    void                     setMaxPerAddress(std::size_t most) override { maxPerAddress = most; }
+    void                     setMaxPlayers(std::size_t most) override { maxPlayers = most; }
+    void                     disconnect(std::uint32_t playerId, std::uint32_t reason) override;
+    void                     ban(const std::string& address, std::uint32_t minutes) override;
+    bool                     unban(const std::string& address) override;
+    std::vector<std::string> bans() const override;
     std::int32_t sendTo(std::uint32_t playerId, std::uint32_t size, const void* data, std::uint32_t flags) override;
     void         sendToPlayers(std::uint32_t size, const void* data, std::uint32_t flags,
                                const std::function<bool(std::uint32_t)>& wanted) override;
@@ -44,6 +49,7 @@ private:
         MessageBuffer bytes;
         float         roundTripMs = 0.0f;
         std::string   name;
+        std::string   address;
     };
 
     // What the host watches of each peer, by peer index.
@@ -98,7 +104,13 @@ private:
     const Guid    applicationGuid;
     std::uint16_t port          = GAME_PORT;
     std::size_t   maxPerAddress = DEFAULT_MAX_PER_ADDRESS;
-    NetHost       net;
+    std::size_t   maxPlayers    = 255;
+    // Banned addresses and when each ban ends (0: never), read by the
+    // service thread at each hello.
+    mutable std::mutex                           bansLock;
+    std::unordered_map<enet_uint32, enet_uint32> banned;
+    bool                                         isBanned(enet_uint32 address, enet_uint32 now);
+    NetHost                                      net;
 
     // Service thread only (under the lock where they touch ENet).
     std::uint32_t          nextPlayerId = 1;

@@ -30,6 +30,9 @@ constexpr enet_uint32 DISCONNECT_FLOODING            = 3;  // sent far more than
 constexpr enet_uint32 DISCONNECT_WRONG_PASSWORD      = 4;  // a private game, and the answer is not its password's
 constexpr enet_uint32 DISCONNECT_HELD_OFF            = 5;  // too many wrong passwords from its address lately
 constexpr enet_uint32 DISCONNECT_HOST_ENDED          = 6;  // the host ended the game, or quit
+constexpr enet_uint32 DISCONNECT_KICKED              = 7;  // the host's admin moved it out (its last message says why)
+constexpr enet_uint32 DISCONNECT_BANNED              = 8;  // its address may not play here
+constexpr enet_uint32 DISCONNECT_FULL                = 9;  // the game has as many players as it takes
 
 // Liveness: each end sends a heartbeat this often, and takes a peer it has
 // heard nothing from for SILENCE_LIMIT_MS as gone. Unsequenced heartbeats

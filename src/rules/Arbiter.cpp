@@ -132,9 +132,34 @@ void Arbiter::startMatch(const std::int32_t number) {
     sendNewGame(describeWorld(levelsFileOf(currentMap().name).c_str()));
 }
 
+void Arbiter::restartMatch() {
+    startMatch(currentMatch().number + 1);
+}
+
+void Arbiter::nextMatch() {
+    rotationAt = (rotationAt + 1) % rotation.size();
+    startMatch(currentMatch().number + 1);
+}
+
+std::optional<std::string> Arbiter::playMap(const std::string& name) {
+    std::variant<GameMap, std::string> found = findMap(name);
+    if (const auto* const reason = std::get_if<std::string>(&found)) {
+        return *reason;
+    }
+    // Played now, and then the rotation goes on from where it was.
+    rotation.insert(rotation.begin() + static_cast<std::ptrdiff_t>(rotationAt) + 1, std::get<GameMap>(found));
+    nextMatch();
+    return std::nullopt;
+}
+
+float Arbiter::idleSeconds(const std::uint32_t playerId) const {
+    const auto found = lastInput.find(playerId);
+    return found == lastInput.end() ? 0.0f : hostTime - found->second;
+}
+
 bool Arbiter::announcesMatch() const {
     const MatchState& match = currentMatch();
-    return match.hasLimits() || rotation.size() > 1 || match.map != DEFAULT_MAP;
+    return match.number > 1 || match.hasLimits() || rotation.size() > 1 || match.map != DEFAULT_MAP;
 }
 
 void Arbiter::checkLimits() {
@@ -173,7 +198,8 @@ void Arbiter::endMatch(const std::vector<BoardLine>& board) {
 }
 
 void Arbiter::placeAvatar(const std::uint32_t playerId) {
-    auto avatar = std::make_unique<Avatar>();
+    lastInput[playerId] = hostTime;
+    auto avatar         = std::make_unique<Avatar>();
     avatar->setPosition(randomFreeCell());
     avatar->playerId = playerId;
     avatar->name     = uniquePlayerName(cleanPlayerName(nameOf(playerId)), avatarNames());
@@ -426,6 +452,7 @@ void Arbiter::receive(const std::uint32_t sender, const AvatarStateMessage& stat
         applied.pos = avatar->pos;
     }
     const bool wasFiring = avatar->fire != 0;
+    lastInput[sender]    = hostTime;
     Executor::instance().applyAvatarState(applied);
     forwarding[applied.avatarId] = {applied, sender};
     markChanged(*avatar);
@@ -551,6 +578,7 @@ void Arbiter::handlePlayerJoined(const std::uint32_t playerId) {
         }
     }
     sendNames(playerId);
+    welcomePlayer(*server, playerId);
 }
 
 void Arbiter::handlePlayerLeft(const std::uint32_t playerId) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -33,6 +34,14 @@ public:
     // Every bot lets go of its controls and stops thinking, so that worlds
     // can be compared while nothing moves.
     void holdBots();
+
+    // The server console's hold over the match: the current map anew, the
+    // next map now, or the named map now (why not, when it cannot be played).
+    void                       restartMatch();
+    void                       nextMatch();
+    std::optional<std::string> playMap(const std::string& name);
+    // Seconds since the player's keys last changed (or it joined).
+    float idleSeconds(std::uint32_t playerId) const;
 
     // What a player sent, or a notice about it, as the host's server queued it.
     void receiveFrom(std::uint32_t sender, const MessageBuffer& message);
@@ -126,6 +135,8 @@ private:
     // The players with an avatar in this game: those listed when it began
     // and those who joined since.
     std::set<std::uint32_t> playersInGame;
+    // When each player last changed its keys, on the host's clock.
+    std::map<std::uint32_t, float> lastInput;
     // Avatars steered on this machine whose fire flag was last reported on.
     std::set<std::int32_t> firingAvatars;
 };

@@ -49,9 +49,22 @@ void ChatRelay::setListener(std::function<void(const std::string&)> newListener)
     listener = std::move(newListener);
 }
 
+void welcomePlayer(IServer& server, const std::uint32_t player) {
+    const std::string line = cleanChatText(gameSession().welcomeLine());
+    if (!line.empty()) {
+        const MessageBuffer words = encode(ChatMessage{chat_said, "Server", line});
+        server.sendTo(player, static_cast<std::uint32_t>(words.size()), words.data(), ChatMessage::KIND.flags);
+    }
+}
+
 ChatRelay& chatRelay() {
     static ChatRelay relay;
     return relay;
+}
+
+std::string& farewell() {
+    static std::string words;
+    return words;
 }
 
 LobbyMessage& lobby() {

@@ -37,8 +37,15 @@ private:
     std::function<void(const std::string&)>                listener;
 };
 
+// The host's message of the day, to a player who has just joined.
+void welcomePlayer(IServer& server, std::uint32_t player);
+
 // The host's relay of this process.
 ChatRelay& chatRelay();
+
+// Why the host is about to end this player's game ("You were kicked: ..."),
+// for the box that says the game is over; empty when it gave no reason.
+std::string& farewell();
 
 // What a joined player's waiting screen shows, as the host last said.
 LobbyMessage& lobby();

@@ -255,6 +255,8 @@ void Executor::receive(const ChatMessage& message) {
     }
     if (message.kind == chat_notice) {
         killFeed().add(text);
+    } else if (message.kind == chat_farewell) {
+        farewell() = text;
     } else {
         chatFeed().add(cleanPlayerName(message.from) + ": " + text);
     }

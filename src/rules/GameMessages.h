@@ -411,7 +411,7 @@ struct MapMessage {
 constexpr std::size_t MAX_CHAT_CHARACTERS = 120;
 constexpr TextLayout  CHAT_TEXT{static_cast<std::int32_t>(MAX_CHAT_CHARACTERS * 4), false};
 
-enum ChatKind : std::int32_t { chat_said = 0, chat_notice = 1 };
+enum ChatKind : std::int32_t { chat_said = 0, chat_notice = 1, chat_farewell = 2 };
 
 // A line someone said, or the host's notice of who joined or left. From a
 // player only the text counts: the host names the speaker.
@@ -425,7 +425,8 @@ struct ChatMessage {
 
     template <class V>
     void describe(V& v) {
-        v.number("0 a line said, 1 a notice (joins, leaves, \"Slow down.\")", kind, {chat_said, chat_notice});
+        v.number("0 a line said, 1 a notice (joins, leaves, \"Slow down.\"), 2 why the host ends this player's game",
+                 kind, {chat_said, chat_farewell});
         v.text("who said it (the host's word; empty from players and in notices)", from, PLAYER_NAME_TEXT);
         v.text("the line, UTF-8, no terminating zero", text, CHAT_TEXT);
     }

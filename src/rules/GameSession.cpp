@@ -43,6 +43,10 @@ MatchRules IGameSession::matchRules() const {
     return {};
 }
 
+std::string IGameSession::welcomeLine() const {
+    return {};
+}
+
 bool IGameSession::isWaitingForWorld() const {
     return false;
 }

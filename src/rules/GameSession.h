@@ -45,6 +45,8 @@ public:
     virtual BotLevel botLevel() const;
     // The limits and maps of the host's matches.
     virtual MatchRules matchRules() const;
+    // What the host says to each player who joins; empty: nothing.
+    virtual std::string welcomeLine() const;
 
     // True while a joined player waits for the host's world.
     virtual bool isWaitingForWorld() const;
