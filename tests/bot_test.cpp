@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "platform/FrameState.h"
@@ -11,11 +13,16 @@ namespace {
 
 using Bots = WorldTest;
 
-Avatar& withBot(Avatar& avatar) {
-    auto bot = std::make_unique<BotController>();
+Avatar& withBot(Avatar& avatar, const BotLevel level = BotLevel::normal) {
+    auto bot = std::make_unique<BotController>(level);
     bot->setAvatar(&avatar);
     avatar.setController(std::move(bot));
     return avatar;
+}
+
+bool hitIn(const std::vector<std::string>& calls, const Avatar& avatar, const Bullet& bullet) {
+    const std::string hit = "hit " + std::to_string(avatar.id) + " " + std::to_string(bullet.id);
+    return std::find(calls.begin(), calls.end(), hit) != calls.end();
 }
 
 int bulletsIn(const CWorld& world) {
@@ -118,6 +125,55 @@ TEST_F(Bots, ABotNextToItsTargetOrOffItsLinesHitsItWithinASecond) {
             }
         }
         EXPECT_TRUE(hit);
+    }
+}
+
+// A bullet from behind, while it fires at its target: a hard bot that has
+// seen it coming steps out of its flight; a normal one takes it.
+TEST_F(Bots, AHardBotStepsOutOfTheFlightOfABulletItHasSeen) {
+    frameTime = 0.02f;
+    for (const BotLevel level : {BotLevel::normal, BotLevel::hard}) {
+        SCOPED_TRACE(botLevelName(level));
+        world().clearObjects();
+        arbiter->calls.clear();
+        const Avatar& bot    = withBot(addAvatar(30, 30), level);
+        Avatar&       target = addAvatar(30, 50);
+        target.ammo          = 0;
+        for (int frame = 0; frame < 20; ++frame) {
+            world().update();
+        }
+        ASSERT_GT(bulletsIn(world()), 0) << "busy firing";
+        const Bullet& fromBehind = addBullet(30, 10, 0, target.id);
+        for (int frame = 0; frame < 60; ++frame) {
+            world().update();
+        }
+        EXPECT_EQ(hitIn(arbiter->calls, bot, fromBehind), level == BotLevel::normal);
+    }
+}
+
+// What a hard bot expects of a bullet is what the world does: the bullet
+// meets an avatar standing in its flight at the frames foreseen, and only
+// then (these rules let it fly on).
+TEST_F(Bots, ABulletMeetsAStandingAvatarWhenTheBotsWatchSaysSo) {
+    frameTime = 0.02f;
+    for (const float moveTimer : {0.0f, 0.01f, 0.03f}) {
+        for (const int distance : {0, 1, 2, 5}) {
+            SCOPED_TRACE(::testing::Message() << "timer " << moveTimer << ", " << distance << " cells away");
+            world().clearObjects();
+            arbiter->calls.clear();
+            const Avatar& avatar = addAvatar(20 + distance, 20);
+            Bullet&       bullet = addBullet(20, 20, 6);
+            bullet.moveTimer     = moveTimer;
+            BulletWatch watch;
+            watch.add(bullet);
+            for (int frame = 0; frame < 20; ++frame) {
+                world().update();
+                EXPECT_EQ(watch.hits(world(), avatar.pos, frame, frame), hitIn(arbiter->calls, avatar, bullet))
+                    << "frame " << frame;
+                arbiter->calls.clear();
+            }
+            EXPECT_FALSE(watch.hits(world(), {avatar.pos.x, avatar.pos.y + 1}, 0, 20)) << "off its flight";
+        }
     }
 }
 
