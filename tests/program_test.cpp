@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -158,6 +159,51 @@ TEST(Program, TheServerConsoleKicksAndBansAndTheFullGameRefuses) {
     ASSERT_TRUE(logSays(host, "unbanned 127.0.0.1", log)) << log;
     EXPECT_EQ(joined(ann, "Ann")["state"], "running");
     EXPECT_TRUE(stop(host));
+}
+
+// An admin from inside the game: the password makes a player one, three
+// wrong ones lock its address out, what an admin does everyone is told;
+// and a player who gives no input is warned, then moved out.
+TEST(Program, AnAdminInTheGameAndAPlayerWhoIdles) {
+    PlayerProcess host("admin", "",
+                       {QUILLSTEP_SERVER, "--admin-password", "s3cret", "--idle-kick", "11", "--port", port.c_str()});
+    std::string   log;
+    ASSERT_TRUE(logSays(host, "Hosting on UDP port", log)) << log;
+    PlayerProcess ann("ann", "");
+    PlayerProcess cy("cy", "");
+    for (PlayerProcess* const player : {&ann, &cy}) {
+        ASSERT_EQ(player->command("port " + port), "ok");
+        ASSERT_EQ(player->command("name " + std::string(player == &ann ? "Ann" : "Cy")), "ok");
+        ASSERT_EQ(player->command("join 127.0.0.1"), "ok");
+    }
+    // Whether the player's screen showed the line lately (kills come and go around it).
+    const auto heard = [](PlayerProcess& player, const std::string& line) {
+        const nlohmann::json notices = player.world()["notices"];
+        return std::find(notices.begin(), notices.end(), line) != notices.end();
+    };
+    const auto says = [&](PlayerProcess& player, const std::string& line, const std::string& answer) {
+        EXPECT_EQ(player.command("say " + line), "ok");
+        EXPECT_EQ(player.command("seconds 0.7"), "ok");  // within what a player may say
+        EXPECT_TRUE(heard(player, answer)) << line << ": " << player.world()["notices"];
+    };
+    ASSERT_EQ(ann.command("seconds 1"), "ok");
+    says(ann, "/bots 0", "Only an admin can do that: /admin PASSWORD first.");
+    says(ann, "/admin s3cret", "You are an admin: the console's commands work here, as /kick Bob.");
+    says(ann, "/bots 0", "bots 0");
+    ASSERT_EQ(cy.command("seconds 0.3"), "ok");
+    EXPECT_TRUE(heard(cy, "Ann used /bots 0"));
+    for (int wrong = 0; wrong < 3; ++wrong) {
+        says(cy, "/admin guess" + std::to_string(wrong), "Wrong admin password.");
+    }
+    says(cy, "/admin s3cret", "Too many wrong admin passwords: wait a minute.");
+
+    ASSERT_EQ(ann.command("seconds 2"), "ok");
+    EXPECT_TRUE(heard(ann, "No input: you will be moved out in 10 s."));
+    ASSERT_EQ(ann.command("seconds 7"), "ok");
+    EXPECT_EQ(ann.world()["state"], "start");
+    EXPECT_NE(ann.messages().find("You were kicked: no input for 11 s"), std::string::npos) << ann.messages();
+    EXPECT_TRUE(stop(host));
+    EXPECT_EQ(log.find("s3cret"), std::string::npos) << "never logged";
 }
 
 TEST(Program, ABrokenServerConfigurationStopsItWithTheLine) {

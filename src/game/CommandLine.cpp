@@ -39,6 +39,12 @@ void addHostOptions(CLI::App& app, LaunchOptions& options) {
     app.add_option("--max-players", options.maxPlayers, "Take at most N players (255 unless given)")
         ->option_text("N")
         ->check(CLI::Range(1, 255));
+    app.add_option("--admin-password", options.adminPassword,
+                   "Let a player who says /admin WORD in chat use the console's commands there")
+        ->option_text("WORD");
+    app.add_option("--idle-kick", options.idleKick, "Move out a player who gives no input for SECONDS (0: never)")
+        ->option_text("SECONDS")
+        ->check(CLI::Range(0, 86400));
     app.add_option("--map", options.map, "Begin on the map NAME (map2 unless given)")->option_text("NAME");
     app.add_option("--maps", options.maps, "Play the maps A, B, C ... in turn, a match each")
         ->option_text("A,B,C")

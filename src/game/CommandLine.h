@@ -26,6 +26,8 @@ struct LaunchOptions {
     std::optional<std::string>  serverName;  // for the LAN list; the machine's name unless given
     std::optional<std::string>  motd;        // said to each player who joins
     std::optional<int>          maxPlayers;
+    std::optional<std::string>  adminPassword;  // lets a player use the console's commands from chat
+    std::optional<int>          idleKick;       // seconds
 };
 
 // The outcome of reading the command line: go on with the options, or end

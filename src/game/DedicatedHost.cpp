@@ -187,8 +187,7 @@ int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
         while (const std::optional<std::string> line = console.take()) {
             const std::string answer = runConsoleLine(game, *line, quit);
             if (!answer.empty()) {
-                std::fprintf(log, "%s\n", answer.c_str());
-                std::fflush(log);
+                logLine(log, answer);
             }
         }
         if (!game.server) {

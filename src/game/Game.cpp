@@ -108,6 +108,7 @@ void CGame::closeSession() {
     killFeed().clear();
     chatFeed().clear();
     farewell().clear();
+    adminDesk      = AdminDesk{};
     lobby()        = LobbyMessage{};
     currentMatch() = MatchState{};
     Executor::instance().forgetGame();
@@ -390,11 +391,13 @@ void CGame::joinAt(const std::string& address) {
 }
 
 void CGame::connectToHost() {
-    client = makeClient();
+    // "ADDRESS:PORT" joins a host on another port than the game's own.
+    const std::optional<HostAndPort> where = splitHostPort(serverAddress, gamePort);
+    client                                 = makeClient();
     client->setPlayerName(localPlayerName());
     client->setPassword(password);
-    client->setPort(gamePort);
-    client->connect(serverAddress.c_str());
+    client->setPort(where ? where->port : gamePort);
+    client->connect(where ? where->host.c_str() : serverAddress.c_str());
     connectTimer = 0.0f;
     state        = state_connecting;
 }
@@ -434,6 +437,12 @@ void CGame::update() {
     }
     if (state == state_connected) {
         updateConnected();
+    }
+    if (server) {
+        while (const std::optional<ChatRelay::Command> command = chatRelay().takeCommand()) {
+            runChatCommand(*this, *command);
+        }
+        moveOutIdlers(*this);
     }
     if (announcedMap) {
         announcedMap->set(mapName());

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "game/ServerConsole.h"
 #include "game/Settings.h"
 #include "net/IClient.h"
 #include "net/IServer.h"
@@ -126,8 +127,11 @@ public:
     std::uint16_t                 gamePort      = GAME_PORT;  // to host on, or where the host listens
     std::size_t                   maxPerAddress = DEFAULT_MAX_PER_ADDRESS;
     std::size_t                   maxPlayers    = 255;
-    std::string                   serverName;         // for the LAN list; empty: the machine's name
-    std::string                   motd;               // said to each player who joins
+    std::string                   serverName;     // for the LAN list; empty: the machine's name
+    std::string                   motd;           // said to each player who joins
+    std::string                   adminPassword;  // empty: chat commands are nobody's
+    AdminDesk                     adminDesk;
+    float                         idleKick  = 0.0f;   // seconds without input before a player is moved out; 0: never
     bool                          dedicated = false;  // the host has no player of its own
     bool                          chatOpen  = false;  // a chat line is being typed: keys type, not play
     std::string                   chatDraft;

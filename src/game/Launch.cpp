@@ -74,6 +74,8 @@ Launch prepareLaunch(const LaunchOptions& options, std::FILE* const errors,
     game.serverName    = options.serverName.value_or("");
     game.motd          = options.motd.value_or("");
     game.maxPlayers    = static_cast<std::size_t>(options.maxPlayers.value_or(255));
+    game.adminPassword = options.adminPassword.value_or(loaded.settings.adminPassword);
+    game.idleKick      = static_cast<float>(options.idleKick.value_or(0));
     game.matchSetup.scoreLimit = options.scoreLimit.value_or(loaded.settings.scoreLimit);
     game.matchSetup.timeLimit  = options.timeLimit.value_or(loaded.settings.timeLimit);
     game.matchSetup.maps       = chosenMaps(options, loaded.settings);
@@ -89,7 +91,13 @@ Launch prepareLaunch(const LaunchOptions& options, std::FILE* const errors,
     launch.volume     = loaded.settings.volume;
 
     if (options.connect) {
-        launch.connectAddress = resolveIPv4(*options.connect);
+        const std::optional<HostAndPort> where = splitHostPort(*options.connect, game.gamePort);
+        if (where) {
+            const std::optional<std::string> resolved = resolveIPv4(where->host);
+            if (resolved) {
+                launch.connectAddress = *resolved + ":" + std::to_string(where->port);
+            }
+        }
         if (!launch.connectAddress) {
             std::fprintf(errors, "quillstep: cannot find the host %s\n", options.connect->c_str());
             launch.exitCode = 1;

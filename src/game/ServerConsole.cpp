@@ -9,6 +9,7 @@
 #include "net/WireProtocol.h"
 #include "rules/Arbiter.h"
 #include "rules/Chat.h"
+#include "rules/LineFeed.h"
 #include "rules/Maps.h"
 #include "rules/Match.h"
 #include "rules/MessageCodec.h"
@@ -294,4 +295,105 @@ std::string runConsoleLine(CGame& game, const std::string& line, bool& quit) {
         return command.run(game, words);
     }
     return "error unknown command " + cleanChatText(name) + " (try help)";
+}
+
+namespace {
+
+// Says a line to one player, as a notice.
+void tell(CGame& game, const std::uint32_t player, const std::string& line) {
+    const MessageBuffer words = encode(ChatMessage{chat_notice, "", line});
+    game.server->sendTo(player, static_cast<std::uint32_t>(words.size()), words.data(), SEND_CHAT);
+}
+
+// What everyone is told an admin did: never a password.
+std::string deed(const std::string& admin, const std::string& line) {
+    std::istringstream words(line);
+    std::string        name;
+    words >> name;
+    if (name == "kick" || name == "ban") {
+        std::string who;
+        words >> who;
+        return admin + (name == "kick" ? " kicked " : " banned ") + who;
+    }
+    return admin + " used /" + (name == "password" ? std::string("password") : line);
+}
+
+}  // namespace
+
+void runChatCommand(CGame& game, const ChatRelay::Command& command) {
+    if (!game.server) {
+        return;
+    }
+    AdminDesk&         desk = game.adminDesk;
+    std::istringstream words(command.line);
+    std::string        name;
+    words >> name;
+    const std::optional<ClientRecord> player  = game.server->findClient(command.sender);
+    const std::string                 address = player ? player->address : std::string();
+    if (name == "admin") {
+        std::string word;
+        words >> word;
+        AdminDesk::Tries& tried = desk.tries[address];
+        if (game.adminPassword.empty()) {
+            tell(game, command.sender, "This game has no admin.");
+        } else if (AdminDesk::Clock::now() < tried.lockedUntil) {
+            tell(game, command.sender, "Too many wrong admin passwords: wait a minute.");
+        } else if (word == game.adminPassword) {
+            tried = {};
+            desk.admins.insert(command.sender);
+            tell(game, command.sender, "You are an admin: the console's commands work here, as /kick Bob.");
+        } else {
+            // Three wrong from one address lock it out for a minute.
+            if (++tried.wrong >= 3) {
+                tried = {0, AdminDesk::Clock::now() + std::chrono::seconds(60)};
+            }
+            killFeed().add("Wrong admin password from " + address);
+            tell(game, command.sender, "Wrong admin password.");
+        }
+        return;
+    }
+    if (desk.admins.count(command.sender) == 0) {
+        tell(game, command.sender, "Only an admin can do that: /admin PASSWORD first.");
+        return;
+    }
+    if (name == "quit") {
+        tell(game, command.sender, "error quit is for the server's own console");
+        return;
+    }
+    bool              quit   = false;
+    const std::string answer = runConsoleLine(game, command.line, quit);
+    tell(game, command.sender, answer.substr(0, MAX_CHAT_CHARACTERS));
+    if (answer.rfind("error", 0) != 0 && name != "status" && name != "help" && name != "bans") {
+        const std::string line = deed(command.speaker, command.line);
+        killFeed().add(line);
+        const MessageBuffer notice = encode(ChatMessage{chat_notice, "", line});
+        game.server->sendToPlayers(static_cast<std::uint32_t>(notice.size()), notice.data(), SEND_CHAT,
+                                   [&](const std::uint32_t id) { return id != command.sender; });
+    }
+}
+
+void moveOutIdlers(CGame& game) {
+    const auto* const rules = game.server && game.idleKick > 0.0f ? hostRules(game) : nullptr;
+    if (rules == nullptr) {
+        return;
+    }
+    constexpr float WARNING_SECONDS = 10.0f;
+    for (const ClientRecord& player : game.server->clientList()) {
+        if (game.client && player.id == game.client->localPlayerId()) {
+            continue;  // never the host's own player
+        }
+        const float idle  = rules->idleSeconds(player.id);
+        int&        noted = game.adminDesk.idleNotes[player.id];
+        if (idle >= game.idleKick && noted < 2) {
+            noted = 2;
+            sendAway(game, player,
+                     "You were kicked: no input for " + std::to_string(static_cast<int>(game.idleKick)) + " s",
+                     DISCONNECT_KICKED);
+        } else if (idle >= game.idleKick - WARNING_SECONDS && noted < 1) {
+            noted = 1;
+            tell(game, player.id, "No input: you will be moved out in 10 s.");
+        } else if (idle < game.idleKick - WARNING_SECONDS) {
+            noted = 0;
+        }
+    }
 }

@@ -1,6 +1,12 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <set>
 #include <string>
+
+#include "rules/Chat.h"
 
 class CGame;
 
@@ -18,3 +24,24 @@ class CGame;
 //
 // Carries out one line and returns its answer; `quit` asks the host to stop.
 std::string runConsoleLine(CGame& game, const std::string& line, bool& quit);
+
+// Who may use the console's commands from chat: the players who gave the
+// admin password, and the addresses that guessed it wrong lately.
+struct AdminDesk {
+    using Clock = std::chrono::steady_clock;
+    struct Tries {
+        int               wrong = 0;
+        Clock::time_point lockedUntil;
+    };
+    std::set<std::uint32_t>      admins;
+    std::map<std::string, Tries> tries;      // by address
+    std::map<std::uint32_t, int> idleNotes;  // per player: 1 warned, 2 moved out
+};
+
+// A command a player said in chat ("/admin WORD", then "/kick Bob" ...):
+// answered to that player alone; what an admin changes is told to everyone.
+void runChatCommand(CGame& game, const ChatRelay::Command& command);
+
+// Warns a player who has given no input for the idle limit less 10 s, and
+// moves it out at the limit (--idle-kick).
+void moveOutIdlers(CGame& game);

@@ -57,7 +57,8 @@ LoadedSettings loadSettings(const std::string& path) {
         s.botLevel = table["bot_level"].value_or(std::string("normal"));
         s.scoreLimit =
             static_cast<std::int32_t>(std::clamp<std::int64_t>(table["score_limit"].value_or(0), 0, 1000000));
-        s.timeLimit = static_cast<std::int32_t>(std::clamp<std::int64_t>(table["time_limit"].value_or(0), 0, 1440));
+        s.timeLimit     = static_cast<std::int32_t>(std::clamp<std::int64_t>(table["time_limit"].value_or(0), 0, 1440));
+        s.adminPassword = table["admin_password"].value_or(std::string());
         if (const toml::array* const maps = table["maps"].as_array()) {
             for (const toml::node& map : *maps) {
                 if (const std::optional<std::string> name = map.value<std::string>()) {
@@ -101,6 +102,7 @@ bool saveSettings(const std::string& path, const Settings& settings) {
         {"bot_level", settings.botLevel},
         {"score_limit", settings.scoreLimit},
         {"time_limit", settings.timeLimit},
+        {"admin_password", settings.adminPassword},
     };
     toml::array maps;
     for (const std::string& map : settings.maps) {

@@ -18,6 +18,7 @@ struct Settings {
     std::int32_t             scoreLimit = 0;         // a match ends at this score; 0: never
     std::int32_t             timeLimit  = 0;         // or after this many minutes; 0: never
     std::vector<std::string> maps;                   // the maps in turn, by name; none: the shipped map alone
+    std::string              adminPassword;          // for /admin in chat; empty: no admin
 };
 
 // The settings file's path; empty when neither $XDG_CONFIG_HOME nor $HOME is set.

@@ -226,3 +226,19 @@ std::optional<std::string> resolveIPv4(const std::string& hostName) {
     freeaddrinfo(results);
     return std::string(dotted);
 }
+
+std::optional<HostAndPort> splitHostPort(const std::string& address, const std::uint16_t defaultPort) {
+    const std::size_t colon = address.rfind(':');
+    if (colon == std::string::npos) {
+        return HostAndPort{address, defaultPort};
+    }
+    const std::string digits = address.substr(colon + 1);
+    if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    const unsigned long port = std::stoul(digits);
+    if (port < 1 || port > 65535) {
+        return std::nullopt;
+    }
+    return HostAndPort{address.substr(0, colon), static_cast<std::uint16_t>(port)};
+}

@@ -67,3 +67,11 @@ private:
 // The dotted IPv4 address, as connect takes it, of a host name or address;
 // nothing when it has none.
 std::optional<std::string> resolveIPv4(const std::string& hostName);
+
+// "HOST" or "HOST:PORT" as the host and the port (`defaultPort` when none is
+// given); nothing when the port is not 1 ... 65535.
+struct HostAndPort {
+    std::string   host;
+    std::uint16_t port;
+};
+std::optional<HostAndPort> splitHostPort(const std::string& address, std::uint16_t defaultPort);

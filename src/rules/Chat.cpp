@@ -6,6 +6,13 @@
 #include "rules/GameSession.h"
 #include "rules/MessageCodec.h"
 
+namespace {
+
+// Commands wait at most a frame; a flood of them is held to this.
+constexpr std::size_t MAX_PENDING_COMMANDS = 64;
+
+}  // namespace
+
 std::string cleanChatText(const std::string& raw) {
     return cleanText(raw, MAX_CHAT_CHARACTERS);
 }
@@ -37,12 +44,27 @@ void ChatRelay::relay(IServer& server, const std::uint32_t sender, const std::st
         return;
     }
     times.push_back(now);
+    if (text[0] == '/') {
+        if (commands.size() < MAX_PENDING_COMMANDS) {
+            commands.push_back({sender, speaker, text.substr(1)});
+        }
+        return;
+    }
     if (listener) {
         listener(speaker + ": " + text);
     }
     const MessageBuffer line = encode(ChatMessage{chat_said, speaker, text});
     server.sendToPlayers(static_cast<std::uint32_t>(line.size()), line.data(), ChatMessage::KIND.flags,
                          [](std::uint32_t /*player*/) { return true; });
+}
+
+std::optional<ChatRelay::Command> ChatRelay::takeCommand() {
+    if (commands.empty()) {
+        return std::nullopt;
+    }
+    Command command = std::move(commands.front());
+    commands.pop_front();
+    return command;
 }
 
 void ChatRelay::setListener(std::function<void(const std::string&)> newListener) {

@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "rules/GameMessages.h"
@@ -27,6 +28,15 @@ public:
     static constexpr auto        CHAT_WINDOW         = std::chrono::seconds(2);
 
     void relay(IServer& server, std::uint32_t sender, const std::string& speaker, const ChatMessage& said);
+
+    // A line that begins with '/' is a command to the host ("/admin WORD",
+    // "/kick Bob"): kept for the game to carry out, never passed on.
+    struct Command {
+        std::uint32_t sender;
+        std::string   speaker;
+        std::string   line;  // without its '/'
+    };
+    std::optional<Command> takeCommand();
     // Hears every line passed on (a host logs them).
     void setListener(std::function<void(const std::string&)> newListener);
     void forget(std::uint32_t player) { recent.erase(player); }
@@ -34,6 +44,7 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     std::map<std::uint32_t, std::deque<Clock::time_point>> recent;
+    std::deque<Command>                                    commands;
     std::function<void(const std::string&)>                listener;
 };
 

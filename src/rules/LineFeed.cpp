@@ -39,7 +39,7 @@ void LineFeed::clear() {
 }
 
 LineFeed& killFeed() {
-    static LineFeed feed(KILL_LINE_SECONDS, 4, 4);
+    static LineFeed feed(KILL_LINE_SECONDS, 4, 20);
     return feed;
 }
 

@@ -40,7 +40,7 @@ private:
 constexpr float KILL_LINE_SECONDS = 4.0f;
 constexpr float CHAT_LINE_SECONDS = 8.0f;
 
-// The kills, joins and leaves of this process's game.
+// The kills, joins and leaves of this process's game: four at a time, the last 20 kept.
 LineFeed& killFeed();
 // What the players said: five lines at a time, the last 50 kept.
 LineFeed& chatFeed();
