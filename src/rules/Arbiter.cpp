@@ -75,6 +75,7 @@ bool Arbiter::newGame() {
     playersInGame.clear();
     allowances.clear();
     changedAt.clear();
+    respawnedUnheard.clear();
     if (!world.loadMap(GAME_MAP)) {
         return false;  // the player has been told why
     }
@@ -324,6 +325,17 @@ void Arbiter::receive(const std::uint32_t sender, const AvatarStateMessage& stat
     if (avatar == nullptr || avatar->playerId != sender || !isPlausibleState(state)) {
         return;
     }
+    // Reports that left before the player heard of its respawn belong to the
+    // life before: taken, their flags would drive the new life here and on
+    // every other machine while the player's own respawn let go of them. The
+    // first report sent since names the cell the host put it on, as it
+    // stands there until its keys move it.
+    if (respawnedUnheard.count(avatar->id) != 0) {
+        if (state.pos != avatar->pos) {
+            return;
+        }
+        respawnedUnheard.erase(avatar->id);
+    }
     // The dead lie where they fell: a move the owner sent before it learned
     // of its death changes nothing, on this machine or any other.
     AvatarStateMessage applied = state;
@@ -447,6 +459,7 @@ void Arbiter::handlePlayerLeft(const std::uint32_t playerId) {
 
 void Arbiter::removeAvatar(const std::int32_t avatarId, const std::uint32_t sender) {
     Executor::instance().removeObject(avatarId);
+    respawnedUnheard.erase(avatarId);
     broadcast(AvatarRemoveMessage{avatarId}, sender);
     playersInGame.erase(sender);
 }
@@ -454,6 +467,9 @@ void Arbiter::removeAvatar(const std::int32_t avatarId, const std::uint32_t send
 void Arbiter::respawnAvatar(Avatar& avatar) {
     const Position cell = randomFreeCell();
     Executor::instance().applyRespawn(avatar.id, cell);
+    if (avatar.playerId != NO_PLAYER) {
+        respawnedUnheard.insert(avatar.id);
+    }
     markChanged(avatar);
     broadcast(AvatarRespawnMessage{avatar.id, cell});
 }

@@ -110,6 +110,8 @@ private:
     std::set<std::uint32_t> playersInGame;
     // Avatars steered on this machine whose fire flag was last reported on.
     std::set<std::int32_t> firingAvatars;
+    // Players' avatars respawned here whose player has not reported since.
+    std::set<std::int32_t> respawnedUnheard;
 };
 
 // The most bots a host puts into one game.
