@@ -313,6 +313,10 @@ TEST_F(RunningGame, RespawnAndPickupAreAppliedThenSent) {
     EXPECT_EQ(avatar.hp, 100);
     EXPECT_EQ(avatar.score, 300);
     EXPECT_EQ(server->sent, toPlayers(encode(AvatarRespawnMessage{avatar.id, cell}), SEND_RULE_OUTCOME, {P1, P2}));
+    receive(P1, encode(AvatarStateMessage{avatar.id, 0, 0, 1, 0, 1, {5, 6}}));  // left before P1 heard of it
+    EXPECT_EQ(avatar.up + avatar.fire, 0) << "a report from the life before drives nothing";
+    receive(P1, encode(AvatarStateMessage{avatar.id, 0, 0, 1, 0, 1, cell}));
+    EXPECT_EQ(avatar.up + avatar.fire, 2) << "the first report since names the cell it came back on";
 
     server->sent.clear();
     avatar.hp           = 0;

@@ -99,6 +99,7 @@ void Arbiter::startMatch(const std::int32_t number) {
     changedAt.clear();
     forwarding.clear();
     firingAvatars.clear();
+    respawnedUnheard.clear();
     world.useMap(currentMap().cells);
     for (std::int32_t i = 0; i < world.maxPowerups; ++i) {
         auto powerup = std::make_unique<Powerup>();
@@ -439,6 +440,17 @@ void Arbiter::receive(const std::uint32_t sender, const AvatarStateMessage& stat
     if (avatar == nullptr || avatar->playerId != sender || !isPlausibleState(state) || currentMatch().isOver()) {
         return;  // nobody moves between matches
     }
+    // Reports that left before the player heard of its respawn belong to the
+    // life before: taken, their flags would drive the new life here and on
+    // every other machine while the player's own respawn let go of them. The
+    // first report sent since names the cell the host put it on, as it
+    // stands there until its keys move it.
+    if (respawnedUnheard.count(avatar->id) != 0) {
+        if (state.pos != avatar->pos) {
+            return;
+        }
+        respawnedUnheard.erase(avatar->id);
+    }
     // The dead lie where they fell: a move the owner sent before it learned
     // of its death changes nothing, on this machine or any other.
     AvatarStateMessage applied = state;
@@ -600,6 +612,7 @@ void Arbiter::handlePlayerLeft(const std::uint32_t playerId) {
 
 void Arbiter::removeAvatar(const std::int32_t avatarId, const std::uint32_t sender) {
     Executor::instance().removeObject(avatarId);
+    respawnedUnheard.erase(avatarId);
     broadcast(AvatarRemoveMessage{avatarId}, sender);
     playersInGame.erase(sender);
 }
@@ -607,6 +620,9 @@ void Arbiter::removeAvatar(const std::int32_t avatarId, const std::uint32_t send
 void Arbiter::respawnAvatar(Avatar& avatar) {
     const Position cell = randomFreeCell();
     Executor::instance().applyRespawn(avatar.id, cell);
+    if (avatar.playerId != NO_PLAYER) {
+        respawnedUnheard.insert(avatar.id);
+    }
     markChanged(avatar);
     broadcast(AvatarRespawnMessage{avatar.id, cell});
 }

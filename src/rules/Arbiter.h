@@ -139,6 +139,8 @@ private:
     std::map<std::uint32_t, float> lastInput;
     // Avatars steered on this machine whose fire flag was last reported on.
     std::set<std::int32_t> firingAvatars;
+    // Players' avatars respawned here whose player has not reported since.
+    std::set<std::int32_t> respawnedUnheard;
 };
 
 // The most bots a host puts into one game.
