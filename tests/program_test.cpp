@@ -281,4 +281,33 @@ TEST(Program, TwoHostsOnTheNetworkAreBothFoundWithinASecond) {
     testHostsDown();
 }
 
+TEST(Program, TwoServersOnTwoPortsOfOneMachineAreBothFoundAndJoinable) {
+    if (!testHostsUp()) {
+        GTEST_SKIP() << "the servers need a test host: network namespaces cannot be made here";
+    }
+    {
+        PlayerProcess north("north", testHost("host"), {QUILLSTEP_SERVER, "--server-name", "North", "--bots", "1"});
+        PlayerProcess south("south", testHost("host"),
+                            {QUILLSTEP_SERVER, "--server-name", "South", "--bots", "1", "--port", "24000"});
+        std::string   log;
+        ASSERT_TRUE(logSays(north, "The game has started", log)) << log;
+        ASSERT_TRUE(logSays(south, "The game has started", log)) << log;
+        PlayerProcess        looking("looking", testHost("p1"));
+        const nlohmann::json games = nlohmann::json::parse(looking.command("lan"), nullptr, false);
+        ASSERT_TRUE(games.is_array() && games.size() == 2u) << games;
+        std::set<std::pair<std::string, int>> found;
+        for (const auto& game : games) {
+            found.insert({game["host"].get<std::string>(), game["port"].get<int>()});
+        }
+        EXPECT_EQ(found, (std::set<std::pair<std::string, int>>{{"North", 9998}, {"South", 24000}}));
+        for (const char* const address : {"10.77.0.1", "10.77.0.1:24000"}) {
+            ASSERT_EQ(looking.command(std::string("join ") + address), "ok");
+            ASSERT_EQ(looking.command("seconds 1"), "ok");
+            EXPECT_EQ(looking.world()["state"], "running") << address << ": " << looking.messages();
+            ASSERT_EQ(looking.command("exit"), "ok");
+        }
+    }
+    testHostsDown();
+}
+
 }  // namespace

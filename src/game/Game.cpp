@@ -346,6 +346,7 @@ void CGame::joinGame() {
     ConnectDialogValues values;
     values.playerName = localPlayerName();  // remembered for the session
     values.password   = password;
+    values.port       = gamePort;  // another only when the player picks a game listed on it
     if (!settings.lastAddress.empty()) {
         values.serverAddress = settings.lastAddress;
     }
@@ -354,6 +355,9 @@ void CGame::joinGame() {
         return;
     }
     setConnectParams(values.serverAddress, static_cast<std::int32_t>(values.port), values.playerName);
+    if (values.port >= 1 && values.port <= 65535 && values.port != gamePort) {
+        serverAddress += ":" + std::to_string(values.port);  // a game listed on another port
+    }
     password             = values.password;
     settings.name        = values.playerName;
     settings.lastAddress = values.serverAddress;
@@ -374,9 +378,11 @@ void CGame::announceGame() {
     auto shownMap = std::make_shared<SharedText>();
     announcedMap  = shownMap;
     announcedMap->set(mapName());
-    announcer = std::make_unique<LanAnnouncer>([hosted, isPrivate, shownMap, shownName] {
+    const std::uint16_t hostedOn = gamePort;
+    announcer                    = std::make_unique<LanAnnouncer>([hosted, isPrivate, shownMap, shownName, hostedOn] {
         LanGame game;
         game.hostName  = shownName;
+        game.port      = hostedOn;
         game.players   = hosted->clientCount();
         game.map       = shownMap->get();
         game.isPrivate = isPrivate;

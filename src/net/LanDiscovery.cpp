@@ -121,6 +121,7 @@ std::vector<std::uint8_t> encodeLanReply(const LanGame& game) {
     reply.putU8(game.isPrivate ? 1 : 0);
     reply.putU8(static_cast<std::uint8_t>(name.size())).putBytes(name.data(), name.size());
     reply.putU8(static_cast<std::uint8_t>(map.size())).putBytes(map.data(), map.size());
+    reply.putU8(static_cast<std::uint8_t>(game.port & 0xFF)).putU8(static_cast<std::uint8_t>(game.port >> 8));
     return reply.bytes();
 }
 
@@ -133,9 +134,11 @@ std::optional<LanGame> decodeLanReply(const std::uint8_t* const data, const std:
     game.players   = reader.getU8();
     game.isPrivate = reader.getU8() != 0;
     // Shown in lists and written as JSON: one clean line of well-formed text.
-    game.hostName = cleanText(readField(reader, LAN_NAME_BYTES), LAN_NAME_BYTES);
-    game.map      = cleanText(readField(reader, LAN_MAP_BYTES), LAN_MAP_BYTES);
-    if (!reader.ok()) {
+    game.hostName          = cleanText(readField(reader, LAN_NAME_BYTES), LAN_NAME_BYTES);
+    game.map               = cleanText(readField(reader, LAN_MAP_BYTES), LAN_MAP_BYTES);
+    const std::uint8_t low = reader.getU8();
+    game.port              = static_cast<std::uint16_t>(low | (reader.getU8() << 8));
+    if (!reader.ok() || game.port == 0) {
         return std::nullopt;
     }
     return game;
@@ -196,7 +199,8 @@ void LanAnnouncer::answer() {
 
 void rememberLanGame(std::vector<LanGame>& games, LanGame game) {
     games.erase(
-        std::remove_if(games.begin(), games.end(), [&](const LanGame& other) { return other.address == game.address; }),
+        std::remove_if(games.begin(), games.end(),
+                       [&](const LanGame& other) { return other.address == game.address && other.port == game.port; }),
         games.end());
     games.insert(games.begin(), std::move(game));
     if (games.size() > MAX_LAN_GAMES) {

@@ -28,11 +28,12 @@ constexpr std::size_t LAN_MAP_BYTES    = 16;
 constexpr std::size_t MAX_LAN_GAMES = 64;
 
 struct LanGame {
-    std::string  address;  // dotted IPv4, as the reply came from
-    std::string  hostName;
-    std::int32_t players = 0;
-    std::string  map;
-    bool         isPrivate = false;
+    std::string   address;  // dotted IPv4, as the reply came from
+    std::string   hostName;
+    std::int32_t  players = 0;
+    std::string   map;
+    bool          isPrivate = false;
+    std::uint16_t port      = 9998;  // the game's UDP port
 };
 
 std::vector<std::uint8_t> encodeLanRequest();
@@ -81,7 +82,8 @@ private:
     std::thread              thread;
 };
 
-// Adds a game heard from to a list: most recent first, each host once, and no
+// Adds a game heard from to a list: most recent first, each game (address
+// and port) once, and no
 // more than MAX_LAN_GAMES.
 void rememberLanGame(std::vector<LanGame>& games, LanGame game);
 

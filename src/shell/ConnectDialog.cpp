@@ -153,14 +153,16 @@ struct TextField {
 };
 
 struct DialogFields {
-    AddressField address;
-    TextField    name;
-    TextField    password;
+    AddressField  address;
+    TextField     name;
+    TextField     password;
+    std::uint32_t port = 9998;  // the game's own, or a listed game's
 };
 
 // The games hosted on this network as the browser last found them;
-// choosing one fills in its address.
-void drawLanGames(const LanBrowser& browser, AddressField& address) {
+// choosing one fills in its address and port.
+void drawLanGames(const LanBrowser& browser, DialogFields& fields) {
+    AddressField& address = fields.address;
     ImGui::TextUnformatted("Games on this network:");
     const std::vector<LanGame> games = browser.games();
     if (games.empty()) {
@@ -174,10 +176,12 @@ void drawLanGames(const LanBrowser& browser, AddressField& address) {
     ImGui::BeginChild("##games", ImVec2(ImGui::CalcTextSize("0").x * 60.0f, height + 4.0f));
     for (const LanGame& game : games) {
         char line[160];
-        std::snprintf(line, sizeof line, "%s  %s  %d playing  %s%s", game.address.c_str(), game.hostName.c_str(),
-                      static_cast<int>(game.players), game.map.c_str(), game.isPrivate ? "  (private)" : "");
-        if (ImGui::Selectable(line, address.text() == game.address)) {
+        std::snprintf(line, sizeof line, "%s:%u  %s  %d playing  %s%s", game.address.c_str(),
+                      static_cast<unsigned>(game.port), game.hostName.c_str(), static_cast<int>(game.players),
+                      game.map.c_str(), game.isPrivate ? "  (private)" : "");
+        if (ImGui::Selectable(line, address.text() == game.address && fields.port == game.port)) {
             address.set(game.address);
+            fields.port = game.port;
         }
     }
     ImGui::EndChild();
@@ -197,13 +201,13 @@ std::optional<DialogResult> drawDialog(DialogFields& fields, const LanBrowser& b
     labelAt("Server IP:", column);
     address.draw();
     labelAt("Port:", column);
-    showDisabledText("##port", "9998", ImGui::CalcTextSize("000000").x);
+    showDisabledText("##port", std::to_string(fields.port).c_str(), ImGui::CalcTextSize("000000").x);
     labelAt("Player Name:", column);
     fields.name.draw();
     labelAt("Password:", column);
     fields.password.draw();
     ImGui::Spacing();
-    drawLanGames(browser, address);
+    drawLanGames(browser, fields);
     ImGui::Spacing();
 
     std::optional<DialogResult> ending;
@@ -228,13 +232,14 @@ void takeValues(const DialogFields& fields, ConnectDialogValues& values) {
     values.serverAddress = fields.address.text();
     values.playerName    = fields.name.text();
     values.password      = fields.password.text();
+    values.port          = fields.port;
 }
 
 }  // namespace
 
 DialogResult runConnectDialog(ConnectDialogValues& values) {
     DialogFields     fields{AddressField(values.serverAddress), TextField("##name", values.playerName, false),
-                        TextField("##password", values.password, true)};
+                        TextField("##password", values.password, true), values.port};
     AddressField&    address = fields.address;
     const LanBrowser browser;  // looks for games while the dialog is open
     for (;;) {

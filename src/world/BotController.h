@@ -37,8 +37,8 @@ private:
     struct Flight {
         Position at;
         Position step;
-        int      firstStep;  // the frame of its next step
-        int      period;     // frames from one of its steps to the next
+        int      firstStep = 0;  // the frame of its next step
+        int      period    = 1;  // frames from one of its steps to the next
     };
     std::vector<Flight> flights;
 };

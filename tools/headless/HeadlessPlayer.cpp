@@ -354,6 +354,7 @@ private:
             nlohmann::ordered_json games = nlohmann::ordered_json::array();
             for (const LanGame& found : findLanGames(std::chrono::seconds(1))) {
                 games.push_back({{"address", found.address},
+                                 {"port", found.port},
                                  {"host", found.hostName},
                                  {"players", found.players},
                                  {"map", found.map},
