@@ -118,15 +118,6 @@ private:
     bool                               typedHere   = false;
 };
 
-void showDisabledText(const char* const label, const char* const text, const float width) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%s", text);
-    ImGui::BeginDisabled();
-    ImGui::SetNextItemWidth(width);
-    ImGui::InputText(label, buffer, sizeof buffer, ImGuiInputTextFlags_ReadOnly);
-    ImGui::EndDisabled();
-}
-
 void labelAt(const char* const label, const float column) {
     ImGui::SetCursorPosX(column - ImGui::CalcTextSize(label).x - 6.0f);
     ImGui::AlignTextToFramePadding();
@@ -153,11 +144,15 @@ struct TextField {
 };
 
 struct DialogFields {
-    AddressField  address;
-    TextField     name;
-    TextField     password;
-    std::uint32_t port = 9998;  // the game's own, or a listed game's
+    AddressField        address;
+    TextField           name;
+    TextField           password;
+    std::array<char, 6> port{};  // typed, or a listed game's
 };
+
+void setPort(DialogFields& fields, const std::uint32_t port) {
+    std::snprintf(fields.port.data(), fields.port.size(), "%u", static_cast<unsigned>(port));
+}
 
 // The games hosted on this network as the browser last found them;
 // choosing one fills in its address and port.
@@ -179,9 +174,10 @@ void drawLanGames(const LanBrowser& browser, DialogFields& fields) {
         std::snprintf(line, sizeof line, "%s:%u  %s  %d playing  %s%s", game.address.c_str(),
                       static_cast<unsigned>(game.port), game.hostName.c_str(), static_cast<int>(game.players),
                       game.map.c_str(), game.isPrivate ? "  (private)" : "");
-        if (ImGui::Selectable(line, address.text() == game.address && fields.port == game.port)) {
+        if (ImGui::Selectable(line,
+                              address.text() == game.address && std::to_string(game.port) == fields.port.data())) {
             address.set(game.address);
-            fields.port = game.port;
+            setPort(fields, game.port);
         }
     }
     ImGui::EndChild();
@@ -201,7 +197,8 @@ std::optional<DialogResult> drawDialog(DialogFields& fields, const LanBrowser& b
     labelAt("Server IP:", column);
     address.draw();
     labelAt("Port:", column);
-    showDisabledText("##port", std::to_string(fields.port).c_str(), ImGui::CalcTextSize("000000").x);
+    ImGui::SetNextItemWidth(ImGui::CalcTextSize("000000").x);
+    ImGui::InputText("##port", fields.port.data(), fields.port.size(), ImGuiInputTextFlags_CharsDecimal);
     labelAt("Player Name:", column);
     fields.name.draw();
     labelAt("Password:", column);
@@ -232,14 +229,19 @@ void takeValues(const DialogFields& fields, ConnectDialogValues& values) {
     values.serverAddress = fields.address.text();
     values.playerName    = fields.name.text();
     values.password      = fields.password.text();
-    values.port          = fields.port;
+    // A port out of range keeps the one the dialog began with.
+    const unsigned long port = std::strtoul(fields.port.data(), nullptr, 10);
+    if (port >= 1 && port <= 65535) {
+        values.port = static_cast<std::uint32_t>(port);
+    }
 }
 
 }  // namespace
 
 DialogResult runConnectDialog(ConnectDialogValues& values) {
-    DialogFields     fields{AddressField(values.serverAddress), TextField("##name", values.playerName, false),
-                        TextField("##password", values.password, true), values.port};
+    DialogFields fields{AddressField(values.serverAddress), TextField("##name", values.playerName, false),
+                        TextField("##password", values.password, true)};
+    setPort(fields, values.port);
     AddressField&    address = fields.address;
     const LanBrowser browser;  // looks for games while the dialog is open
     for (;;) {
