@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -235,6 +236,9 @@ TEST(Program, AnInstalledCopyFindsItsOwnMapFromAnyFolder) {
                   "/share/man/man6/quillstep.6")
                   .output.find("dedicated"),
               std::string::npos);
+    std::ifstream serverPage(prefix + "/share/man/man6/quillstep-server.6");
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(serverPage), {}).find("CONSOLE"), std::string::npos)
+        << "the server's page tells its console";
 
     PlayerProcess host("installed", "",
                        {"sh", "-c", "cd / && exec " + prefix + "/bin/quillstep --dedicated --port " + port});
