@@ -2,7 +2,9 @@
 
 #include <enet/protocol.h>
 
+#include <atomic>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 namespace {
@@ -61,11 +63,19 @@ struct RangeCoder {
     RangeCoder& operator=(const RangeCoder&) = delete;
 };
 
+// A test's wiretap: set on one thread while the hosts' service threads call
+// it, so it is swapped and called under a lock, which nobody pays for while
+// no one watches.
+std::mutex                                            watcherLock;
+std::atomic<bool>                                     watching{false};
 std::function<void(const std::uint8_t*, std::size_t)> datagramWatcher;
 
 int interceptDatagram(ENetHost* const host, ENetEvent* /*event*/) {
-    if (datagramWatcher) {
-        datagramWatcher(host->receivedData, host->receivedDataLength);
+    if (watching.load(std::memory_order_acquire)) {
+        const std::lock_guard<std::mutex> guard(watcherLock);
+        if (datagramWatcher) {
+            datagramWatcher(host->receivedData, host->receivedDataLength);
+        }
     }
     static thread_local std::uint8_t scratch[ENET_PROTOCOL_MAXIMUM_MTU];
     static thread_local RangeCoder   coder;
@@ -93,6 +103,8 @@ bool isDatagramSound(const std::uint8_t* const data, const std::size_t size, voi
 }
 
 void watchDatagrams(std::function<void(const std::uint8_t*, std::size_t)> watcher) {
+    const std::lock_guard<std::mutex> guard(watcherLock);
+    watching        = static_cast<bool>(watcher);
     datagramWatcher = std::move(watcher);
 }
 
