@@ -22,7 +22,7 @@ class NowhereServer : public IServer {
 public:
     NowhereServer() {
         for (std::uint32_t id = 1; id <= 3; ++id) {
-            addClient({id, 1.0f, "fuzz"});
+            addClient({id, 1.0f, "fuzz", "127.0.0.1"});
         }
     }
     std::int32_t sendTo(std::uint32_t, std::uint32_t, const void*, std::uint32_t) override { return 0; }
