@@ -241,7 +241,8 @@ void drawKillFeed() {
 }
 
 // What players said, newest at the bottom of the view, above the line being
-// typed; with Tab held, as many of the last lines as the view holds.
+// typed; with Tab held, as many of the last 50 as the view holds, Page Up
+// and Page Down scrolling through them.
 void drawChat(const CGame& game) {
     float       y       = -0.77f;
     const float highest = -0.1f;
@@ -260,7 +261,9 @@ void drawChat(const CGame& game) {
             shown.push_back(line.text);
         }
     }
-    for (auto line = shown.rbegin(); line != shown.rend() && y < highest; ++line) {
+    const std::size_t skipped = all ? std::min(game.chatScroll, shown.size()) : 0;
+    for (auto line = shown.rbegin() + static_cast<std::ptrdiff_t>(skipped); line != shown.rend() && y < highest;
+         ++line) {
         drawBackedLine(-0.97f, y, *line, {200, 230, 255});
         y += lineStep();
     }

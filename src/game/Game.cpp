@@ -125,6 +125,7 @@ void CGame::closeSession() {
     watchedAvatar = nullptr;
     hitFlash      = 0.0f;
     chatOpen      = false;
+    chatScroll    = 0;
     chatDraft.clear();
 }
 
@@ -269,6 +270,11 @@ void CGame::closeChat(const bool sayIt) {
     }
     chatOpen = false;
     chatDraft.clear();
+}
+
+void CGame::scrollChat(const int lines) {
+    const auto kept = static_cast<int>(chatFeed().history().size());
+    chatScroll = static_cast<std::size_t>(std::clamp(static_cast<int>(chatScroll) + lines, 0, std::max(0, kept - 1)));
 }
 
 void CGame::watchOwnHitPoints() {

@@ -105,6 +105,8 @@ public:
     void typeInChat(const std::string& text);
     void eraseInChat();
     void closeChat(bool sayIt);
+    // Page Up and Page Down while Tab is held: older or newer chat lines.
+    void scrollChat(int lines);
     // Writes the settings to their file, when there is one.
     void rememberSettings() const;
 
@@ -135,7 +137,8 @@ public:
     bool                          dedicated = false;  // the host has no player of its own
     bool                          chatOpen  = false;  // a chat line is being typed: keys type, not play
     std::string                   chatDraft;
-    float                         hitFlash = 0.0f;  // seconds the view's edge shows red yet
+    float                         hitFlash   = 0.0f;  // seconds the view's edge shows red yet
+    std::size_t                   chatScroll = 0;     // with Tab held, how many of the newest lines are scrolled past
     Settings                      settings;
     std::string                   settingsFile;  // where settings are remembered; empty: nowhere
 

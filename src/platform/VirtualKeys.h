@@ -5,6 +5,8 @@
 constexpr int VK_TAB    = 9;
 constexpr int VK_RETURN = 13;
 constexpr int VK_SPACE  = 32;
+constexpr int VK_PRIOR  = 33;  // Page Up
+constexpr int VK_NEXT   = 34;  // Page Down
 constexpr int VK_LEFT   = 37;
 constexpr int VK_UP     = 38;
 constexpr int VK_RIGHT  = 39;

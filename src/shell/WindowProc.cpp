@@ -65,6 +65,9 @@ void onKeyDown(const SDL_Keysym& key) {
     if (code < 0) {
         return;
     }
+    if ((code == VK_PRIOR || code == VK_NEXT) && keys[VK_TAB] != 0) {
+        CGame::instance().scrollChat(code == VK_PRIOR ? 3 : -3);
+    }
     if (code == 'T') {
         handleGameCommand(cmd_open_chat);
         chatOpenedAt = SDL_GetTicks();
@@ -227,9 +230,9 @@ int virtualKeyOf(const SDL_Keycode key) {
         case SDLK_SPACE:
             return VK_SPACE;
         case SDLK_PAGEUP:
-            return 33;
+            return VK_PRIOR;
         case SDLK_PAGEDOWN:
-            return 34;
+            return VK_NEXT;
         case SDLK_END:
             return 35;
         case SDLK_HOME:
