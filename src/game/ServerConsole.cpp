@@ -23,6 +23,7 @@ struct Command {
     const char* name;
     const char* usage;
     std::string (*run)(CGame& game, std::istringstream& words);
+    bool needsServer = true;  // else it sets what the next hosted game takes
 };
 
 std::string restOf(std::istringstream& words) {
@@ -44,8 +45,10 @@ Arbiter* hostRules(const CGame& game) {
     return game.state == state_running ? dynamic_cast<Arbiter*>(getArbiter()) : nullptr;
 }
 
-// The player an id or a name stands for: its record, or why none.
-std::optional<ClientRecord> findPlayer(const CGame& game, const std::string& who, std::string& why) {
+// The player the next word (an id or a name) stands for: its record, or why none.
+std::optional<ClientRecord> findPlayer(const CGame& game, std::istringstream& words, std::string& why) {
+    std::string who;
+    words >> who;
     const std::vector<ClientRecord> players = game.server->clientList();
     std::vector<ClientRecord>       named;
     for (const ClientRecord& player : players) {
@@ -108,10 +111,8 @@ std::string status(CGame& game, std::istringstream& /*words*/) {
 }
 
 std::string kick(CGame& game, std::istringstream& words) {
-    std::string who;
-    words >> who;
     std::string                       why;
-    const std::optional<ClientRecord> player = findPlayer(game, who, why);
+    const std::optional<ClientRecord> player = findPlayer(game, words, why);
     if (!player) {
         return "error " + why;
     }
@@ -122,10 +123,8 @@ std::string kick(CGame& game, std::istringstream& words) {
 }
 
 std::string ban(CGame& game, std::istringstream& words) {
-    std::string who;
-    words >> who;
     std::string                       why;
-    const std::optional<ClientRecord> player = findPlayer(game, who, why);
+    const std::optional<ClientRecord> player = findPlayer(game, words, why);
     if (!player) {
         return "error " + why;
     }
@@ -257,8 +256,8 @@ const Command COMMANDS[] = {
     {"next", "next", next},
     {"restart", "restart", restart},
     {"bots", "bots N", bots},
-    {"botlevel", "botlevel LEVEL", botLevel},
-    {"limits", "limits SCORE MINUTES", limits},
+    {"botlevel", "botlevel LEVEL", botLevel, false},
+    {"limits", "limits SCORE MINUTES", limits, false},
     {"password", "password WORD|off", password},
     {"help", "help", help},
     {"quit", "quit", nullptr},
@@ -281,12 +280,12 @@ std::string runConsoleLine(CGame& game, const std::string& line, bool& quit) {
     if (name.empty()) {
         return "";
     }
-    if (!game.server) {
-        return "error not hosting";
-    }
     for (const Command& command : COMMANDS) {
         if (name != command.name) {
             continue;
+        }
+        if (command.needsServer && !game.server) {
+            return "error not hosting";
         }
         if (command.run == nullptr) {
             quit = true;

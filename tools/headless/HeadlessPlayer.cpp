@@ -46,6 +46,7 @@
 #include <thread>
 
 #include "game/Game.h"
+#include "game/ServerConsole.h"
 #include "net/LanDiscovery.h"
 #include "platform/FrameState.h"
 #include "platform/Platform.h"
@@ -297,24 +298,13 @@ private:
             std::string amount;
             words >> amount;
             return setBotCount(command, amount, game.fillTo);
-        } else if (command == "botlevel") {
-            std::string name;
-            words >> name;
-            const std::optional<BotLevel> level = botLevelNamed(name);
-            if (!level) {
-                return "error botlevel takes easy, normal or hard";
-            }
-            game.level = *level;
-        } else if (command == "limits") {
-            std::int32_t score   = -1;
-            std::int32_t minutes = -1;
-            words >> score >> minutes;
-            if (score < SCORE_LIMIT.min || score > SCORE_LIMIT.max || minutes < TIME_LIMIT_MINUTES.min ||
-                minutes > TIME_LIMIT_MINUTES.max) {
-                return "error limits takes a score of 0 to 1000000 and 0 to 1440 minutes";
-            }
-            game.matchSetup.scoreLimit = score;
-            game.matchSetup.timeLimit  = minutes;
+        } else if (command == "botlevel" || command == "limits") {
+            // As the server's console sets them, for the game this player hosts.
+            std::string rest;
+            std::getline(words, rest);
+            bool              quit   = false;
+            const std::string answer = runConsoleLine(game, command + rest, quit);
+            return answer.rfind("error", 0) == 0 ? answer : "ok";
         } else if (command == "maps" || command == "map") {
             std::string list;
             words >> list;
