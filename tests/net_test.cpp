@@ -74,6 +74,21 @@ protected:
         return player;
     }
 
+    // Joins and waits for the host's notice of it: the record is listed a
+    // moment before the notice is queued, so draining at once may miss it.
+    Client& joinAndHearIt() {
+        Client&             player = join();
+        const std::uint32_t id     = player.localPlayerId();
+        bool                heard  = false;
+        EXPECT_TRUE(waitUntil([&] {
+            for (const ServerMessage& message : drain(server.incoming)) {
+                heard = heard || (message.playerId == id && kindOf(message.data) == NET_PLAYER_CREATED);
+            }
+            return heard;
+        }));
+        return player;
+    }
+
     ScriptedPlatform                     platform;
     Server                               server;
     std::vector<std::unique_ptr<Client>> players;
@@ -107,10 +122,13 @@ TEST_F(NetSession, PlayersAreListedInJoinOrderAndLeaveWithANotice) {
     EXPECT_FALSE(server.findClient(b).has_value());
 
     std::vector<std::pair<std::uint32_t, std::int32_t>> notices;
-    for (const ServerMessage& message : drain(server.incoming)) {
-        notices.emplace_back(message.playerId, kindOf(message.data));
-        EXPECT_EQ(message.data.size(), 4u);
-    }
+    waitUntil([&] {  // a notice is queued a moment after the list changes
+        for (const ServerMessage& message : drain(server.incoming)) {
+            notices.emplace_back(message.playerId, kindOf(message.data));
+            EXPECT_EQ(message.data.size(), 4u);
+        }
+        return notices.size() >= 4;
+    });
     EXPECT_EQ(
         notices,
         (std::vector<std::pair<std::uint32_t, std::int32_t>>{
@@ -119,9 +137,8 @@ TEST_F(NetSession, PlayersAreListedInJoinOrderAndLeaveWithANotice) {
 }
 
 TEST_F(NetSession, MessagesOfEverySizeArriveWholeWithTheirSender) {
-    Client& first  = join();
-    Client& second = join();
-    drain(server.incoming);
+    Client& first  = joinAndHearIt();
+    Client& second = joinAndHearIt();
 
     const std::size_t sizes[] = {1, 8, 36, 260, 1500, 20000, MAX_MESSAGE_SIZE};
     for (const std::size_t size : sizes) {
@@ -159,8 +176,7 @@ TEST_F(NetSession, MessagesOfEverySizeArriveWholeWithTheirSender) {
 }
 
 TEST_F(NetSession, MixedGuaranteedAndUnguaranteedSendsKeepTheirOrder) {
-    Client& player = join();
-    drain(server.incoming);
+    Client& player = joinAndHearIt();
     constexpr std::uint32_t COUNT = 100;  // within what a player may send in a second
     for (std::uint32_t seq = 0; seq < COUNT; ++seq) {
         const bool          guaranteed = seq % 3 == 0 || seq == COUNT - 1;
@@ -187,8 +203,7 @@ TEST_F(NetSession, MixedGuaranteedAndUnguaranteedSendsKeepTheirOrder) {
 }
 
 TEST_F(NetSession, AMessageLargerThanAnyGameMessageIsDropped) {
-    Client& player = join();
-    drain(server.incoming);
+    Client& player = joinAndHearIt();
     const MessageBuffer huge  = pattern(MAX_MESSAGE_SIZE + 1, 3);
     const MessageBuffer small = pattern(8, 4);
     player.send(static_cast<std::uint32_t>(huge.size()), huge.data(), GUARANTEED_SYNC);
