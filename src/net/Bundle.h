@@ -1,0 +1,40 @@
+#pragma once
+
+// A bundle: the messages one peer is sent in a frame, packed one after
+// another into one packet (one reliable ENet command, one acknowledgement).
+// It is split only where it would outgrow a datagram, and where the
+// reliability of the messages changes, so that order is always kept.
+
+#include <enet/enet.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "net/WireForm.h"
+
+class BundleBuilder {
+public:
+    // Adds one message, already in its wire form. When the bundle so far
+    // must leave first (the message would take it past `limit` bytes, or
+    // differs in reliability), returns it as a packet; null otherwise.
+    ENetPacket* add(const std::uint8_t* packed, std::size_t size, bool reliable, std::size_t limit);
+
+    // The bundle as a packet, leaving the builder empty; null when empty.
+    ENetPacket* take();
+
+    bool empty() const { return bytes.size() <= 1; }
+
+private:
+    std::vector<std::uint8_t> bytes;  // the packet kind, then the messages
+    bool                      reliable = true;
+};
+
+// The largest bundle for a peer: what fits one datagram of its path.
+std::size_t bundleLimit(const ENetPeer& peer);
+
+// Restores each message of a bundle's payload (the bytes after the packet
+// kind) in order, appending them to `messages`. False when one is not a
+// message of the form: those before it are kept, it and the rest dropped.
+bool readBundle(const IWireForm& form, const std::uint8_t* payload, std::size_t size,
+                std::vector<MessageBuffer>& messages);
