@@ -1,12 +1,16 @@
-// The packet split, the handshake readers and the LAN game packets on
-// arbitrary bytes.
+// The packet split, the handshake readers, bundles of packed game messages
+// and the LAN game packets on arbitrary bytes. Whatever a bundle restores
+// must pack back to exactly the bytes it was read from: one form for each
+// message.
 
 #include <enet/enet.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "net/LanDiscovery.h"
 #include "net/WireProtocol.h"
+#include "rules/PackedForm.h"
 #include "platform/TextCleaning.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* const data, const std::size_t size) {
@@ -37,6 +41,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* const data, const std:
     readProof(received->payload, received->size);
     if (readHelloName(received->payload, received->size).size() > MAX_HELLO_NAME) {
         std::abort();
+    }
+    const std::uint8_t*       at = received->payload;
+    const std::uint8_t* const end = received->payload + received->size;
+    std::vector<std::uint8_t> repacked;
+    while (const std::optional<MessageBuffer> message = gameWireForm().unpack(at, end)) {
+        if (!gameWireForm().pack(message->data(), message->size(), repacked) ||
+            repacked.size() != static_cast<std::size_t>(at - received->payload) ||
+            !std::equal(repacked.begin(), repacked.end(), received->payload)) {
+            std::abort();
+        }
     }
     return 0;
 }

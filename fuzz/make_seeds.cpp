@@ -1,6 +1,7 @@
 // make_seeds FOLDER: writes the seed corpora of the game-message targets
-// into FOLDER/<target>/, each message encoded from its description, so the
-// seeds follow every change of a layout. scripts/fuzz.sh runs it before
+// into FOLDER/<target>/, each message encoded from its description (and a
+// bundle of them packed, for the packets target), so the seeds follow every
+// change of a layout. scripts/fuzz.sh runs it before
 // each run; the other targets' seeds are files in fuzz/corpus/.
 
 #include <cstdio>
@@ -9,6 +10,8 @@
 #include <string>
 
 #include "MessageSamples.h"
+#include "net/WireProtocol.h"
+#include "rules/PackedForm.h"
 
 namespace {
 
@@ -61,6 +64,16 @@ MessageBuffer playersAtTheHost() {
     return input;
 }
 
+// The messages of a seed of the executor's, packed into one bundle.
+MessageBuffer packedBundle(const MessageBuffer& lengthPrefixed) {
+    MessageBuffer bundle{static_cast<std::uint8_t>(PacketKind::bundle)};
+    for (std::size_t at = 0; at < lengthPrefixed.size(); at += 1 + lengthPrefixed[at]) {
+        const std::uint8_t* const message = lengthPrefixed.data() + at + 1;
+        gameWireForm().pack(message, lengthPrefixed[at], bundle);
+    }
+    return bundle;
+}
+
 }  // namespace
 
 int main(const int argc, char** const argv) {
@@ -77,6 +90,7 @@ int main(const int argc, char** const argv) {
         }
     });
     write(folder / "executor" / "game", joinedGame());
+    write(folder / "packets" / "bundle", packedBundle(joinedGame()));
     write(folder / "arbiter" / "players", playersAtTheHost());
     return 0;
 }

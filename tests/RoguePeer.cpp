@@ -7,8 +7,10 @@
 #include <cstring>
 #include <thread>
 
+#include "net/Bundle.h"
 #include "net/ByteCodec.h"
 #include "net/WireProtocol.h"
+#include "rules/PackedForm.h"
 
 RoguePeer::RoguePeer() {
     if (!net.create(nullptr, 4)) {
@@ -34,9 +36,9 @@ void RoguePeer::serviceLocked(ENetHost* const host) {
                 std::uint32_t id     = 0;
                 if (packet && packet->kind == PacketKind::welcome && readWelcomeId(packet->payload, packet->size, id)) {
                     playerId = id;
-                } else if (packet && packet->kind == PacketKind::game) {
+                } else if (packet && packet->kind == PacketKind::bundle) {
                     const std::lock_guard<std::mutex> guard(receivedLock);
-                    messages.emplace_back(packet->payload, packet->payload + packet->size);
+                    readBundle(gameWireForm(), packet->payload, packet->size, messages);
                 }
                 enet_packet_destroy(event.packet);
                 break;
@@ -77,8 +79,12 @@ void RoguePeer::sendPacket(const std::vector<std::uint8_t>& bytes, const bool re
 }
 
 void RoguePeer::sendGame(const MessageBuffer& message, const bool reliable) {
-    std::vector<std::uint8_t> packet{static_cast<std::uint8_t>(PacketKind::game)};
-    packet.insert(packet.end(), message.begin(), message.end());
+    // A bundle of the one message, packed as the game packs it; bytes the
+    // game's form cannot carry go as they are, as an attacker would send them.
+    std::vector<std::uint8_t> packet{static_cast<std::uint8_t>(PacketKind::bundle)};
+    if (!gameWireForm().pack(message.data(), message.size(), packet)) {
+        packet.insert(packet.end(), message.begin(), message.end());
+    }
     sendPacket(packet, reliable);
 }
 

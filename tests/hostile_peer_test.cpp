@@ -11,7 +11,9 @@
 #include "Lan.h"
 #include "RoguePeer.h"
 #include "net/NetHost.h"
+#include "net/WireProtocol.h"
 #include "rules/MessageCodec.h"
+#include "rules/PackedForm.h"
 
 namespace {
 
@@ -76,6 +78,21 @@ TEST_F(HostileLan, AFloodIsCutOffAndTheGameGoesOn) {
     EXPECT_FALSE(rogue.connected());
     EXPECT_EQ(rogue.disconnectReason(), 3u);
     EXPECT_EQ(worlds()[0]["clients"], 2) << "the flooder is no player any more";
+}
+
+// One packet may bundle many messages: a player sending far more of them
+// than fingers make is a flood all the same.
+TEST_F(HostileLan, ABundleOfMoreMessagesThanAPlayerSendsIsAFlood) {
+    ASSERT_NO_FATAL_FAILURE(startWithRogue());
+    const MessageBuffer       state = encode(AvatarStateMessage{rogueAvatar(), 0, 0, 0, 0, 0, {1, 1}});
+    std::vector<std::uint8_t> bundle{static_cast<std::uint8_t>(PacketKind::bundle)};
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_TRUE(gameWireForm().pack(state.data(), state.size(), bundle));
+    }
+    rogue.sendPacket(bundle);
+    expectAliveAndOnTime();
+    EXPECT_FALSE(rogue.connected());
+    EXPECT_EQ(rogue.disconnectReason(), 3u);
 }
 
 // Chat from a hostile player reaches the others as clean single lines of at

@@ -6,8 +6,10 @@
 #include "GameDoubles.h"
 #include "MessageSamples.h"
 #include "ProtocolTable.h"
+#include "net/Bundle.h"
 #include "net/ByteCodec.h"
 #include "rules/MessageCodec.h"
+#include "rules/PackedForm.h"
 #include "rules/PlayerName.h"
 
 namespace {
@@ -120,8 +122,98 @@ TEST(MessageReading, FieldsOutOfTheirRangeAreRefused) {
     };
     for (const auto& [bytes, what] : refused) {
         EXPECT_EQ(dispatchMessage(bytes, [](const auto&) {}), Dispatch::refused) << what;
+        std::vector<std::uint8_t> packed{7};
+        EXPECT_FALSE(gameWireForm().pack(bytes.data(), bytes.size(), packed)) << what << ", at the sender";
+        EXPECT_EQ(packed.size(), 1u) << "a refused message leaves nothing behind";
     }
     EXPECT_EQ(dispatchMessage(fields({1102, 0}), [](const auto&) {}), Dispatch::notAGameMessage);
+}
+
+// Between the two hosts every message travels packed, and is restored to
+// exactly the bytes it was given.
+TEST(PackedForm, EveryKindIsRestoredToItsExactBytesFromFewer) {
+    const IWireForm& form = gameWireForm();
+    forEachMessage([&](auto tag) {
+        using Message = typename decltype(tag)::Type;
+        for (const bool high : {false, true}) {
+            SCOPED_TRACE(std::string(Message::KIND.name) + (high ? " high" : " low"));
+            const MessageBuffer       bytes = encode(sampleMessage<Message>(high));
+            std::vector<std::uint8_t> packed;
+            ASSERT_TRUE(form.pack(bytes.data(), bytes.size(), packed));
+            if (!high) {  // values as games have them; ids near 2^31 take groups enough to match int32s
+                EXPECT_LT(packed.size(), bytes.size());
+            }
+            const std::uint8_t* at = packed.data();
+            EXPECT_EQ(form.unpack(at, packed.data() + packed.size()), bytes);
+            EXPECT_EQ(at, packed.data() + packed.size()) << "a message ends where the next begins";
+            at = packed.data();
+            EXPECT_FALSE(form.unpack(at, packed.data() + packed.size() - 1)) << "cut short";
+        }
+    });
+}
+
+TEST(PackedForm, TheDocumentsExampleAndHostileFormsAreRefused) {
+    const IWireForm&          form  = gameWireForm();
+    const MessageBuffer       state = encode(AvatarStateMessage{12, 0, 1, 0, 0, 1, {37, 50}});
+    std::vector<std::uint8_t> packed;
+    ASSERT_TRUE(form.pack(state.data(), state.size(), packed));
+    EXPECT_EQ(packed, (std::vector<std::uint8_t>{0x82, 0x91, 0xa5, 0x0c}));
+
+    const std::pair<std::vector<std::uint8_t>, const char*> hostile[] = {
+        {{0x12}, "a kind past the last"},
+        {{0x20, 0x04, 0x00}, "an empty group after the first: a second form of id 1"},
+        {{0x20, 0x80}, "a bit set in the padding"},
+        {{0x21, 0x00, 0x00, 0x00}, "a zero inside a zero-terminated text"},
+        {{0x20}, "the id missing"},
+        {{}, "nothing"},
+    };
+    for (const auto& [bytes, what] : hostile) {
+        const std::uint8_t* at = bytes.data();
+        EXPECT_FALSE(form.unpack(at, bytes.data() + bytes.size())) << what;
+    }
+    const std::vector<std::uint8_t> one{0x20, 0x00};
+    const std::uint8_t*             at = one.data();
+    EXPECT_EQ(form.unpack(at, one.data() + one.size()), encode(YourAvatarMessage{1})) << "the same without the fault";
+}
+
+// A frame's messages leave as one packet, split where the reliability
+// changes or a datagram would overflow, and are read back in order.
+TEST(Bundles, AFramesMessagesLeaveTogetherAndArriveInOrder) {
+    const IWireForm& form     = rawWireForm();
+    const auto       packedOf = [&](const MessageBuffer& message) {
+        std::vector<std::uint8_t> packed;
+        EXPECT_TRUE(form.pack(message.data(), message.size(), packed));
+        return packed;
+    };
+    const auto readAll = [&](ENetPacket* const packet) {
+        std::vector<MessageBuffer> messages;
+        EXPECT_EQ(packet->data[0], 7);
+        EXPECT_TRUE(readBundle(form, packet->data + 1, packet->dataLength - 1, messages));
+        enet_packet_destroy(packet);
+        return messages;
+    };
+    const std::vector<MessageBuffer> sent = {{1, 2, 3, 4, 5}, {6}, {7, 8}, {9, 9, 9}};
+    BundleBuilder                    bundle;
+    EXPECT_EQ(bundle.take(), nullptr);
+    for (const MessageBuffer& message : {sent[0], sent[1], sent[2]}) {
+        EXPECT_EQ(bundle.add(packedOf(message).data(), packedOf(message).size(), true, 64), nullptr);
+    }
+    ENetPacket* const reliable = bundle.add(packedOf(sent[3]).data(), packedOf(sent[3]).size(), false, 64);
+    ASSERT_NE(reliable, nullptr) << "another reliability closes the bundle";
+    EXPECT_NE(reliable->flags & ENET_PACKET_FLAG_RELIABLE, 0u);
+    EXPECT_EQ(readAll(reliable), (std::vector<MessageBuffer>{sent[0], sent[1], sent[2]}));
+    ENetPacket* const full = bundle.add(packedOf(sent[0]).data(), packedOf(sent[0]).size(), false, 7);
+    ASSERT_NE(full, nullptr) << "a bundle never outgrows its limit";
+    EXPECT_EQ(full->flags & ENET_PACKET_FLAG_RELIABLE, 0u);
+    EXPECT_EQ(readAll(full), (std::vector<MessageBuffer>{sent[3]}));
+    EXPECT_EQ(readAll(bundle.take()), (std::vector<MessageBuffer>{sent[0]}));
+    EXPECT_TRUE(bundle.empty());
+
+    std::vector<std::uint8_t> payload = packedOf(sent[2]);
+    payload.push_back(0x05);  // a length with fewer bytes after it
+    std::vector<MessageBuffer> read;
+    EXPECT_FALSE(readBundle(form, payload.data(), payload.size(), read));
+    EXPECT_EQ(read, (std::vector<MessageBuffer>{sent[2]})) << "what came before a hostile message counts";
 }
 
 TEST(Protocol, TheDocumentsMessageTableIsTheDescriptions) {

@@ -17,6 +17,7 @@
 #include "rules/LocalArbiter.h"
 #include "rules/Maps.h"
 #include "rules/Match.h"
+#include "rules/PackedForm.h"
 #include "rules/PlayerName.h"
 #include "world/Avatar.h"
 #include "world/DataFolder.h"
@@ -43,7 +44,8 @@ CGame& CGame::instance() {
 }
 
 CGame::CGame()
-    : makeServer([] { return std::make_unique<Server>(); }), makeClient([] { return std::make_unique<Client>(); }) {
+    : makeServer([] { return std::make_unique<Server>(APPLICATION_GUID, gameWireForm()); }),
+      makeClient([] { return std::make_unique<Client>(APPLICATION_GUID, gameWireForm()); }) {
     // Made first, the world and the executor are destroyed after the game,
     // whose destructor still ends the session in them.
     CWorld::instance();

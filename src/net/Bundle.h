@@ -35,6 +35,7 @@ std::size_t bundleLimit(const ENetPeer& peer);
 
 // Restores each message of a bundle's payload (the bytes after the packet
 // kind) in order, appending them to `messages`. False when one is not a
-// message of the form: those before it are kept, it and the rest dropped.
+// message of the form, or larger than MAX_MESSAGE_SIZE: those before it
+// are kept, it and the rest dropped.
 bool readBundle(const IWireForm& form, const std::uint8_t* payload, std::size_t size,
                 std::vector<MessageBuffer>& messages);

@@ -19,10 +19,11 @@ constexpr enet_uint32 LEAVE_TIMEOUT_MS = 2000;
 
 }  // namespace
 
-Client::Client(const Guid& guid) : applicationGuid(guid), playerName(DEFAULT_PLAYER_NAME) {
+Client::Client(const Guid& guid, const IWireForm& form) : applicationGuid(guid), playerName(DEFAULT_PLAYER_NAME) {
     if (!net.create(nullptr, 1)) {
         reportComError(E_FAIL, "DPlayClient");
     }
+    net.setWireForm(form);
 }
 
 Client::~Client() {
@@ -126,9 +127,13 @@ void Client::onReceive(const ENetPacket& packet) {
                 answer(*challenge);
             }
             break;
-        case PacketKind::game:
-            if (welcomed && size > 0 && size <= MAX_MESSAGE_SIZE) {
-                arrivals.push_back({Arrival::What::message, 0, MessageBuffer(payload, payload + size)});
+        case PacketKind::bundle:
+            if (welcomed) {
+                std::vector<MessageBuffer> messages;
+                readBundle(net.form(), payload, size, messages);
+                for (MessageBuffer& message : messages) {
+                    arrivals.push_back({Arrival::What::message, 0, std::move(message)});
+                }
             }
             break;
         default:
@@ -176,14 +181,16 @@ std::int32_t Client::send(const std::uint32_t size, const void* const data, cons
         return -1;
     }
     // A synchronous send is on the socket before it returns; the others
-    // leave together with the frame's flush or the network thread's next pass.
-    ENetPacket* const packet = makePacket(PacketKind::game, data, size, flags);
-    const bool        sent   = (flags & DPNSEND_SYNC) != 0 ? net.sendNow(server, packet) : net.queue(server, packet);
-    return sent ? 0 : -1;
+    // leave together with the frame's flush.
+    std::vector<std::uint8_t> packed;
+    if (!net.form().pack(static_cast<const std::uint8_t*>(data), size, packed)) {
+        return -1;  // not a message its description accepts: the host would refuse it
+    }
+    return net.bundle(*server, packed, flags) ? 0 : -1;
 }
 
 void Client::flush() {
-    net.requestFlush();
+    net.endFrame();
 }
 
 void Client::close() {

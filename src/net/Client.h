@@ -13,7 +13,8 @@
 // The client over ENet, serviced on a thread of its own.
 class Client : public IClient {
 public:
-    explicit Client(const Guid& applicationGuid = APPLICATION_GUID);
+    // Game messages travel in `form` (net/WireForm.h), as the host's do.
+    explicit Client(const Guid& applicationGuid = APPLICATION_GUID, const IWireForm& form = rawWireForm());
     ~Client() override;
 
     std::int32_t connect(const char* hostName) override;

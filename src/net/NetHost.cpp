@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +24,13 @@ constexpr enet_uint32 SOCKET_WAIT_MS = 5;
 constexpr int         PASS_PAUSE_US  = 1000;
 constexpr enet_uint32 MIN_RESEND_MS  = 100;
 constexpr enet_uint32 MAX_RESEND_MS  = 500;
+
+// Socket buffers: ENet's own 256 KiB hold about 40 ms of 255 players'
+// datagrams, and a host busy for longer lost some. A host gets 16 KiB for
+// each peer it takes, up to 4 MiB; a player keeps ENet's size.
+constexpr int SOCKET_BUFFER_PER_PEER = 16 * 1024;
+constexpr int MIN_SOCKET_BUFFER      = 256 * 1024;
+constexpr int MAX_SOCKET_BUFFER      = 4 * 1024 * 1024;
 
 void initializeEnetOnce() {
     static const bool ENET_INITIALIZED = [] {
@@ -59,16 +67,36 @@ bool NetHost::create(const ENetAddress* const address, const std::size_t peerCou
         return false;
     }
     // ENet refuses much larger packets before it gathers their fragments;
-    // the receivers drop anything above MAX_MESSAGE_SIZE themselves.
+    // the receivers drop anything above MAX_MESSAGE_SIZE themselves. A
+    // bundle of the largest message still fits: its packed form is smaller.
     host->maximumPacketSize = MAX_MESSAGE_SIZE + 16;
-    // Game messages are runs of small int32 fields: ENet's range coder
-    // shrinks a frame's worth to about a third (see the protocol notes).
-    enet_host_compress_with_range_coder(host);
+    // No compression: packed messages leave a range coder little to take,
+    // at the largest part of a busy host's time (docs/performance.md).
     // A peer holds at most two of the largest messages half-received.
     guardDatagrams(host, 2 * MAX_MESSAGE_SIZE);
+    sizeSocketBuffers();
     wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     lastHeard.assign(host->peerCount, 0);
+    bundles.assign(host->peerCount, BundleBuilder{});
+    lossesSeen.assign(host->peerCount, 0);
     return true;
+}
+
+void NetHost::sizeSocketBuffers() {
+    const int wanted = std::clamp(static_cast<int>(host->peerCount) * SOCKET_BUFFER_PER_PEER, MIN_SOCKET_BUFFER,
+                                  MAX_SOCKET_BUFFER);
+    enet_socket_set_option(host->socket, ENET_SOCKOPT_RCVBUF, wanted);
+    enet_socket_set_option(host->socket, ENET_SOCKOPT_SNDBUF, wanted);
+    // The system caps both at its net.core.[rw]mem_max; a host run by root
+    // (a service) may go past the cap.
+    for (const auto& [option, forced] : {std::pair{SO_RCVBUF, SO_RCVBUFFORCE}, std::pair{SO_SNDBUF, SO_SNDBUFFORCE}}) {
+        int       size   = 0;
+        socklen_t length = sizeof size;
+        // Linux reports twice what was set, for its own bookkeeping.
+        if (::getsockopt(host->socket, SOL_SOCKET, option, &size, &length) == 0 && size < 2 * wanted) {
+            ::setsockopt(host->socket, SOL_SOCKET, forced, &wanted, sizeof wanted);
+        }
+    }
 }
 
 void NetHost::start(std::function<void(ENetHost*)> newServiceLocked, std::function<void()> newHandOver) {
@@ -83,8 +111,14 @@ void NetHost::capResendWaits() {
     // bound, and everything after a lost packet waits for it: on a lossy link
     // a third loss in a row held a game's messages back for seconds. A game
     // would rather resend sooner: at most every two round trips, within
-    // 100 to 500 ms.
+    // 100 to 500 ms. ENet doubles a wait only where it counts a loss, so
+    // only the peers that lost something since the last pass are looked at.
     for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
+        std::uint32_t& seen = lossesSeen[static_cast<std::size_t>(peer - host->peers)];
+        if (peer->packetsLost == seen) {
+            continue;
+        }
+        seen = peer->packetsLost;
         if (peer->state != ENET_PEER_STATE_CONNECTED || enet_list_empty(&peer->sentReliableCommands)) {
             continue;
         }
@@ -138,6 +172,9 @@ void NetHost::serviceLoop() {
         }
         {
             const std::lock_guard<std::mutex> guard(lock);
+            if (!framed) {
+                sendBundles();
+            }
             capResendWaits();
             serviceLocked(host);
         }
@@ -159,12 +196,56 @@ bool NetHost::queue(ENetPeer* const peer, ENetPacket* const packet) {
     return true;
 }
 
+bool NetHost::bundle(ENetPeer& peer, const std::vector<std::uint8_t>& packed, const std::uint32_t sendFlags) {
+    const bool reliable = (sendFlags & DPNSEND_GUARANTEED) != 0;
+    BundleBuilder& builder  = bundles[static_cast<std::size_t>(&peer - host->peers)];
+    if (ENetPacket* const full = builder.add(packed.data(), packed.size(), reliable, bundleLimit(peer));
+        full != nullptr && !queue(&peer, full)) {
+        return false;
+    }
+    if ((sendFlags & DPNSEND_SYNC) != 0) {
+        return sendNow(&peer, builder.take());
+    }
+    return true;
+}
+
+void NetHost::sendBundle(ENetPeer& peer) {
+    if (ENetPacket* const packet = bundles[static_cast<std::size_t>(&peer - host->peers)].take()) {
+        queue(&peer, packet);
+    }
+}
+
+void NetHost::sendBundles() {
+    for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
+        // A peer gone or not yet connected has nothing bundled worth sending.
+        if (peer->state == ENET_PEER_STATE_CONNECTED) {
+            sendBundle(*peer);
+        } else {
+            enet_packet_destroy(bundles[static_cast<std::size_t>(peer - host->peers)].take());
+        }
+    }
+}
+
+void NetHost::endFrame() {
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (host == nullptr) {
+            return;
+        }
+        framed = true;
+        sendBundles();
+    }
+    requestFlush();
+}
+
 void NetHost::heard(const ENetPeer& peer, const enet_uint32 now) {
     lastHeard[static_cast<std::size_t>(&peer - host->peers)] = now;
 }
 
 void NetHost::connected(ENetPeer& peer, const enet_uint32 now) {
     heard(peer, now);
+    // Whatever was bundled for the slot's last peer is not for this one.
+    enet_packet_destroy(bundles[static_cast<std::size_t>(&peer - host->peers)].take());
     // ENet drops unreliable packets when round trips grow, and on a lossy
     // link it throttles them down to nothing. The only unreliable packets
     // here are heartbeats, which must get through most of all.
@@ -210,6 +291,7 @@ void NetHost::disconnectAll(const enet_uint32 reason, const enet_uint32 timeoutM
     if (host == nullptr) {
         return;
     }
+    sendBundles();
     std::size_t waiting = 0;
     for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
         if (peer->state == ENET_PEER_STATE_CONNECTED) {

@@ -9,6 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "net/Bundle.h"
+#include "net/WireForm.h"
+
 // Milliseconds since some moment, on a clock that a change of the wall clock
 // does not move. Every timer of the game's own network code runs on it;
 // ENet keeps its own time, which follows the wall clock.
@@ -52,6 +55,22 @@ public:
     // caller pays neither the compression nor the system calls. Needs no lock.
     void requestFlush() const;
 
+    // How game messages travel: the raw form unless told. Before start.
+    void             setWireForm(const IWireForm& form) { wireForm = &form; }
+    const IWireForm& form() const { return *wireForm; }
+
+    // Adds a message, already in its wire form, to the peer's bundle. A
+    // synchronous send's bundle is on the socket before this returns. The
+    // caller holds the lock.
+    bool bundle(ENetPeer& peer, const std::vector<std::uint8_t>& packed, std::uint32_t sendFlags);
+    // The peer's bundle leaves with the next pass (before a disconnection,
+    // so that it arrives first). The caller holds the lock.
+    void sendBundle(ENetPeer& peer);
+    // The end of the owner's frame: every bundle leaves with the next pass.
+    // Until an owner first ends a frame, bundles leave at every pass, so
+    // that an owner without frames (a tool, a test) needs no calls. Takes the lock.
+    void endFrame();
+
     // Liveness, on the service thread under the lock. `heard` notes any
     // packet or connection from a peer; `keepAlive` sends the heartbeats that
     // are due and returns the connected peers silent for too long, for the
@@ -70,6 +89,8 @@ public:
 private:
     void serviceLoop();
     void capResendWaits();
+    void sendBundles();
+    void sizeSocketBuffers();
 
     ENetHost*                      host = nullptr;
     std::thread                    thread;
@@ -77,6 +98,10 @@ private:
     std::function<void(ENetHost*)> serviceLocked;
     std::function<void()>          handOver;
     std::vector<enet_uint32>       lastHeard;  // by peer index
+    const IWireForm*               wireForm = &rawWireForm();
+    std::vector<BundleBuilder>     bundles;     // by peer index, under the lock
+    std::vector<std::uint32_t>     lossesSeen;  // by peer index: ENet's packetsLost at the last pass
+    bool                           framed = false;  // under the lock
     enet_uint32                    lastHeartbeat = 0;
     int                            wake          = -1;  // eventfd the service thread also waits on
 };

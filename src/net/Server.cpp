@@ -44,6 +44,8 @@ constexpr std::size_t MAX_NOTES              = 256;
 constexpr enet_uint32   RATE_WINDOW_MS         = 1000;
 constexpr std::uint32_t MAX_PACKETS_PER_WINDOW = 128;
 constexpr std::uint32_t MAX_BYTES_PER_WINDOW   = 128 * 1024;
+// A bundle carries any number of messages; a player's frame has a few.
+constexpr std::uint32_t MAX_MESSAGES_PER_WINDOW = 256;
 
 // A player's id lives in its peer's user data; 0 means not (yet) a player.
 std::uint32_t playerIdOf(const ENetPeer& peer) {
@@ -69,7 +71,9 @@ void reportHostFailure(const int error, const std::uint16_t port) {
 
 }  // namespace
 
-Server::Server(const Guid& guid) : applicationGuid(guid) {}
+Server::Server(const Guid& guid, const IWireForm& form) : applicationGuid(guid) {
+    net.setWireForm(form);
+}
 
 Server::~Server() {
     close();
@@ -155,6 +159,7 @@ bool Server::withinRate(ENetPeer& peer, const std::size_t bytes, const enet_uint
         watch.windowStart   = now;
         watch.windowBytes   = 0;
         watch.windowPackets = 0;
+        watch.windowMessages = 0;
     }
     watch.windowBytes += static_cast<std::uint32_t>(std::min<std::size_t>(bytes, MAX_BYTES_PER_WINDOW));
     ++watch.windowPackets;
@@ -243,15 +248,34 @@ void Server::onReceive(ENetPeer& peer, const ENetPacket& packet, const enet_uint
                 onProof(peer, payload, size, now);
             }
             break;
-        case PacketKind::game:
-            // A game message that reads as one of the network's own notices
-            // would let a peer speak for the network: it is dropped.
-            if (id != 0 && size > 0 && size <= MAX_MESSAGE_SIZE && !readsAsNotice(payload, size)) {
-                arrivals.push_back({Arrival::What::message, id, MessageBuffer(payload, payload + size), 0.0f, {}, {}});
+        case PacketKind::bundle:
+            if (id != 0) {
+                onBundle(peer, payload, size);
             }
             break;
         default:
             break;  // nothing else is meant for the host
+    }
+}
+
+void Server::onBundle(ENetPeer& peer, const std::uint8_t* const payload, const std::size_t size) {
+    std::vector<MessageBuffer> messages;
+    // What cannot be restored is dropped with the rest of its bundle; what
+    // came before it counts, as it would have had it come alone.
+    readBundle(net.form(), payload, size, messages);
+    PeerWatch& watch = watches[static_cast<std::size_t>(&peer - net.get()->peers)];
+    watch.windowMessages += static_cast<std::uint32_t>(messages.size());  // fewer than a packet's bytes
+    if (watch.windowMessages > MAX_MESSAGES_PER_WINDOW) {
+        cutOff(peer, DISCONNECT_FLOODING);
+        return;
+    }
+    const std::uint32_t id = playerIdOf(peer);
+    for (MessageBuffer& message : messages) {
+        // A game message that reads as one of the network's own notices
+        // would let a peer speak for the network: it is dropped.
+        if (!readsAsNotice(message.data(), message.size())) {
+            arrivals.push_back({Arrival::What::message, id, std::move(message), 0.0f, {}, {}});
+        }
     }
 }
 
@@ -380,6 +404,7 @@ void Server::disconnect(const std::uint32_t playerId, const std::uint32_t reason
     }
     const std::lock_guard<std::mutex> guard(net.lock);
     if (ENetPeer* const peer = peerOf(playerId)) {
+        net.sendBundle(*peer);
         enet_peer_disconnect_later(peer, reason);  // after its last messages
     }
 }
@@ -466,8 +491,15 @@ ENetPeer* Server::peerOf(const std::uint32_t playerId) const {
     return found->second;
 }
 
-bool Server::deliver(ENetPeer* const peer, ENetPacket* const packet, const std::uint32_t flags) {
-    return (flags & DPNSEND_SYNC) != 0 ? net.sendNow(peer, packet) : net.queue(peer, packet);
+bool Server::packMessage(const std::uint32_t size, const void* const data) {
+    packed.clear();
+    if (net.form().pack(static_cast<const std::uint8_t*>(data), size, packed)) {
+        return true;
+    }
+    // A message its own description refuses: the game's mistake, which no
+    // receiver would take either.
+    note("A message of " + std::to_string(size) + " bytes that does not match its description was not sent");
+    return false;
 }
 
 std::int32_t Server::sendTo(const std::uint32_t playerId, const std::uint32_t size, const void* const data,
@@ -477,10 +509,10 @@ std::int32_t Server::sendTo(const std::uint32_t playerId, const std::uint32_t si
     }
     const std::lock_guard<std::mutex> guard(net.lock);
     ENetPeer* const                   peer = peerOf(playerId);
-    if (peer == nullptr) {
+    if (peer == nullptr || !packMessage(size, data)) {
         return -1;
     }
-    return deliver(peer, makePacket(PacketKind::game, data, size, flags), flags) ? 0 : -1;
+    return net.bundle(*peer, packed, flags) ? 0 : -1;
 }
 
 void Server::sendToPlayers(const std::uint32_t size, const void* const data, const std::uint32_t flags,
@@ -489,25 +521,18 @@ void Server::sendToPlayers(const std::uint32_t size, const void* const data, con
         return;
     }
     const std::lock_guard<std::mutex> guard(net.lock);
-    // One packet for everyone: ENet counts its references and frees it after the last send.
-    ENetPacket* const packet = makePacket(PacketKind::game, data, size, flags);
-    if (packet == nullptr) {
+    if (!packMessage(size, data)) {  // packed once for everyone
         return;
     }
     for (const auto& [id, peer] : playerPeers) {
         if (peer->state == ENET_PEER_STATE_CONNECTED && wanted(id)) {
-            enet_peer_send(peer, 0, packet);
+            net.bundle(*peer, packed, flags);
         }
-    }
-    if (packet->referenceCount == 0) {
-        enet_packet_destroy(packet);
-    } else if ((flags & DPNSEND_SYNC) != 0) {
-        enet_host_flush(net.get());
     }
 }
 
 void Server::flush() {
-    net.requestFlush();
+    net.endFrame();
 }
 
 Server::Traffic Server::traffic() {

@@ -11,7 +11,9 @@
 // The server over ENet, serviced on a thread of its own.
 class Server : public IServer {
 public:
-    explicit Server(const Guid& applicationGuid = APPLICATION_GUID);
+    // Game messages travel in `form` (net/WireForm.h); the game gives its
+    // packed form, the network's own tests the raw one.
+    explicit Server(const Guid& applicationGuid = APPLICATION_GUID, const IWireForm& form = rawWireForm());
     ~Server() override;
 
     std::int32_t             host(const char* sessionName) override;
@@ -58,6 +60,7 @@ private:
         enet_uint32   windowStart   = 0;
         std::uint32_t windowBytes   = 0;
         std::uint32_t windowPackets = 0;
+        std::uint32_t windowMessages = 0;
         enet_uint32   busySince     = 0;      // when its slot was first seen taken; 0 free
         bool          challenged    = false;  // a private game's: it owes the answer
         ProofNonce    challenge{};
@@ -86,6 +89,7 @@ private:
     // Disconnects at once; a player among them leaves the game.
     void cutOff(ENetPeer& peer, enet_uint32 reason);
     void onReceive(ENetPeer& peer, const ENetPacket& packet, enet_uint32 now);
+    void onBundle(ENetPeer& peer, const std::uint8_t* payload, std::size_t size);
     void welcome(ENetPeer& peer, std::string name);
     // A private game's: the salt and the key its password makes, set before
     // host and only read afterwards.
@@ -98,8 +102,9 @@ private:
     void                                     measureRoundTrips(ENetHost* host);
     void                                     handOver();
     ENetPeer*                                peerOf(std::uint32_t playerId) const;
-    // Queues the packet (taking it over), or sends it at once for a synchronous send.
-    bool deliver(ENetPeer* peer, ENetPacket* packet, std::uint32_t flags);
+    // Puts the message into `packed`, its wire form; false (noted) when the form refuses it.
+    bool                      packMessage(std::uint32_t size, const void* data);
+    std::vector<std::uint8_t> packed;  // under the lock
 
     const Guid    applicationGuid;
     std::uint16_t port          = GAME_PORT;

@@ -17,10 +17,11 @@
 enum class PacketKind : std::uint8_t {
     hello     = 1,  // player to host: application GUID and player name
     welcome   = 2,  // host to player: the player's id and the session name
-    game      = 3,  // either way: one game message, the bytes after this one
+    // 3 carried one game message as it was; bundles took its place.
     heartbeat = 4,  // either way, unsequenced, no payload: "still here"
     challenge = 5,  // host to player of a private game: a salt and a challenge
     proof     = 6,  // player to host: the answer to the challenge
+    bundle    = 7,  // either way: game messages in their wire form, one after another (net/Bundle.h)
 };
 
 // The reasons a host gives when it drops a peer.
@@ -45,7 +46,8 @@ constexpr std::size_t HELLO_SIZE = 1 + 16;  // the player name may follow
 
 // Packets are built here so that every send maps its flags the same way:
 // guaranteed sends are reliable, all others unreliable but sequenced, and
-// everything travels on one channel so a sender's messages keep their order.
+// everything travels on one channel so a sender's messages keep their order
+// (bundles, net/Bundle.h, map them the same way).
 ENetPacket* makePacket(PacketKind kind, const void* payload, std::size_t size, std::uint32_t sendFlags);
 
 ENetPacket* makeHello(const Guid& applicationGuid, const char* playerName);

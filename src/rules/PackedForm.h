@@ -19,7 +19,16 @@
 // is the message's exact specified bytes (docs/network-protocol.md has a
 // worked example).
 
+#include <string>
+
 #include "net/WireForm.h"
+#include "rules/GameMessages.h"
 
 // The form installed into the game's Server and Client.
 const IWireForm& gameWireForm();
+
+// How a number field of the range is packed, for the protocol document:
+// "6 bits", or "groups of 5 bits" for a wide range.
+std::string packedWidth(FieldRange range);
+// The bits of a message's kind, its first field.
+int packedKindBits();

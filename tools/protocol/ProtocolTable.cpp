@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "rules/MessageCodec.h"
+#include "rules/PackedForm.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ struct Offset {
 class LayoutTable {
 public:
     void number(const char* meaning, std::int32_t& /*field*/, const FieldRange range) {
-        row("int32 " + std::string(meaning), rangeText(range));
+        row("int32 " + std::string(meaning), rangeText(range), packedWidth(range));
         at.bytes += 4;
     }
     void cell(const char* meaning, Position& pos) {
@@ -62,19 +63,22 @@ public:
     void text(const char* meaning, std::string& /*field*/, const TextLayout layout) {
         const std::string count =
             layout.zeroTerminated ? "L: its length, the terminating zero included" : "L: its length in bytes";
-        row("int32 " + count, rangeText({layout.zeroTerminated ? 1 : 0, layout.maxBytes}));
+        row("int32 " + count, rangeText({layout.zeroTerminated ? 1 : 0, layout.maxBytes}),
+            packedWidth({0, layout.maxBytes - (layout.zeroTerminated ? 1 : 0)}) +
+                (layout.zeroTerminated ? ", the zero not counted" : ""));
         at.bytes += 4;
-        row("L bytes: " + std::string(meaning) + (layout.zeroTerminated ? ", zero-terminated" : ""), "");
+        row("L bytes: " + std::string(meaning) + (layout.zeroTerminated ? ", zero-terminated" : ""), "",
+            layout.zeroTerminated ? "8 bits each, the zero left out" : "8 bits each");
         at.variable += " + L";
     }
     template <class Element>
     void list(const char* meaning, std::vector<Element>& /*field*/, const std::int32_t maxCount) {
-        row("int32 N: number of " + std::string(meaning), rangeText({0, maxCount}));
+        row("int32 N: number of " + std::string(meaning), rangeText({0, maxCount}), packedWidth({0, maxCount}));
         at.bytes += 4;
         LayoutTable element;
         Element     sample;
         sample.describe(element);
-        row("N " + std::string(meaning) + ", each as below", "");
+        row("N " + std::string(meaning) + ", each as below", "", "");
         const std::string each = element.at.text();
         at.variable += " + N × " + (element.at.conditional != 0 ? "(" + each + ")" : each);
         elements.push_back(element.rows);
@@ -95,15 +99,15 @@ public:
     Offset                                at;
 
 private:
-    void row(const std::string& field, const std::string& range) {
-        rows.push_back("| " + at.text() + " | " + field + note + " | " + range + " |");
+    void row(const std::string& field, const std::string& range, const std::string& packed) {
+        rows.push_back("| " + at.text() + " | " + field + note + " | " + range + " | " + packed + " |");
     }
 
     std::string note;
 };
 
 void addTable(std::ostringstream& out, const std::vector<std::string>& rows) {
-    out << "| offset | field | range |\n|---|---|---|\n";
+    out << "| offset | field | range | packed |\n|---|---|---|---|\n";
     for (const std::string& row : rows) {
         out << row << "\n";
     }
@@ -115,6 +119,7 @@ std::string gameMessageTable() {
     std::ostringstream summary;
     std::ostringstream layouts;
     summary << "| id | name | sent | flags | size in bytes |\n|---|---|---|---|---|\n";
+    int kindIndex = 0;
     forEachMessage([&](auto tag) {
         using Message          = typename decltype(tag)::Type;
         const MessageKind kind = Message::KIND;
@@ -131,7 +136,9 @@ std::string gameMessageTable() {
                 << table.at.text() << " |\n";
 
         layouts << "\n### `" << kind.name << "` (" << kind.id << ")\n\n";
-        table.rows.insert(table.rows.begin(), "| 0 | int32 " + std::to_string(kind.id) + " | |");
+        table.rows.insert(table.rows.begin(),
+                          "| 0 | int32 " + std::to_string(kind.id) + " | | the kind: " + std::to_string(kindIndex++) +
+                              " in " + std::to_string(packedKindBits()) + " bits |");
         addTable(layouts, table.rows);
         for (const std::vector<std::string>& element : table.elements) {
             layouts << "\nEach of them, from its own start:\n\n";
