@@ -14,11 +14,12 @@
 #include "FuzzSupport.h"
 #include "NetSupport.h"
 #include "net/Server.h"
+#include "rules/PackedForm.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* const data, const std::size_t size) {
     static SilentPlatform platform;
     setPlatform(&platform);
-    static Server server;
+    static Server server(APPLICATION_GUID, gameWireForm());
     static bool   hosting = [] {
         server.setPort(testPort());
         return server.host("fuzz") == 0;
