@@ -25,7 +25,9 @@ build: deps $(BUILD_DIR)/CMakeCache.txt
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
-run: build
+# Only the game itself: the tests and benchmarks wait for make build or make test.
+run: deps $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target quillstep
 	./$(BUILD_DIR)/quillstep
 
 test: build

@@ -14,6 +14,7 @@
 #include "draw/GameScreen.h"
 #include "draw/Text.h"
 #include "draw/WorldView.h"
+#include "game/Controls.h"
 #include "platform/FrameState.h"
 #include "platform/VirtualKeys.h"
 #include "rules/Executor.h"
@@ -22,6 +23,7 @@
 #include "shell/ConnectDialog.h"
 #include "shell/Mainfile.h"
 #include "shell/Menu.h"
+#include "shell/Options.h"
 #include "shell/Sound.h"
 #include "shell/Window.h"
 #include "shell/WindowProc.h"
@@ -461,12 +463,53 @@ TEST_F(Desktop, ATapIsAPressInOneFrameAndAReleaseInALaterOne) {
 
     pushKey(SDL_KEYDOWN, SDLK_LEFT, KMOD_LALT);
     pushKey(SDL_KEYDOWN, SDLK_F10);
-    pushKey(SDL_KEYDOWN, SDLK_a);
+    pushKey(SDL_KEYDOWN, SDLK_q);
     pushKey(SDL_KEYDOWN, SDLK_7);
     ASSERT_TRUE(passUntil([] { return keys['7'] == 1; }));
     EXPECT_EQ(keys[VK_LEFT], 0) << "Alt combinations belong to the desktop";
     EXPECT_EQ(keys[121], 0);
-    EXPECT_EQ(keys['A'], 1);
+    EXPECT_EQ(keys['Q'], 1);
+
+    // Bound keys hold their action's key: A is the second "left", and the
+    // arrow unbound from it no longer moves.
+    bindKey(CGame::instance().settings.keyBindings, action_left, 0, 'J');
+    pushKey(SDL_KEYDOWN, SDLK_a);
+    ASSERT_TRUE(passUntil([] { return keys[VK_LEFT] == 1; }));
+    pushKey(SDL_KEYUP, SDLK_a);
+    pushKey(SDL_KEYDOWN, SDLK_LEFT);
+    pushKey(SDL_KEYDOWN, SDLK_8);
+    ASSERT_TRUE(passUntil([] { return keys['8'] == 1; }));
+    EXPECT_EQ(keys[VK_LEFT], 0);
+    pushKey(SDL_KEYUP, SDLK_LEFT);
+    pass(1);
+    CGame::instance().settings.keyBindings = defaultKeyBindings();
+}
+
+// Esc closes what is open over the game first, and otherwise opens the
+// options, which take the next key pressed for a binding.
+TEST_F(Desktop, EscClosesWhatIsOpenFirstAndTheOptionsBindTheNextKey) {
+    handleGameCommand(cmd_new_single_player);
+    CGame& game   = CGame::instance();
+    game.chatOpen = true;  // as in a network game after T
+    pushKey(SDL_KEYDOWN, SDLK_ESCAPE);
+    ASSERT_TRUE(passUntil([&] { return !game.chatOpen; }));
+    EXPECT_FALSE(isOptionsOpen()) << "the chat line closed first";
+
+    pushKey(SDL_KEYDOWN, SDLK_ESCAPE);
+    ASSERT_TRUE(passUntil([] { return isOptionsOpen(); }));
+    bindNextKey(action_fire, 1);
+    pushKey(SDL_KEYDOWN, SDLK_k);
+    pushKey(SDL_KEYDOWN, SDLK_RIGHT);
+    ASSERT_TRUE(passUntil([&] { return game.settings.keyBindings[action_fire][1] == 'K'; }));
+    EXPECT_EQ(keys[VK_RIGHT], 0) << "keys go to the options while they are open";
+    pushKey(SDL_KEYUP, SDLK_RIGHT);
+    pushKey(SDL_KEYDOWN, SDLK_ESCAPE);
+    ASSERT_TRUE(passUntil([] { return !isOptionsOpen(); }));
+    pushKey(SDL_KEYDOWN, SDLK_k);
+    EXPECT_TRUE(passUntil([] { return keys[VK_SPACE] == 1; })) << "K fires";
+    pushKey(SDL_KEYUP, SDLK_k);
+    pass(1);
+    game.settings.keyBindings = defaultKeyBindings();
 }
 
 TEST_F(Desktop, EnterIsACommandOnEveryKeyDownRepeatsIncluded) {
@@ -530,9 +573,16 @@ TEST_F(Desktop, F2SwitchesToAFullScreenAndThenToA640By480Window) {
     EXPECT_TRUE(platform.shown.empty());
 }
 
-TEST_F(Desktop, ARefusedFullScreenModeAsksWhetherToUseAWindow) {
-    const auto displaysOwnAnswer = fullscreenModeAvailable;
-    fullscreenModeAvailable      = [](int, int, SDL_DisplayMode&) { return false; };
+TEST_F(Desktop, WithoutTheModeTheDesktopIsTheFullScreenAndOnlyWithoutAnyTheQuestionComes) {
+    const auto displaysOwnAnswer = fullscreenWay;
+    fullscreenWay                = [](int, int, SDL_DisplayMode&) { return FullscreenWay::desktop; };
+    closeWindow();
+    ASSERT_TRUE(openWindow("Quillstep", 1024, 768, 32, true));
+    EXPECT_TRUE(fullscreen);
+    EXPECT_NE(SDL_GetWindowFlags(gameWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
+    EXPECT_TRUE(platform.shown.empty()) << "no question while a full screen can be had";
+
+    fullscreenWay = [](int, int, SDL_DisplayMode&) { return FullscreenWay::none; };
     closeWindow();
     platform.questionAnswer = MessageAnswer::yes;
     ASSERT_TRUE(openWindow("Quillstep", 1024, 768, 32, true));
@@ -550,7 +600,7 @@ TEST_F(Desktop, ARefusedFullScreenModeAsksWhetherToUseAWindow) {
     EXPECT_EQ(platform.shown[2].text, "Program Will Now Close.");
     EXPECT_EQ(platform.shown[2].title, "ERROR");
     EXPECT_EQ(platform.shown[2].icon, MessageIcon::stop);
-    fullscreenModeAvailable = displaysOwnAnswer;
+    fullscreenWay = displaysOwnAnswer;
     ASSERT_TRUE(openWindow("Quillstep", 400, 300, 32, false));
 }
 

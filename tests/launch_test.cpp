@@ -22,10 +22,13 @@
 
 #include "TestSupport.h"
 #include "game/CommandLine.h"
+#include "game/Controls.h"
 #include "game/Game.h"
 #include "game/Settings.h"
 #include "net/LanDiscovery.h"
 #include "net/WireProtocol.h"
+#include "platform/FrameState.h"
+#include "platform/VirtualKeys.h"
 #include "world/DataFolder.h"
 
 namespace {
@@ -103,6 +106,47 @@ TEST(CommandLine, EveryOptionReachesTheLaunchOptions) {
     EXPECT_FALSE(read({}).options.fullscreen.has_value()) << "the settings decide";
 }
 
+// What the keyboard and a gamepad hold becomes the actions' specified keys;
+// every other key is the keyboard's own.
+TEST(Controls, HeldKeysAndButtonsBecomeTheActionsKeys) {
+    KeyBindings bindings = defaultKeyBindings();
+    bindKey(bindings, action_fire, 1, VK_LEFT);  // taken from "left"
+    EXPECT_EQ(bindings[action_left], (std::array<int, 2>{0, 'A'}));
+
+    struct Case {
+        std::vector<int> held;
+        HeldActions      pad;
+        std::vector<int> expected;  // the action keys set; the others are clear
+    };
+    const Case cases[] = {
+        {{'W'}, {}, {VK_UP}},
+        {{VK_LEFT}, {}, {VK_SPACE}},
+        {{'A', 'T', VK_TAB}, {}, {VK_LEFT, 'T', VK_TAB}},
+        {{}, stickDirections(-20000, 30000), {VK_LEFT, VK_DOWN}},
+        {{}, stickDirections(3000, -3000), {}},
+    };
+    for (const Case& c : cases) {
+        std::uint8_t physical[KEY_COUNT] = {};
+        std::uint8_t held[KEY_COUNT]     = {};
+        for (const int code : c.held) {
+            physical[code] = 1;
+        }
+        held['Q'] = 1;  // not an action's: left alone
+        applyControls(bindings, physical, c.pad, held);
+        for (int action = 0; action < ACTION_COUNT; ++action) {
+            const int  code     = actionInfo(static_cast<ControlAction>(action)).specifiedKey;
+            const bool expected = std::find(c.expected.begin(), c.expected.end(), code) != c.expected.end();
+            EXPECT_EQ(held[code], expected ? 1 : 0) << "key " << keyName(code) << " holding " << c.held.size();
+        }
+        EXPECT_EQ(held['Q'], 1);
+    }
+    for (int code = 1; code < KEY_COUNT; ++code) {
+        if (!keyName(code).empty()) {
+            EXPECT_EQ(keyNamed(keyName(code)), code) << keyName(code);
+        }
+    }
+}
+
 // A fresh folder of its own, under the test's temporary folder.
 std::string freshFolder() {
     std::string folder = ::testing::TempDir() + "quillstep-XXXXXX";
@@ -140,6 +184,19 @@ TEST_F(SettingsFile, WhatIsSavedIsReadBackAndAMissingFileIsNoProblem) {
     EXPECT_TRUE(read.settings.fullscreen);
     EXPECT_EQ(read.settings.volume, 35);
     EXPECT_EQ(read.settings.password, "sesame");
+    EXPECT_EQ(read.settings.keyBindings, defaultKeyBindings());
+
+    bindKey(saved.keyBindings, action_fire, 1, 'J');
+    bindKey(saved.keyBindings, action_chat, 0, 0);
+    saved.gamepad.fire = "rightshoulder";
+    saved.windowWidth  = 800;
+    saved.windowHeight = 620;
+    ASSERT_TRUE(saveSettings(path, saved));
+    const LoadedSettings rebound = loadSettings(path);
+    EXPECT_EQ(rebound.settings.keyBindings, saved.keyBindings);
+    EXPECT_EQ(rebound.settings.gamepad.fire, "rightshoulder");
+    EXPECT_EQ(rebound.settings.windowWidth, 800);
+    EXPECT_EQ(rebound.settings.windowHeight, 620);
 }
 
 TEST_F(SettingsFile, ABrokenFileIsReportedWithItsLineAndOddValuesFallBack) {
@@ -149,12 +206,17 @@ TEST_F(SettingsFile, ABrokenFileIsReportedWithItsLineAndOddValuesFallBack) {
     ASSERT_TRUE(broken.problem);
     EXPECT_NE(broken.problem->find(path + ":2"), std::string::npos) << *broken.problem;
 
-    std::ofstream(path) << "name = 7\nvolume = 900\nscreen = \"sideways\"\n";
+    std::ofstream(path) << "name = 7\nvolume = 900\nscreen = \"sideways\"\nwindow_size = [-5]\n"
+                           "[keys]\nfire = [\"NoSuchKey\", 4]\n[gamepad]\nfire = \"z\"\n";
     const LoadedSettings odd = loadSettings(path);
     EXPECT_FALSE(odd.problem);
     EXPECT_EQ(odd.settings.name, "") << "a name that is not a string is no name";
     EXPECT_EQ(odd.settings.volume, 100);
     EXPECT_FALSE(odd.settings.fullscreen);
+    EXPECT_EQ(odd.settings.windowWidth, 0);
+    EXPECT_EQ(odd.settings.keyBindings[action_fire], (std::array<int, 2>{0, 0})) << "unknown keys bind nothing";
+    EXPECT_EQ(odd.settings.keyBindings[action_left], defaultKeyBindings()[action_left]);
+    EXPECT_EQ(odd.settings.gamepad.fire, "a");
 }
 
 TEST_F(SettingsFile, ItIsOwnerOnlyFromTheCallThatMakesItAndAPlantedLinkIsNeverFollowed) {

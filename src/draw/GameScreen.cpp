@@ -169,7 +169,7 @@ struct Rgb {
 // One line of text in window units: glyphs are a fixed size in pixels, so a
 // small window gives each line more of its height.
 float lineStep() {
-    return std::max(0.07f, 2.0f * (GLYPH_PIXEL_HEIGHT + 4) / static_cast<float>(screenHeight));
+    return std::max(0.07f, 2.0f * (glyphPixelHeight() + 4) / static_cast<float>(screenHeight));
 }
 
 struct Box {
@@ -183,7 +183,7 @@ struct Box {
 Box boxOf(const float x, const float y, const std::string& text) {
     const float padX = 4.0f / static_cast<float>(screenWidth);
     const float padY = 2.0f * 4.0f / static_cast<float>(screenHeight);
-    const float high = 2.0f * GLYPH_PIXEL_HEIGHT / static_cast<float>(screenHeight);
+    const float high = 2.0f * glyphPixelHeight() / static_cast<float>(screenHeight);
     return {x - padX, y - padY, x + 2.0f * textWidth(text) / static_cast<float>(screenWidth) + padX, y + high};
 }
 
@@ -382,6 +382,7 @@ void fillRing(const std::vector<float>& cosines, const std::vector<float>& sines
 }  // namespace
 
 void drawGame(const CGame& game) {
+    fitFontToView();
     glScalef(aspect, 1.0f, 0.0f);
     if (game.state == state_running) {
         drawGameView(game);

@@ -6,6 +6,7 @@
 #include FT_FREETYPE_H
 #include <utf8proc.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdarg>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/FrameState.h"
 #include "platform/GameAssert.h"
 
 namespace {
@@ -117,6 +119,10 @@ Glyph compileInNewList(const FT_UInt index) {
     return list == 0 ? Glyph{} : Glyph{list, compileGlyph(font.face.get(), index, list)};
 }
 
+// The view height up to which glyphs keep their first size.
+constexpr int REFERENCE_VIEW_HEIGHT = 480;
+int           builtHeight           = 0;
+
 // The previous context's lists died with it, so they are only forgotten.
 void closeFont() {
     font.compiled.clear();
@@ -138,7 +144,8 @@ bool openFont() {
         return false;
     }
     font.face.reset(face);
-    return FT_Set_Pixel_Sizes(face, 0, GLYPH_PIXEL_HEIGHT) == 0;
+    builtHeight = glyphPixelHeight();
+    return FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(builtHeight)) == 0;
 }
 
 // A glyph past U+00FF that the font has, compiled the first time it is drawn.
@@ -212,6 +219,25 @@ std::string formatted(const char* const format, va_list arguments) {
 }
 
 }  // namespace
+
+int glyphPixelHeight() {
+    return std::max(GLYPH_PIXEL_HEIGHT, GLYPH_PIXEL_HEIGHT * screenHeight / REFERENCE_VIEW_HEIGHT);
+}
+
+void fitFontToView() {
+    if (!font.face || glyphPixelHeight() == builtHeight) {
+        return;
+    }
+    // The same context: the glyphs compiled on demand are let go, the fixed
+    // lists are compiled again over their old selves.
+    for (const auto& [code, glyph] : font.compiled) {
+        glDeleteLists(glyph.list, 1);
+    }
+    if (font.box.list != 0) {
+        glDeleteLists(font.box.list, 1);
+    }
+    createFontLists();
+}
 
 void createFontLists() {
     closeFont();

@@ -10,13 +10,18 @@
 
 constexpr unsigned TEXT_LIST_BASE = 1000;
 
-// The glyphs' height in pixels, whatever the window's size.
+// The glyphs' height in pixels: 14 in views up to 480 pixels high, and in
+// taller ones as much more as the view is taller, so text keeps its share
+// of the screen.
 constexpr int GLYPH_PIXEL_HEIGHT = 14;
+int           glyphPixelHeight();
 
-// Builds the glyph lists in the current OpenGL context; every new context
-// needs its own. Without a usable font the lists stay empty and text is
-// simply not drawn.
+// Builds the glyph lists in the current OpenGL context, at the height the
+// view calls for; every new context needs its own. Without a usable font the
+// lists stay empty and text is simply not drawn.
 void createFontLists();
+// Builds them again when the view's height calls for another glyph height.
+void fitFontToView();
 
 // Draws a printf-style line starting at the raster position (x, y), taken
 // through the current matrices, in the current colour. A line whose start

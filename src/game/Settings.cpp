@@ -21,6 +21,42 @@ namespace {
 constexpr const char* SETTINGS_FOLDER = "quillstep";
 constexpr const char* SETTINGS_FILE   = "settings.toml";
 
+// [keys]: each action's keys by name, up to two; a name the game does not
+// know binds nothing. [gamepad]: the buttons that fire and show the board.
+void readControls(const toml::table& table, Settings& s) {
+    if (const toml::table* const keys = table["keys"].as_table()) {
+        for (int action = 0; action < ACTION_COUNT; ++action) {
+            const toml::array* const names = (*keys)[actionInfo(static_cast<ControlAction>(action)).name].as_array();
+            if (names == nullptr) {
+                continue;
+            }
+            auto& bound = s.keyBindings[static_cast<std::size_t>(action)];
+            bound.fill(0);
+            for (std::size_t slot = 0; slot < bound.size() && slot < names->size(); ++slot) {
+                bound[slot] = keyNamed((*names)[slot].value_or(std::string())).value_or(0);
+            }
+        }
+    }
+    for (auto [field, name] : {std::pair{&GamepadMapping::fire, "fire"}, std::pair{&GamepadMapping::scoreboard, "scoreboard"}}) {
+        const std::string button = table["gamepad"][name].value_or(std::string());
+        if (isGamepadButton(button)) {
+            s.gamepad.*field = button;
+        }
+    }
+}
+
+toml::table writeControls(const Settings& settings) {
+    toml::table keys;
+    for (int action = 0; action < ACTION_COUNT; ++action) {
+        toml::array names;
+        for (const int code : settings.keyBindings[static_cast<std::size_t>(action)]) {
+            names.push_back(keyName(code));
+        }
+        keys.insert(actionInfo(static_cast<ControlAction>(action)).name, std::move(names));
+    }
+    return keys;
+}
+
 }  // namespace
 
 std::string settingsPath() {
@@ -59,6 +95,11 @@ LoadedSettings loadSettings(const std::string& path) {
             static_cast<std::int32_t>(std::clamp<std::int64_t>(table["score_limit"].value_or(0), 0, 1000000));
         s.timeLimit     = static_cast<std::int32_t>(std::clamp<std::int64_t>(table["time_limit"].value_or(0), 0, 1440));
         s.adminPassword = table["admin_password"].value_or(std::string());
+        readControls(table, s);
+        if (const toml::array* const size = table["window_size"].as_array(); size != nullptr && size->size() == 2) {
+            s.windowWidth  = static_cast<std::int32_t>(std::clamp<std::int64_t>((*size)[0].value_or(0), 0, 16384));
+            s.windowHeight = static_cast<std::int32_t>(std::clamp<std::int64_t>((*size)[1].value_or(0), 0, 16384));
+        }
         if (const toml::array* const maps = table["maps"].as_array()) {
             for (const toml::node& map : *maps) {
                 if (const std::optional<std::string> name = map.value<std::string>()) {
@@ -109,6 +150,9 @@ bool saveSettings(const std::string& path, const Settings& settings) {
         maps.push_back(map);
     }
     table.insert("maps", std::move(maps));
+    table.insert("window_size", toml::array{settings.windowWidth, settings.windowHeight});
+    table.insert("keys", writeControls(settings));
+    table.insert("gamepad", toml::table{{"fire", settings.gamepad.fire}, {"scoreboard", settings.gamepad.scoreboard}});
     std::ostringstream text;
     text << "# Quillstep's settings; the game rewrites this file when they change.\n" << table << "\n";
     // Written whole beside the old file and then put in its place at once:

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "game/Controls.h"
+
 // What the game remembers between runs, in settings.toml under
 // $XDG_CONFIG_HOME/quillstep/ (~/.config/quillstep/ by default). Unknown
 // keys are ignored and missing ones keep their defaults.
@@ -19,6 +21,10 @@ struct Settings {
     std::int32_t             timeLimit  = 0;         // or after this many minutes; 0: never
     std::vector<std::string> maps;                   // the maps in turn, by name; none: the shipped map alone
     std::string              adminPassword;          // for /admin in chat; empty: no admin
+    KeyBindings              keyBindings = defaultKeyBindings();
+    GamepadMapping           gamepad;
+    std::int32_t             windowWidth  = 0;  // the window's last size; 0: the first start's
+    std::int32_t             windowHeight = 0;
 };
 
 // The settings file's path; empty when neither $XDG_CONFIG_HOME nor $HOME is set.

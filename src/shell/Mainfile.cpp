@@ -17,7 +17,9 @@
 #include "net/NetTypes.h"
 #include "platform/FrameState.h"
 #include "platform/VirtualKeys.h"
+#include "shell/Gamepads.h"
 #include "shell/Menu.h"
+#include "shell/Options.h"
 #include "shell/SdlPlatform.h"
 #include "shell/Sound.h"
 #include "shell/Window.h"
@@ -54,6 +56,7 @@ void drawMenu() {
     ImGui_ImplSDL2_NewFrame();
     ImGui::NewFrame();
     drawMenuBar();
+    drawOptions();
     ImGui::Render();
     ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
 }
@@ -66,13 +69,26 @@ void resetMatrices() {
     glLoadIdentity();
 }
 
-// F2: a 1024 x 768 full screen, or back to a 640 x 480 window.
+// The window as the player last left it, or the first start's size.
+void windowSize(const int firstWidth, const int firstHeight) {
+    const Settings& settings = CGame::instance().settings;
+    const bool      known    = settings.windowWidth > 0 && settings.windowHeight > 0;
+    screenWidth              = known ? settings.windowWidth : firstWidth;
+    screenHeight             = known ? settings.windowHeight : firstHeight;
+}
+
+// F2: a full screen near 1024 x 768, or back to the window (640 x 480 until
+// the player resizes it).
 bool toggleFullscreen() {
     keys[VK_F2] = 0;
     closeWindow();
-    fullscreen               = !fullscreen;
-    screenWidth              = fullscreen ? 1024 : 640;
-    screenHeight             = fullscreen ? 768 : 480;
+    fullscreen = !fullscreen;
+    if (fullscreen) {
+        screenWidth  = 1024;
+        screenHeight = 768;
+    } else {
+        windowSize(640, 480);
+    }
     const bool opened        = openWindow(TITLE, screenWidth, screenHeight, COLOUR_BITS, fullscreen);
     CGame&     game          = CGame::instance();
     game.settings.fullscreen = fullscreen;  // the next start opens the same way
@@ -80,10 +96,13 @@ bool toggleFullscreen() {
     return opened;
 }
 
+// A window out of sight draws this often; the game's time still follows the clock.
+constexpr Uint32 BEHIND_PACING_MS = 100;
+
 // Without vsync, a frame waits out the rest of its refresh, unless an event
 // arrives: the loop takes one event a pass, and events must not queue up.
 void waitForNextFrame(const Uint32 passStart) {
-    const Uint32 pacing = framePacingMs();
+    const Uint32 pacing = inFront ? framePacingMs() : BEHIND_PACING_MS;
     const Uint32 spent  = SDL_GetTicks() - passStart;
     if (pacing == 0 || spent >= pacing) {
         return;
@@ -94,8 +113,12 @@ void waitForNextFrame(const Uint32 passStart) {
 }  // namespace
 
 bool startGame(IPlatform* const desktop) {
-    screenWidth  = fullscreen ? 1024 : 400;
-    screenHeight = fullscreen ? 768 : 300;
+    if (fullscreen) {
+        screenWidth  = 1024;
+        screenHeight = 768;
+    } else {
+        windowSize(400, 300);
+    }
     std::memset(keys, 0, sizeof keys);
     std::memset(prevKeys, 0, sizeof prevKeys);
     elapsedTime = 0.0f;
@@ -126,6 +149,7 @@ bool startGame(IPlatform* const desktop) {
         return false;
     }
     SDL_DisableScreenSaver();
+    startGamepads();
     loopStart = SDL_GetTicks();
     lastPass  = loopStart;
     return true;
@@ -147,7 +171,7 @@ bool runPass() {
         drawFrame();
     }
     waitForNextFrame(now);
-    if (keys[VK_F2] != 0 && !toggleFullscreen()) {
+    if ((keys[VK_F2] != 0 || takeFullscreenRequest()) && !toggleFullscreen()) {
         quitCode = 0;
         return false;
     }
@@ -155,6 +179,11 @@ bool runPass() {
 }
 
 int endGame() {
+    if (windowResized) {
+        // Only then: another copy of the game may have saved since this one started.
+        CGame::instance().rememberSettings();
+    }
+    stopGamepads();
     closeWindow();
     setPlatform(nullptr);
     return quitCode;

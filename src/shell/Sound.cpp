@@ -1,7 +1,11 @@
 #include "shell/Sound.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <random>
 
 namespace {
@@ -68,23 +72,62 @@ std::vector<std::int16_t> Sound::synthesize(const SoundEffect effect) {
     }
     std::vector<std::int16_t> samples(wave.size());
     std::transform(wave.begin(), wave.end(), samples.begin(), [](const double v) {
-        return static_cast<std::int16_t>(std::clamp(v * volumeScale, -1.0, 1.0) * 32000.0);
+        return static_cast<std::int16_t>(std::clamp(v, -1.0, 1.0) * 32000.0);
     });
     return samples;
 }
 
-Sound::Sound() {
+namespace {
+
+// The sound libraries under SDL (ALSA above all) write their complaints
+// straight to standard error, several lines for a machine without a sound
+// card; they are held back while the device is opened, and the game says
+// once, in its own words, that it plays silent.
+class QuietStandardError {
+public:
+    QuietStandardError() : saved(::dup(STDERR_FILENO)) {
+        const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved >= 0 && nowhere >= 0) {
+            std::fflush(stderr);
+            ::dup2(nowhere, STDERR_FILENO);
+        }
+        if (nowhere >= 0) {
+            ::close(nowhere);
+        }
+    }
+    ~QuietStandardError() {
+        if (saved >= 0) {
+            std::fflush(stderr);
+            ::dup2(saved, STDERR_FILENO);
+            ::close(saved);
+        }
+    }
+    QuietStandardError(const QuietStandardError&)            = delete;
+    QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+private:
+    int saved;
+};
+
+SDL_AudioDeviceID openDevice() {
+    const QuietStandardError quiet;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        return;
+        return 0;
     }
     SDL_AudioSpec wanted{};
-    wanted.freq     = SAMPLE_RATE;
+    wanted.freq     = Sound::SAMPLE_RATE;
     wanted.format   = AUDIO_S16SYS;
     wanted.channels = 1;
     wanted.samples  = 512;
-    device          = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    return SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+}
+
+}  // namespace
+
+Sound::Sound() : device(openDevice()) {
     if (device == 0) {
-        return;  // no device: the game plays silent
+        std::fprintf(stderr, "quillstep: no sound device (%s); playing without sound\n", SDL_GetError());
+        return;
     }
     for (const SoundEffect effect :
          {SoundEffect::fire, SoundEffect::hit, SoundEffect::death, SoundEffect::pickup, SoundEffect::respawn}) {
@@ -110,6 +153,10 @@ void Sound::play(const SoundEffect effect) {
     if (SDL_GetQueuedAudioSize(device) > MOST_QUEUED) {
         SDL_ClearQueuedAudio(device);
     }
-    const std::vector<std::int16_t>& samples = effects[indexOf(effect)];
+    // The volume applies as the effect is played, so a change is heard at once.
+    std::vector<std::int16_t> samples = effects[indexOf(effect)];
+    for (std::int16_t& sample : samples) {
+        sample = static_cast<std::int16_t>(sample * volumeScale);
+    }
     SDL_QueueAudio(device, samples.data(), static_cast<Uint32>(samples.size() * sizeof(std::int16_t)));
 }

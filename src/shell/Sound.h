@@ -9,8 +9,8 @@
 #include "platform/Platform.h"
 
 // The game's effects, synthesized at start-up (no sound files to ship) and
-// queued on SDL's default audio device. Without a device the game is silent;
-// nothing is reported.
+// queued on SDL's default audio device. Without a device the game is silent,
+// and says so in one line.
 class Sound {
 public:
     static constexpr int SAMPLE_RATE = 22050;
@@ -23,7 +23,7 @@ public:
     void play(SoundEffect effect);
     bool hasDevice() const { return device != 0; }
 
-    // Volume in percent (0 ... 100) for the effects made from now on.
+    // Volume in percent (0 ... 100) for every effect played from now on.
     static void setVolume(int percent);
 
     // The samples of an effect: mono, signed 16-bit, SAMPLE_RATE a second.

@@ -13,15 +13,20 @@
 
 bool fullscreen = false;
 
-std::function<bool(int, int, SDL_DisplayMode&)> fullscreenModeAvailable = [](const int width, const int height,
+std::function<FullscreenWay(int, int, SDL_DisplayMode&)> fullscreenWay = [](const int width, const int height,
                                                                              SDL_DisplayMode& mode) {
     const SDL_DisplayMode wanted{SDL_PIXELFORMAT_RGB888, width, height, 0, nullptr};
-    return SDL_GetClosestDisplayMode(0, &wanted, &mode) != nullptr && mode.w == width && mode.h == height;
+    if (SDL_GetClosestDisplayMode(0, &wanted, &mode) != nullptr) {
+        return FullscreenWay::displayMode;
+    }
+    // Every mode is smaller (or the display lists none): the desktop as it is.
+    return SDL_GetDesktopDisplayMode(0, &mode) == 0 ? FullscreenWay::desktop : FullscreenWay::none;
 };
 
 namespace {
 
 SDL_Window*   window       = nullptr;
+SDL_Point     opened{0, 0};
 SDL_GLContext context      = nullptr;
 bool          videoStarted = false;
 bool          menuAttached = false;
@@ -59,6 +64,10 @@ bool choosePixelFormat(const int bits) {
 }
 
 }  // namespace
+
+SDL_Point openedSize() {
+    return opened;
+}
 
 SDL_Window* gameWindow() {
     return window;
@@ -115,8 +124,9 @@ bool openWindow(const char* const title, const int width, const int height, cons
     const int left = (desktop.w - width) / 2;
     const int top  = (desktop.h - height) / 2;
 
-    SDL_DisplayMode mode{};
-    if (fullscreen && !fullscreenModeAvailable(width, height, mode)) {
+    SDL_DisplayMode     mode{};
+    const FullscreenWay way = fullscreen ? fullscreenWay(width, height, mode) : FullscreenWay::none;
+    if (fullscreen && way == FullscreenWay::none) {
         PlatformMessage question;
         question.text =
             "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?";
@@ -138,14 +148,19 @@ bool openWindow(const char* const title, const int width, const int height, cons
         failOpening("Can't Find A Suitable PixelFormat.");
         return false;
     }
-    const Uint32 flags =
-        SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | (fullscreen ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_RESIZABLE);
-    window = SDL_CreateWindow(title, fullscreen ? 0 : left, fullscreen ? 0 : top, width, height, flags);
+    const Uint32 screenFlag = !fullscreen                            ? SDL_WINDOW_RESIZABLE
+                              : way == FullscreenWay::displayMode ? SDL_WINDOW_FULLSCREEN
+                                                                  : SDL_WINDOW_FULLSCREEN_DESKTOP;
+    const int    windowWidth  = way == FullscreenWay::displayMode ? mode.w : width;
+    const int    windowHeight = way == FullscreenWay::displayMode ? mode.h : height;
+    window = SDL_CreateWindow(title, fullscreen ? 0 : left, fullscreen ? 0 : top, windowWidth, windowHeight,
+                              SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | screenFlag);
     if (window == nullptr) {
         failOpening("Window Creation Error.");
         return false;
     }
-    if (fullscreen) {
+    opened = {windowWidth, windowHeight};
+    if (way == FullscreenWay::displayMode) {
         SDL_SetWindowDisplayMode(window, &mode);  // the display really changes mode once shown
     }
     context = SDL_GL_CreateContext(window);

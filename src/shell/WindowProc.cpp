@@ -2,13 +2,18 @@
 
 #include <backends/imgui_impl_sdl.h>
 
+#include "game/Controls.h"
 #include "game/Game.h"
 #include "platform/FrameState.h"
 #include "platform/VirtualKeys.h"
+#include "shell/Gamepads.h"
 #include "shell/Menu.h"
+#include "shell/Options.h"
 #include "shell/Window.h"
 
-bool active = true;
+bool active        = true;
+bool inFront       = true;
+bool windowResized = false;
 
 std::function<void(int)> handleGameCommand = [](const int command) { CGame::instance().handleCommand(command); };
 
@@ -45,8 +50,32 @@ bool typeInChat(const SDL_Keysym& key) {
     return true;
 }
 
-// The text that T's own key-down brings is not typed into the line it opens.
+// The text that the chat key's own key-down brings is not typed into the line it opens.
 Uint32 chatOpenedAt = 0;
+
+// The keys as the keyboard holds them; `keys` holds each action's state
+// under its specified key instead (game/Controls.h).
+std::uint8_t physicalKeys[KEY_COUNT] = {};
+
+void refreshControls() {
+    const CGame& game = CGame::instance();
+    applyControls(game.settings.keyBindings, physicalKeys, gamepadHeld(game.settings.gamepad), keys);
+}
+
+// Esc closes whatever is open over the game, and otherwise opens the options.
+bool onEscapeOrOptions(const SDL_Keysym& key, const int code) {
+    if (isOptionsOpen()) {
+        if (!(code >= 0 && takeKeyForBinding(code)) && key.sym == SDLK_ESCAPE) {
+            closeOptions();
+        }
+        return true;  // the options have the keyboard
+    }
+    if (key.sym == SDLK_ESCAPE && !CGame::instance().chatOpen) {
+        openOptions();
+        return true;
+    }
+    return false;
+}
 
 void onKeyDown(const SDL_Keysym& key) {
     if (isSystemKey(key)) {
@@ -58,24 +87,26 @@ void onKeyDown(const SDL_Keysym& key) {
     if (isGameMenuOpen()) {
         return;
     }
-    if (typeInChat(key)) {
-        return;
-    }
     const int code = virtualKeyOf(key.sym);
-    if (code < 0) {
+    if (onEscapeOrOptions(key, code) || typeInChat(key) || code < 0) {
         return;
     }
+    CGame& game = CGame::instance();
     if ((code == VK_PRIOR || code == VK_NEXT) && keys[VK_TAB] != 0) {
-        CGame::instance().scrollChat(code == VK_PRIOR ? 3 : -3);
+        game.scrollChat(code == VK_PRIOR ? 3 : -3);
     }
-    if (code == 'T') {
+    if (isBoundTo(game.settings.keyBindings, action_chat, code)) {
         handleGameCommand(cmd_open_chat);
         chatOpenedAt = SDL_GetTicks();
-        if (CGame::instance().chatOpen) {
+        if (game.chatOpen) {
             return;
         }
     }
-    keys[code] = 1;
+    physicalKeys[code] = 1;
+    if (!isActionKey(code)) {
+        keys[code] = 1;
+    }
+    refreshControls();
     // ENTER on every key-down, repeats included; the host's keys for bots,
     // limits and maps, which the game takes only where they apply.
     static constexpr struct {
@@ -97,7 +128,11 @@ void onKeyUp(const SDL_Keysym& key) {
     // Releases are always recorded, so no key stays down behind a menu or an Alt.
     const int code = virtualKeyOf(key.sym);
     if (code >= 0) {
-        keys[code] = 0;
+        physicalKeys[code] = 0;
+        if (!isActionKey(code)) {
+            keys[code] = 0;
+        }
+        refreshControls();
     }
 }
 
@@ -105,6 +140,10 @@ void closeBox() {
     handleGameCommand(cmd_exit_game);
     postQuitMessage(0);
 }
+
+// Until told otherwise the window is taken to be in front.
+bool hasFocus = true;
+bool shown    = true;
 
 void onWindowEvent(const SDL_WindowEvent& event) {
     switch (event.event) {
@@ -115,9 +154,26 @@ void onWindowEvent(const SDL_WindowEvent& event) {
         case SDL_WINDOWEVENT_MAXIMIZED:
         case SDL_WINDOWEVENT_SHOWN:
             active = true;
+            shown  = true;
             break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             resizeView(event.data1, event.data2 - menuBarHeight());
+            if (!fullscreen && (windowResized || openedSize().x != event.data1 || openedSize().y != event.data2)) {
+                // The player's size: the next start opens the window so.
+                Settings& settings = CGame::instance().settings;
+                windowResized      = true;
+                settings.windowWidth  = event.data1;
+                settings.windowHeight = event.data2;
+            }
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            hasFocus = true;
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            hasFocus = false;
+            break;
+        case SDL_WINDOWEVENT_HIDDEN:
+            shown = false;
             break;
         case SDL_WINDOWEVENT_CLOSE:
             closeBox();
@@ -125,6 +181,7 @@ void onWindowEvent(const SDL_WindowEvent& event) {
         default:
             break;
     }
+    inFront = hasFocus && shown;
 }
 
 void onMenuCommand(const int id) {
@@ -176,6 +233,16 @@ bool windowProc(const SDL_Event& event, int& exitCode) {
             break;
         case SDL_WINDOWEVENT:
             onWindowEvent(event.window);
+            break;
+        case SDL_CONTROLLERDEVICEADDED:
+        case SDL_CONTROLLERDEVICEREMOVED:
+        case SDL_CONTROLLERAXISMOTION:
+        case SDL_CONTROLLERBUTTONDOWN:
+        case SDL_CONTROLLERBUTTONUP:
+            onGamepadEvent(event);
+            if (!isOptionsOpen() && !CGame::instance().chatOpen) {
+                refreshControls();
+            }
             break;
         case SDL_QUIT:  // asked to end from outside, as by the close box
             closeBox();

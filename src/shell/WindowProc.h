@@ -9,6 +9,11 @@
 
 // False while the window is minimized: nothing is drawn and the game stands still.
 extern bool active;
+// False while another window has the keyboard or this one is hidden: the
+// game draws only a few frames a second.
+extern bool inFront;
+// The player resized the window since the start: its size is worth saving.
+extern bool windowResized;
 
 // Where game commands go; the game's handleCommand unless a test listens.
 extern std::function<void(int)> handleGameCommand;
