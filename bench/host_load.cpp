@@ -8,13 +8,14 @@
 // Every 0.25 s, each at a phase of its own (or all in the same frame with
 // --sync), each player turns to one of the eight headings (or stops) and
 // fires; it moves its own avatar by the game's own stepping rule and keeps
-// the cells of the others as the host reports them.
+// the cells of the others as the host reports them. The players' frames
+// start at ten phases of the host's frame, as machines of their own would.
 //
 // Each N also runs against a bare ENet relay in this process: no game, a
 // host that forwards every packet a peer sends, reliable, to every other
-// peer, with the game host's socket buffers and compression. The players
-// send it the same reports, a packed state message in a bundle of one, and
-// time them the same way: it is the floor the game is compared with.
+// peer, with the game host's socket buffers, compression and throttle. The
+// players send it the same reports, a packed state message in a bundle of
+// one, and time them the same way: it is the floor the game is compared with.
 //
 //   host_load [--seconds S] [--sync] [--relay-only] [N ...]
 //
@@ -26,25 +27,29 @@
 //   down, up            per player and second, host to player and player to
 //                       host: datagrams, and kbit on the wire with the IPv4
 //                       and UDP headers (28 bytes a datagram)
-//   fwd med, p99        a state report from leaving its player to arriving
-//                       at each other player, in ms
+//   fwd med, p99        a state report from its player's flush to its
+//                       datagram reaching each other player's socket (the
+//                       kernel's stamp), in ms
 //   drops               datagrams the host's socket and the players' socket
 //                       dropped (/proc/net/udp) while the run lasted
 //   agree@1s, all at    the share of (player, avatar) cells that match the
 //                       host's world one second after everyone stopped, and
-//                       when every one of them first did
+//                       when every one of them first did (checked every 0.1 s)
 //   pl%                 CPU of the players' process, per cent of one core
-//   late                frames that started late, host / players
+//   late                host frames that started late / players' phases
+//                       that started more than a phase (2 ms) late
 // The host takes at most 255 peers; when fewer players than asked get in,
 // the row says how many did and its figures are per player that did.
 
 #include <arpa/inet.h>
 #include <enet/enet.h>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -341,6 +346,54 @@ private:
     std::unordered_map<std::int32_t, Ring> rings;
 };
 
+// When the datagrams ENet reads reached the players' socket, by the peer
+// they are for: the kernel's own stamp (SIOCGSTAMPNS), taken as the host
+// puts them on loopback. The players' one thread works through a burst for
+// 255 machines in turn; that queue is no time on the way.
+class ArrivalStamps {
+public:
+    void install(ENetHost* const host) {
+        guard = host->intercept;
+        arrivals.assign(host->peerCount, Clock::now());
+        timespec ignored{};
+        ::ioctl(host->socket, SIOCGSTAMPNS, &ignored);  // the first asks the kernel to stamp
+        host->intercept = &ArrivalStamps::stamp;
+    }
+
+    Clock::time_point of(const ENetHost& host, const ENetPeer& peer) const {
+        return arrivals[static_cast<std::size_t>(&peer - host.peers)];
+    }
+
+private:
+    static int ENET_CALLBACK stamp(ENetHost* host, ENetEvent* event);
+
+    ENetInterceptCallback          guard = nullptr;
+    std::vector<Clock::time_point> arrivals;
+};
+
+ArrivalStamps arrivalStamps;  // ENet's callback has no place for a pointer of its own
+
+int ENET_CALLBACK ArrivalStamps::stamp(ENetHost* const host, ENetEvent* const event) {
+    Clock::time_point arrival = Clock::now();
+    timespec          stamped{};
+    timespec          now{};
+    if (::ioctl(host->socket, SIOCGSTAMPNS, &stamped) == 0 && clock_gettime(CLOCK_REALTIME, &now) == 0) {
+        const auto age =
+            std::chrono::seconds(now.tv_sec - stamped.tv_sec) + std::chrono::nanoseconds(now.tv_nsec - stamped.tv_nsec);
+        arrival -= std::chrono::duration_cast<Clock::duration>(std::max(age, std::chrono::nanoseconds::zero()));
+    }
+    if (host->receivedDataLength >= sizeof(enet_uint16)) {
+        enet_uint16 header = 0;
+        std::memcpy(&header, host->receivedData, sizeof header);
+        const std::size_t peer =
+            ENET_NET_TO_HOST_16(header) & ~(ENET_PROTOCOL_HEADER_FLAG_MASK | ENET_PROTOCOL_HEADER_SESSION_MASK);
+        if (peer < arrivalStamps.arrivals.size()) {
+            arrivalStamps.arrivals[peer] = arrival;
+        }
+    }
+    return arrivalStamps.guard != nullptr ? arrivalStamps.guard(host, event) : 0;
+}
+
 struct SimulatedPlayer {
     enum class Stage { waiting, joining, joined, failed };
 
@@ -382,6 +435,7 @@ public:
         if (!net.create(nullptr, static_cast<std::size_t>(setup.count))) {
             fail("the players' ENet host could not be made");
         }
+        arrivalStamps.install(net.get());
         for (std::size_t i = 0; i < players.size(); ++i) {
             players[i].random.seed(setup.seed + static_cast<unsigned>(i));
             players[i].phase = setup.sync ? 0 : static_cast<int>(i % PHASES);
@@ -465,7 +519,7 @@ public:
                 case ENET_EVENT_TYPE_RECEIVE:
                     net.heard(*event.peer, monotonicMs());
                     if (player != nullptr) {
-                        onPacket(*player, *event.packet, Clock::now());
+                        onPacket(*player, *event.packet, arrivalStamps.of(*net.get(), *event.peer));
                     }
                     enet_packet_destroy(event.packet);
                     break;
@@ -1024,20 +1078,31 @@ private:
         ENetHost* const host = net.get();
         ENetEvent       event;
         while (!stopping) {
-            if (enet_host_service(host, &event, RELAY_WAIT_MS) > 0 && event.type == ENET_EVENT_TYPE_RECEIVE) {
-                for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
-                    if (peer != event.peer && peer->state == ENET_PEER_STATE_CONNECTED) {
-                        enet_peer_send(peer, 0, event.packet);
-                    }
-                }
-                if (event.packet->referenceCount == 0) {
-                    enet_packet_destroy(event.packet);
-                }
+            const bool happened = enet_host_service(host, &event, RELAY_WAIT_MS) > 0;
+            if (happened && event.type == ENET_EVENT_TYPE_CONNECT) {
+                // As the game's hosts take a peer: ENet's throttle, meant for
+                // unreliable packets, would otherwise let a burst of reliable
+                // ones through one datagram a round trip.
+                net.connected(*event.peer, monotonicMs());
+            }
+            if (happened && event.type == ENET_EVENT_TYPE_RECEIVE) {
+                forward(host, event);
             }
             bytesOut   = host->totalSentData;
             packetsOut = host->totalSentPackets;
             bytesIn    = host->totalReceivedData;
             packetsIn  = host->totalReceivedPackets;
+        }
+    }
+
+    static void forward(ENetHost* const host, const ENetEvent& event) {
+        for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
+            if (peer != event.peer && peer->state == ENET_PEER_STATE_CONNECTED) {
+                enet_peer_send(peer, 0, event.packet);
+            }
+        }
+        if (event.packet->referenceCount == 0) {
+            enet_packet_destroy(event.packet);
         }
     }
 
