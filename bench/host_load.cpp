@@ -30,6 +30,9 @@
 //   fwd med, p99        a state report from its player's flush to its
 //                       datagram reaching each other player's socket (the
 //                       kernel's stamp), in ms
+//   timed               the share of (report, other player) pairs timed:
+//                       the rest arrived after the run, or not as sent (the
+//                       host corrects a report it finds out of reach)
 //   drops               datagrams the host's socket and the players' socket
 //                       dropped (/proc/net/udp) while the run lasted
 //   agree@1s, all at    the share of (player, avatar) cells that match the
@@ -545,6 +548,7 @@ public:
 
     void play() {
         playing = true;
+        reports = 0;
         clock.clear();
         std::uniform_real_distribution<float> phase(0.0f, TURN_SECONDS);
         for (SimulatedPlayer& player : players) {
@@ -609,7 +613,8 @@ public:
     }
 
     ReportClock clock;
-    int         lost = 0;  // players the host let go of while in the game
+    int         lost    = 0;  // players the host let go of while in the game
+    long        reports = 0;  // sent while playing, each to be timed at every other player
 
 private:
     static std::string nameOf(const std::size_t index) { return "bench" + std::to_string(index + 1); }
@@ -688,6 +693,7 @@ private:
         }
         if (playing) {
             reported.push_back(state);
+            ++reports;
         }
     }
 
@@ -870,10 +876,10 @@ int playersMain(const int cpu) {
                 swarm->stop();
                 const LatencyHistogram& latencies = swarm->clock.latencies;
                 char                    text[256];
-                std::snprintf(text, sizeof text, "stopped %.6f %.6f %d %d %llu %.3f %.3f %d",
+                std::snprintf(text, sizeof text, "stopped %.6f %.6f %d %d %llu %.3f %.3f %d %ld",
                               cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - playCpuStart, secondsSince(playStart), frames,
                               late, static_cast<unsigned long long>(latencies.samples()), latencies.percentile(0.5),
-                              latencies.percentile(0.99), swarm->lost);
+                              latencies.percentile(0.99), swarm->lost, swarm->reports);
                 parent.send(text);
             } else if (command == "check" && swarm) {
                 const std::array<int, 3> counts = swarm->agreement(parseCells(words));
@@ -1178,6 +1184,7 @@ struct Figures {
     double        downPackets = 0.0, downKbit = 0.0, upPackets = 0.0, upKbit = 0.0;  // per player and second
     double        latencyMedianMs = 0.0, latencyP99Ms = 0.0;
     std::uint64_t latencySamples = 0;
+    double        timedShare     = 0.0;  // of the reports sent, each at every other player
     std::uint64_t hostDrops = 0, playersDrops = 0;
     double        agreeAtSecond = -1.0, allAgreeAfter = -1.0;  // -1: not measured, or never
     double        playersShare = 0.0;
@@ -1249,9 +1256,13 @@ Figures measure(PlayersProcess& players, MeasuredHost& host, const RunSetup& run
     double             playersCpu   = 0.0;
     double             playersWall  = 1.0;
     int                playerFrames = 0;
+    long               reports      = 0;
     stopped >> word >> playersCpu >> playersWall >> playerFrames >> figures.playersLate >> figures.latencySamples >>
-        figures.latencyMedianMs >> figures.latencyP99Ms >> figures.lost;
+        figures.latencyMedianMs >> figures.latencyP99Ms >> figures.lost >> reports;
     figures.playersShare = playersCpu / playersWall;
+    figures.timedShare   = reports > 0 ? static_cast<double>(figures.latencySamples) /
+                                           (static_cast<double>(reports) * (figures.joined - 1))
+                                       : 0.0;
 
     if (figures.hasGame) {
         measureAgreement(players, clock, host, figures);
@@ -1280,9 +1291,9 @@ Figures measure(PlayersProcess& players, MeasuredHost& host, const RunSetup& run
 }
 
 void printHeading() {
-    std::printf("%-10s %7s %6s %6s %6s %6s %8s %8s %8s %8s %7s %7s %11s %8s %7s %5s %9s\n", "mode", "players", "host%",
-                "game%", "net%", "ms/frm", "down pkt", "kbit/s", "up pkt", "kbit/s", "fwd med", "p99", "drops h/p",
-                "agree@1s", "all at", "pl%", "late h/p");
+    std::printf("%-10s %7s %6s %6s %6s %6s %8s %8s %8s %8s %7s %7s %6s %11s %8s %7s %5s %9s\n", "mode", "players",
+                "host%", "game%", "net%", "ms/frm", "down pkt", "kbit/s", "up pkt", "kbit/s", "fwd med", "p99", "timed",
+                "drops h/p", "agree@1s", "all at", "pl%", "late h/p");
 }
 
 void print(const Figures& f) {
@@ -1304,10 +1315,14 @@ void print(const Figures& f) {
     }
     const std::string drops = std::to_string(f.hostDrops) + "/" + std::to_string(f.playersDrops);
     const std::string late  = std::to_string(f.hostLate) + "/" + std::to_string(f.playersLate);
-    std::printf("%-10s %7s %6.1f %6s %6.1f %6s %8.1f %8.1f %8.1f %8.1f %7.2f %7.2f %11s %8s %7s %5.1f %9s\n",
+    std::printf("%-10s %7s %6.1f %6s %6.1f %6s %8.1f %8.1f %8.1f %8.1f %7.2f %7.2f %5.1f%% %11s %8s %7s %5.1f %9s\n",
                 f.mode.c_str(), players.c_str(), (f.gameShare + f.netShare) * 100.0, gameShare, f.netShare * 100.0,
                 gameMs, f.downPackets, f.downKbit, f.upPackets, f.upKbit, f.latencyMedianMs, f.latencyP99Ms,
-                drops.c_str(), agreeAt, allAt, f.playersShare * 100.0, late.c_str());
+                f.timedShare * 100.0, drops.c_str(), agreeAt, allAt, f.playersShare * 100.0, late.c_str());
+    if (f.joined < f.asked) {
+        std::printf("%-10s %d of %d players never got in: the host did not answer their hello\n", "",
+                    f.asked - f.joined, f.asked);
+    }
     if (f.lost > 0) {
         std::printf("%-10s %d players lost their connection while playing\n", "", f.lost);
     }
