@@ -196,18 +196,23 @@ TEST(Bundles, AFramesMessagesLeaveTogetherAndArriveInOrder) {
     BundleBuilder                    bundle;
     EXPECT_EQ(bundle.take(), nullptr);
     for (const MessageBuffer& message : {sent[0], sent[1], sent[2]}) {
-        EXPECT_EQ(bundle.add(packedOf(message).data(), packedOf(message).size(), true, 64), nullptr);
+        EXPECT_EQ(bundle.add(packedOf(message).data(), packedOf(message).size(), true, false, 64), nullptr);
     }
-    ENetPacket* const reliable = bundle.add(packedOf(sent[3]).data(), packedOf(sent[3]).size(), false, 64);
+    ENetPacket* const reliable = bundle.add(packedOf(sent[3]).data(), packedOf(sent[3]).size(), false, false, 64);
     ASSERT_NE(reliable, nullptr) << "another reliability closes the bundle";
     EXPECT_NE(reliable->flags & ENET_PACKET_FLAG_RELIABLE, 0u);
     EXPECT_EQ(readAll(reliable), (std::vector<MessageBuffer>{sent[0], sent[1], sent[2]}));
-    ENetPacket* const full = bundle.add(packedOf(sent[0]).data(), packedOf(sent[0]).size(), false, 7);
+    ENetPacket* const full = bundle.add(packedOf(sent[0]).data(), packedOf(sent[0]).size(), false, false, 7);
     ASSERT_NE(full, nullptr) << "a bundle never outgrows its limit";
     EXPECT_EQ(full->flags & ENET_PACKET_FLAG_RELIABLE, 0u);
     EXPECT_EQ(readAll(full), (std::vector<MessageBuffer>{sent[3]}));
+    EXPECT_FALSE(bundle.leavesAtFrameEnd()) << "a few low-priority bytes wait a frame for more";
+    EXPECT_TRUE(bundle.leavesAtFrameEnd()) << "but only one";
     EXPECT_EQ(readAll(bundle.take()), (std::vector<MessageBuffer>{sent[0]}));
     EXPECT_TRUE(bundle.empty());
+    EXPECT_EQ(bundle.add(packedOf(sent[1]).data(), packedOf(sent[1]).size(), true, true, 64), nullptr);
+    EXPECT_TRUE(bundle.leavesAtFrameEnd()) << "anything else leaves with its frame";
+    enet_packet_destroy(bundle.take());
 
     std::vector<std::uint8_t> payload = packedOf(sent[2]);
     payload.push_back(0x05);  // a length with fewer bytes after it

@@ -16,6 +16,7 @@
 #include "net/ComError.h"
 #include "net/DatagramGuard.h"
 #include "net/Server.h"
+#include "net/WireProtocol.h"
 #include "world/Avatar.h"
 #include "world/World.h"
 
@@ -200,6 +201,60 @@ TEST_F(NetSession, MixedGuaranteedAndUnguaranteedSendsKeepTheirOrder) {
     }
     EXPECT_EQ(std::count(guaranteed.begin(), guaranteed.end(), true), COUNT / 3 + 1)
         << "every guaranteed message arrives";
+}
+
+// As many players as a game takes, all from one ENet host of the test's own,
+// and the next is told the game is full.
+TEST(CrowdedGame, AGameTakesItsMostPlayersAndTellsTheNextItIsFull) {
+    constexpr std::size_t MOST = 255;
+    ScriptedPlatform      platform;
+    Server                host;  // letting the whole crowd play from one address
+    host.setPort(testPort());
+    host.setMaxPerAddress(MOST + 1);
+    ASSERT_EQ(host.host("crowded game"), 0);
+    ENetHost* const crowd = enet_host_create(nullptr, MOST + 1, 1, 0, 0);
+    ASSERT_NE(crowd, nullptr);
+    ENetAddress address{};
+    enet_address_set_host_ip(&address, "127.0.0.1");
+    address.port      = testPort();
+    std::size_t ended     = 0;
+    enet_uint32 full      = 0;
+    auto        beatAfter = std::chrono::steady_clock::now();
+    const auto  serve     = [&] {
+        if (std::chrono::steady_clock::now() > beatAfter) {  // a silent player is a gone one
+            beatAfter += std::chrono::milliseconds(HEARTBEAT_PERIOD_MS);
+            enet_host_broadcast(crowd, 0, makeHeartbeat());
+        }
+        ENetEvent event;
+        while (enet_host_service(crowd, &event, 0) > 0) {
+            if (event.type == ENET_EVENT_TYPE_CONNECT) {
+                enet_peer_send(event.peer, 0, makeHello(APPLICATION_GUID, "crowd"));
+            } else if (event.type == ENET_EVENT_TYPE_DISCONNECT) {
+                ++ended;
+                full = event.data;
+            } else if (event.type == ENET_EVENT_TYPE_RECEIVE) {
+                enet_packet_destroy(event.packet);
+            }
+        }
+        enet_host_flush(crowd);
+    };
+    // One after another: an address may have only a few peers waiting to say hello.
+    for (std::size_t i = 0; i < MOST; ++i) {
+        enet_host_connect(crowd, &address, 1, 0);
+        ASSERT_TRUE(waitUntil([&] {
+            serve();
+            return host.clientCount() == static_cast<std::int32_t>(i + 1);
+        })) << i << " players";
+    }
+    enet_host_connect(crowd, &address, 1, 0);
+    EXPECT_TRUE(waitUntil([&] {
+        serve();
+        return ended > 0;
+    }));
+    EXPECT_EQ(ended, 1u);
+    EXPECT_EQ(full, DISCONNECT_FULL);
+    EXPECT_EQ(host.clientCount(), static_cast<std::int32_t>(MOST));
+    enet_host_destroy(crowd);
 }
 
 TEST_F(NetSession, AMessageLargerThanAnyGameMessageIsDropped) {

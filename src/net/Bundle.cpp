@@ -8,10 +8,14 @@ namespace {
 // its protocol header and a fragment command.
 constexpr std::size_t ENET_OVERHEAD = sizeof(ENetProtocolHeader) + sizeof(ENetProtocolSendFragment);
 
+// What a datagram of one reliable packet carries besides it: IPv4 and UDP
+// headers, ENet's header with its sent time, and the send command.
+constexpr std::size_t DATAGRAM_HEADERS = 20 + 8 + sizeof(ENetProtocolHeader) + sizeof(ENetProtocolSendReliable);
+
 }  // namespace
 
 ENetPacket* BundleBuilder::add(const std::uint8_t* const packed, const std::size_t size, const bool isReliable,
-                               const std::size_t limit) {
+                               const bool isUrgent, const std::size_t limit) {
     ENetPacket* ready = nullptr;
     if (!empty() && (isReliable != reliable || bytes.size() + size > limit)) {
         ready = take();
@@ -20,11 +24,22 @@ ENetPacket* BundleBuilder::add(const std::uint8_t* const packed, const std::size
         bytes.push_back(static_cast<std::uint8_t>(PacketKind::bundle));
         reliable = isReliable;
     }
+    urgent = urgent || isUrgent;
     bytes.insert(bytes.end(), packed, packed + size);
     return ready;
 }
 
+bool BundleBuilder::leavesAtFrameEnd() {
+    if (empty() || urgent || framesHeld > 0 || bytes.size() >= DATAGRAM_HEADERS) {
+        return true;
+    }
+    ++framesHeld;
+    return false;
+}
+
 ENetPacket* BundleBuilder::take() {
+    urgent     = false;
+    framesHeld = 0;
     if (empty()) {
         bytes.clear();
         return nullptr;

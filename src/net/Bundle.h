@@ -15,10 +15,17 @@
 
 class BundleBuilder {
 public:
-    // Adds one message, already in its wire form. When the bundle so far
-    // must leave first (the message would take it past `limit` bytes, or
-    // differs in reliability), returns it as a packet; null otherwise.
-    ENetPacket* add(const std::uint8_t* packed, std::size_t size, bool reliable, std::size_t limit);
+    // Adds one message, already in its wire form; `urgent` for any but a
+    // low-priority send. When the bundle so far must leave first (the
+    // message would take it past `limit` bytes, or differs in reliability),
+    // returns it as a packet; null otherwise.
+    ENetPacket* add(const std::uint8_t* packed, std::size_t size, bool reliable, bool urgent, std::size_t limit);
+
+    // At the end of a frame: whether the bundle leaves now. One of only
+    // low-priority messages, smaller than the headers its datagram would
+    // carry, waits one frame for more: a quiet frame's few state reports do
+    // not cost a datagram of headers each.
+    bool leavesAtFrameEnd();
 
     // The bundle as a packet, leaving the builder empty; null when empty.
     ENetPacket* take();
@@ -27,7 +34,9 @@ public:
 
 private:
     std::vector<std::uint8_t> bytes;  // the packet kind, then the messages
-    bool                      reliable = true;
+    bool                      reliable   = true;
+    bool                      urgent     = false;
+    int                       framesHeld = 0;
 };
 
 // The largest bundle for a peer: what fits one datagram of its path.

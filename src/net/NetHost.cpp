@@ -79,6 +79,8 @@ bool NetHost::create(const ENetAddress* const address, const std::size_t peerCou
     lastHeard.assign(host->peerCount, 0);
     bundles.assign(host->peerCount, BundleBuilder{});
     lossesSeen.assign(host->peerCount, 0);
+    incomingSeen.assign(host->peerCount, 0);
+    outgoingSeen.assign(host->peerCount, 0);
     return true;
 }
 
@@ -197,9 +199,10 @@ bool NetHost::queue(ENetPeer* const peer, ENetPacket* const packet) {
 }
 
 bool NetHost::bundle(ENetPeer& peer, const std::vector<std::uint8_t>& packed, const std::uint32_t sendFlags) {
-    const bool reliable = (sendFlags & DPNSEND_GUARANTEED) != 0;
+    const bool     reliable = (sendFlags & DPNSEND_GUARANTEED) != 0;
+    const bool     urgent   = (sendFlags & DPNSEND_PRIORITY_LOW) == 0;
     BundleBuilder& builder  = bundles[static_cast<std::size_t>(&peer - host->peers)];
-    if (ENetPacket* const full = builder.add(packed.data(), packed.size(), reliable, bundleLimit(peer));
+    if (ENetPacket* const full = builder.add(packed.data(), packed.size(), reliable, urgent, bundleLimit(peer));
         full != nullptr && !queue(&peer, full)) {
         return false;
     }
@@ -233,7 +236,12 @@ void NetHost::endFrame() {
             return;
         }
         framed = true;
-        sendBundles();
+        for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
+            if (peer->state == ENET_PEER_STATE_CONNECTED &&
+                bundles[static_cast<std::size_t>(peer - host->peers)].leavesAtFrameEnd()) {
+                sendBundle(*peer);
+            }
+        }
     }
     requestFlush();
 }
@@ -259,20 +267,32 @@ std::vector<ENetPeer*> NetHost::keepAlive(const enet_uint32 now) {
     if (beat) {
         lastHeartbeat = now;
     }
+    bool sent = false;
     for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
         if (peer->state != ENET_PEER_STATE_CONNECTED) {
             continue;
         }
         const auto index = static_cast<std::size_t>(peer - host->peers);
+        // Any datagram counts, even one whose packet ENet holds back behind a
+        // lost one: ENet adds each to the peer's incoming bytes (and clears
+        // them every second).
+        if (peer->incomingDataTotal != incomingSeen[index]) {
+            incomingSeen[index] = peer->incomingDataTotal;
+            lastHeard[index]    = now;
+        }
         if (now - lastHeard[index] > SILENCE_LIMIT_MS) {
             silent.push_back(peer);
-        } else if (beat) {
-            // Even with other traffic: reliable packets behind a lost one are
-            // held back until it is resent, and that can take seconds.
+        } else if (beat && peer->outgoingDataTotal == outgoingSeen[index]) {
+            // Nothing else went to it since the last beat: the peer would
+            // hear nothing from this end.
             queue(peer, makeHeartbeat());
+            sent = true;
+        }
+        if (beat) {
+            outgoingSeen[index] = peer->outgoingDataTotal;
         }
     }
-    if (beat) {
+    if (sent) {
         enet_host_flush(host);
     }
     return silent;

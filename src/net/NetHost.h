@@ -71,10 +71,10 @@ public:
     // that an owner without frames (a tool, a test) needs no calls. Takes the lock.
     void endFrame();
 
-    // Liveness, on the service thread under the lock. `heard` notes any
-    // packet or connection from a peer; `keepAlive` sends the heartbeats that
-    // are due and returns the connected peers silent for too long, for the
-    // caller to drop.
+    // Liveness, on the service thread under the lock. `heard` notes a
+    // connection or packet from a peer; `keepAlive` notes any datagram,
+    // sends the heartbeats due to peers that nothing else went to, and
+    // returns the connected peers silent for too long, for the caller to drop.
     void heard(const ENetPeer& peer, enet_uint32 now);
     // A peer just connected: noted as heard, and its heartbeats made safe
     // from ENet's throttle.
@@ -100,7 +100,9 @@ private:
     std::vector<enet_uint32>       lastHeard;  // by peer index
     const IWireForm*               wireForm = &rawWireForm();
     std::vector<BundleBuilder>     bundles;     // by peer index, under the lock
-    std::vector<std::uint32_t>     lossesSeen;  // by peer index: ENet's packetsLost at the last pass
+    std::vector<std::uint32_t>     lossesSeen;    // by peer index: ENet's packetsLost at the last pass
+    std::vector<std::uint32_t>     incomingSeen;  // by peer index: ENet's incoming bytes at the last pass
+    std::vector<std::uint32_t>     outgoingSeen;  // by peer index: ENet's outgoing bytes at the last beat
     bool                           framed = false;  // under the lock
     enet_uint32                    lastHeartbeat = 0;
     int                            wake          = -1;  // eventfd the service thread also waits on

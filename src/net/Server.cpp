@@ -87,7 +87,10 @@ std::int32_t Server::host(const char* const newSessionName) {
     address.host = ENET_HOST_ANY;
     address.port = port;
     errno        = 0;
-    if (!net.create(&address, MAX_PLAYERS)) {
+    // Room on top of a full game for the slots kept spare and as many again:
+    // with every player in, the next one still gets far enough to be told
+    // the game is full, and is not taken for a request that never finishes.
+    if (!net.create(&address, MAX_PLAYERS + 2 * SPARE_SLOTS)) {
         reportHostFailure(errno != 0 ? errno : EADDRNOTAVAIL, port);
         return -1;
     }

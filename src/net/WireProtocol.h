@@ -35,10 +35,11 @@ constexpr enet_uint32 DISCONNECT_KICKED              = 7;  // the host's admin m
 constexpr enet_uint32 DISCONNECT_BANNED              = 8;  // its address may not play here
 constexpr enet_uint32 DISCONNECT_FULL                = 9;  // the game has as many players as it takes
 
-// Liveness: each end sends a heartbeat this often, and takes a peer it has
-// heard nothing from for SILENCE_LIMIT_MS as gone. Unsequenced heartbeats
-// are never held back behind a lost reliable packet, so a live peer on a
-// lossy link is heard several times a second.
+// Liveness: each end takes a peer it has had no datagram from for
+// SILENCE_LIMIT_MS as gone, and sends a heartbeat each HEARTBEAT_PERIOD_MS
+// to a peer it sent nothing else to meanwhile. Every datagram counts, also
+// one whose packet waits behind a lost one, so a live peer on a lossy link
+// is heard several times a second whatever it sends.
 constexpr enet_uint32 HEARTBEAT_PERIOD_MS = 250;
 constexpr enet_uint32 SILENCE_LIMIT_MS    = 4000;
 
