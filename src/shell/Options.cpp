@@ -175,9 +175,16 @@ void drawOptions() {
         ImGui::Separator();
         drawGamepad(game);
         ImGui::Separator();
+        const bool inAGame = game.state != state_start;
+        if (!inAGame) {
+            ImGui::BeginDisabled();
+        }
         if (ImGui::Button("Leave the game")) {
             handleGameCommand(cmd_exit_game);
             stillOpen = false;
+        }
+        if (!inAGame) {
+            ImGui::EndDisabled();
         }
         ImGui::SameLine();
         if (ImGui::Button("Quit")) {
