@@ -43,6 +43,7 @@ install(FILES ${CMAKE_BINARY_DIR}/quillstep.6.gz
 install(FILES ${CMAKE_BINARY_DIR}/quillstep-server.6.gz
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man6 COMPONENT server EXCLUDE_FROM_ALL)
 
+# The unit starts the server where the package puts it.
 function(quillstep_configure_packaged_unit)
   set(CMAKE_INSTALL_FULL_BINDIR ${QUILLSTEP_PACKAGE_PREFIX}/games)
   configure_file(${CMAKE_SOURCE_DIR}/desktop/quillstep-server.service.in
@@ -69,7 +70,8 @@ while(packages)
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${component} EXCLUDE_FROM_ALL)
   string(TOUPPER ${component} COMPONENT)
   set(CPACK_DEBIAN_${COMPONENT}_PACKAGE_NAME ${package})
-  # Debian files a game's server and data under games too.
+  # Debian files a game's server and data under games as well, and lintian
+  # wants every package with programs in /usr/games there.
   set(CPACK_DEBIAN_${COMPONENT}_PACKAGE_SECTION games)
 endwhile()
 
