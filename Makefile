@@ -7,7 +7,7 @@ JOBS      ?= $(shell nproc)
 
 PREFIX    ?= /usr/local
 
-.PHONY: all deps build run test test-sanitized test-threads lint fuzz bench clean install protocol-table
+.PHONY: all deps build run test test-sanitized test-threads lint fuzz bench clean install package protocol-table
 
 all: build
 
@@ -24,6 +24,11 @@ build: deps $(BUILD_DIR)/CMakeCache.txt
 # manual page under PREFIX.
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The Debian packages quillstep, quillstep-server and quillstep-data in
+# BUILD_DIR (cmake/Packaging.cmake).
+package: build
+	cmake --build $(BUILD_DIR) --target package
 
 # Only the game itself: the tests and benchmarks wait for make build or make test.
 run: deps $(BUILD_DIR)/CMakeCache.txt

@@ -19,6 +19,8 @@ packages=(
   xvfb xauth xfonts-base xdotool x11-utils imagemagick iproute2
   # lint and fuzzing
   clang-format clang-tidy clang libclang-rt-14-dev
+  # the Debian packages: their dependencies (dpkg-shlibdeps, file) and their checks
+  dpkg-dev file lintian appstream desktop-file-utils
 )
 
 missing=()
