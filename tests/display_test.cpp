@@ -22,6 +22,7 @@
 #include "rules/Match.h"
 #include "shell/ConnectDialog.h"
 #include "shell/Mainfile.h"
+#include "shell/Gamepads.h"
 #include "shell/Menu.h"
 #include "shell/Options.h"
 #include "shell/Sound.h"
@@ -510,6 +511,26 @@ TEST_F(Desktop, EscClosesWhatIsOpenFirstAndTheOptionsBindTheNextKey) {
     pushKey(SDL_KEYUP, SDLK_k);
     pass(1);
     game.settings.keyBindings = defaultKeyBindings();
+}
+
+// A pad plugged in during a game steers with its stick and fires with its
+// A button; pulled out, it lets go of everything.
+TEST_F(Desktop, AGamepadPluggedInDuringAGameSteersAndLetsGoWhenPulledOut) {
+    handleGameCommand(cmd_new_single_player);
+    const int pad = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
+                                              SDL_CONTROLLER_BUTTON_MAX, 0);
+    ASSERT_GE(pad, 0) << SDL_GetError();
+    SDL_Joystick* const stick = SDL_JoystickOpen(pad);
+    ASSERT_NE(stick, nullptr);
+    ASSERT_TRUE(passUntil([] { return !gamepadName().empty(); }));
+    SDL_JoystickSetVirtualAxis(stick, SDL_CONTROLLER_AXIS_LEFTX, -30000);
+    SDL_JoystickSetVirtualAxis(stick, SDL_CONTROLLER_AXIS_LEFTY, 30000);
+    SDL_JoystickSetVirtualButton(stick, SDL_CONTROLLER_BUTTON_A, 1);
+    ASSERT_TRUE(passUntil([] { return keys[VK_LEFT] == 1 && keys[VK_DOWN] == 1 && keys[VK_SPACE] == 1; }));
+    EXPECT_EQ(keys[VK_RIGHT], 0);
+    SDL_JoystickClose(stick);
+    SDL_JoystickDetachVirtual(pad);
+    EXPECT_TRUE(passUntil([] { return keys[VK_LEFT] == 0 && keys[VK_SPACE] == 0 && gamepadName().empty(); }));
 }
 
 TEST_F(Desktop, EnterIsACommandOnEveryKeyDownRepeatsIncluded) {
