@@ -688,7 +688,8 @@ private:
         if (!gameWireForm().pack(bytes.data(), bytes.size(), packed)) {
             fail("a state report does not pack");
         }
-        if (ENetPacket* const full = player.bundle.add(packed.data(), packed.size(), true, true, bundleLimit(*player.peer))) {
+        if (ENetPacket* const full =
+                player.bundle.add(packed.data(), packed.size(), true, true, bundleLimit(*player.peer))) {
             send(player, full);
         }
         if (playing) {

@@ -10,8 +10,8 @@
 
 #include "net/LanDiscovery.h"
 #include "net/WireProtocol.h"
-#include "rules/PackedForm.h"
 #include "platform/TextCleaning.h"
+#include "rules/PackedForm.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* const data, const std::size_t size) {
     isLanRequest(data, size);
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* const data, const std:
     if (readHelloName(received->payload, received->size).size() > MAX_HELLO_NAME) {
         std::abort();
     }
-    const std::uint8_t*       at = received->payload;
+    const std::uint8_t*       at  = received->payload;
     const std::uint8_t* const end = received->payload + received->size;
     std::vector<std::uint8_t> repacked;
     while (const std::optional<MessageBuffer> message = gameWireForm().unpack(at, end)) {

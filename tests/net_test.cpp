@@ -177,8 +177,8 @@ TEST_F(NetSession, MessagesOfEverySizeArriveWholeWithTheirSender) {
 }
 
 TEST_F(NetSession, MixedGuaranteedAndUnguaranteedSendsKeepTheirOrder) {
-    Client& player = joinAndHearIt();
-    constexpr std::uint32_t COUNT = 100;  // within what a player may send in a second
+    Client&                 player = joinAndHearIt();
+    constexpr std::uint32_t COUNT  = 100;  // within what a player may send in a second
     for (std::uint32_t seq = 0; seq < COUNT; ++seq) {
         const bool          guaranteed = seq % 3 == 0 || seq == COUNT - 1;
         const std::uint32_t flags      = guaranteed ? DPNSEND_PRIORITY_HIGH | DPNSEND_GUARANTEED : DPNSEND_PRIORITY_LOW;
@@ -216,7 +216,7 @@ TEST(CrowdedGame, AGameTakesItsMostPlayersAndTellsTheNextItIsFull) {
     ASSERT_NE(crowd, nullptr);
     ENetAddress address{};
     enet_address_set_host_ip(&address, "127.0.0.1");
-    address.port      = testPort();
+    address.port          = testPort();
     std::size_t ended     = 0;
     enet_uint32 full      = 0;
     auto        beatAfter = std::chrono::steady_clock::now();
@@ -244,7 +244,8 @@ TEST(CrowdedGame, AGameTakesItsMostPlayersAndTellsTheNextItIsFull) {
         ASSERT_TRUE(waitUntil([&] {
             serve();
             return host.clientCount() == static_cast<std::int32_t>(i + 1);
-        })) << i << " players";
+        })) << i
+            << " players";
     }
     enet_host_connect(crowd, &address, 1, 0);
     EXPECT_TRUE(waitUntil([&] {
@@ -258,9 +259,9 @@ TEST(CrowdedGame, AGameTakesItsMostPlayersAndTellsTheNextItIsFull) {
 }
 
 TEST_F(NetSession, AMessageLargerThanAnyGameMessageIsDropped) {
-    Client& player = joinAndHearIt();
-    const MessageBuffer huge  = pattern(MAX_MESSAGE_SIZE + 1, 3);
-    const MessageBuffer small = pattern(8, 4);
+    Client&             player = joinAndHearIt();
+    const MessageBuffer huge   = pattern(MAX_MESSAGE_SIZE + 1, 3);
+    const MessageBuffer small  = pattern(8, 4);
     player.send(static_cast<std::uint32_t>(huge.size()), huge.data(), GUARANTEED_SYNC);
     ASSERT_EQ(player.send(static_cast<std::uint32_t>(small.size()), small.data(), GUARANTEED_SYNC), 0);
 

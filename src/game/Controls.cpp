@@ -26,11 +26,28 @@ struct NamedKey {
 
 // The keys with names other than their letter or digit.
 constexpr NamedKey NAMED_KEYS[] = {
-    {8, "Backspace"},   {VK_TAB, "Tab"},   {VK_RETURN, "Enter"},  {16, "Shift"},          {17, "Ctrl"},
-    {19, "Pause"},      {20, "CapsLock"},  {VK_SPACE, "Space"},   {VK_PRIOR, "PageUp"},   {VK_NEXT, "PageDown"},
-    {35, "End"},        {36, "Home"},      {VK_LEFT, "Left"},     {VK_UP, "Up"},          {VK_RIGHT, "Right"},
-    {VK_DOWN, "Down"},  {45, "Insert"},    {46, "Delete"},        {VK_ADD, "KeypadPlus"}, {VK_SUBTRACT, "KeypadMinus"},
-    {VK_OEM_PLUS, "Plus"}, {VK_OEM_MINUS, "Minus"},
+    {8, "Backspace"},
+    {VK_TAB, "Tab"},
+    {VK_RETURN, "Enter"},
+    {16, "Shift"},
+    {17, "Ctrl"},
+    {19, "Pause"},
+    {20, "CapsLock"},
+    {VK_SPACE, "Space"},
+    {VK_PRIOR, "PageUp"},
+    {VK_NEXT, "PageDown"},
+    {35, "End"},
+    {36, "Home"},
+    {VK_LEFT, "Left"},
+    {VK_UP, "Up"},
+    {VK_RIGHT, "Right"},
+    {VK_DOWN, "Down"},
+    {45, "Insert"},
+    {46, "Delete"},
+    {VK_ADD, "KeypadPlus"},
+    {VK_SUBTRACT, "KeypadMinus"},
+    {VK_OEM_PLUS, "Plus"},
+    {VK_OEM_MINUS, "Minus"},
 };
 
 }  // namespace

@@ -50,14 +50,14 @@ struct GamepadButton {
     const char* label;
 };
 constexpr std::array<GamepadButton, 8> GAMEPAD_BUTTONS = {{{"a", "A"},
-                                                          {"b", "B"},
-                                                          {"x", "X"},
-                                                          {"y", "Y"},
-                                                          {"leftshoulder", "Left shoulder"},
-                                                          {"rightshoulder", "Right shoulder"},
-                                                          {"back", "Back"},
-                                                          {"start", "Start"}}};
-bool isGamepadButton(const std::string& name);
+                                                           {"b", "B"},
+                                                           {"x", "X"},
+                                                           {"y", "Y"},
+                                                           {"leftshoulder", "Left shoulder"},
+                                                           {"rightshoulder", "Right shoulder"},
+                                                           {"back", "Back"},
+                                                           {"start", "Start"}}};
+bool                                   isGamepadButton(const std::string& name);
 
 struct GamepadMapping {
     std::string fire       = "a";

@@ -20,10 +20,10 @@
 namespace {
 
 struct Command {
-    const char* name;
-    const char* usage;
-    std::string (*run)(CGame& game, std::istringstream& words);
-    bool needsServer = true;  // else it sets what the next hosted game takes
+    const char* name                                           = nullptr;
+    const char* usage                                          = nullptr;
+    std::string (*run)(CGame& game, std::istringstream& words) = nullptr;
+    bool needsServer                                           = true;  // else it sets what the next hosted game takes
 };
 
 std::string restOf(std::istringstream& words) {

@@ -37,7 +37,8 @@ void readControls(const toml::table& table, Settings& s) {
             }
         }
     }
-    for (auto [field, name] : {std::pair{&GamepadMapping::fire, "fire"}, std::pair{&GamepadMapping::scoreboard, "scoreboard"}}) {
+    for (auto [field, name] :
+         {std::pair{&GamepadMapping::fire, "fire"}, std::pair{&GamepadMapping::scoreboard, "scoreboard"}}) {
         const std::string button = table["gamepad"][name].value_or(std::string());
         if (isGamepadButton(button)) {
             s.gamepad.*field = button;

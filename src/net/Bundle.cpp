@@ -44,8 +44,7 @@ ENetPacket* BundleBuilder::take() {
         bytes.clear();
         return nullptr;
     }
-    ENetPacket* const packet =
-        enet_packet_create(bytes.data(), bytes.size(), reliable ? ENET_PACKET_FLAG_RELIABLE : 0);
+    ENetPacket* const packet = enet_packet_create(bytes.data(), bytes.size(), reliable ? ENET_PACKET_FLAG_RELIABLE : 0);
     bytes.clear();
     return packet;
 }

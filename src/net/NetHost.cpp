@@ -85,8 +85,8 @@ bool NetHost::create(const ENetAddress* const address, const std::size_t peerCou
 }
 
 void NetHost::sizeSocketBuffers() {
-    const int wanted = std::clamp(static_cast<int>(host->peerCount) * SOCKET_BUFFER_PER_PEER, MIN_SOCKET_BUFFER,
-                                  MAX_SOCKET_BUFFER);
+    const int wanted =
+        std::clamp(static_cast<int>(host->peerCount) * SOCKET_BUFFER_PER_PEER, MIN_SOCKET_BUFFER, MAX_SOCKET_BUFFER);
     enet_socket_set_option(host->socket, ENET_SOCKOPT_RCVBUF, wanted);
     enet_socket_set_option(host->socket, ENET_SOCKOPT_SNDBUF, wanted);
     // The system caps both at its net.core.[rw]mem_max; a host run by root

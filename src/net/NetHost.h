@@ -99,11 +99,11 @@ private:
     std::function<void()>          handOver;
     std::vector<enet_uint32>       lastHeard;  // by peer index
     const IWireForm*               wireForm = &rawWireForm();
-    std::vector<BundleBuilder>     bundles;     // by peer index, under the lock
-    std::vector<std::uint32_t>     lossesSeen;    // by peer index: ENet's packetsLost at the last pass
-    std::vector<std::uint32_t>     incomingSeen;  // by peer index: ENet's incoming bytes at the last pass
-    std::vector<std::uint32_t>     outgoingSeen;  // by peer index: ENet's outgoing bytes at the last beat
-    bool                           framed = false;  // under the lock
+    std::vector<BundleBuilder>     bundles;                // by peer index, under the lock
+    std::vector<std::uint32_t>     lossesSeen;             // by peer index: ENet's packetsLost at the last pass
+    std::vector<std::uint32_t>     incomingSeen;           // by peer index: ENet's incoming bytes at the last pass
+    std::vector<std::uint32_t>     outgoingSeen;           // by peer index: ENet's outgoing bytes at the last beat
+    bool                           framed        = false;  // under the lock
     enet_uint32                    lastHeartbeat = 0;
     int                            wake          = -1;  // eventfd the service thread also waits on
 };

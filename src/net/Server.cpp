@@ -159,9 +159,9 @@ void Server::onConnect(ENetPeer& peer, const enet_uint32 now) {
 bool Server::withinRate(ENetPeer& peer, const std::size_t bytes, const enet_uint32 now) {
     PeerWatch& watch = watches[static_cast<std::size_t>(&peer - net.get()->peers)];
     if (now - watch.windowStart >= RATE_WINDOW_MS) {
-        watch.windowStart   = now;
-        watch.windowBytes   = 0;
-        watch.windowPackets = 0;
+        watch.windowStart    = now;
+        watch.windowBytes    = 0;
+        watch.windowPackets  = 0;
         watch.windowMessages = 0;
     }
     watch.windowBytes += static_cast<std::uint32_t>(std::min<std::size_t>(bytes, MAX_BYTES_PER_WINDOW));

@@ -56,13 +56,13 @@ private:
 
     // What the host watches of each peer, by peer index.
     struct PeerWatch {
-        enet_uint32   connectedAt   = 0;
-        enet_uint32   windowStart   = 0;
-        std::uint32_t windowBytes   = 0;
-        std::uint32_t windowPackets = 0;
+        enet_uint32   connectedAt    = 0;
+        enet_uint32   windowStart    = 0;
+        std::uint32_t windowBytes    = 0;
+        std::uint32_t windowPackets  = 0;
         std::uint32_t windowMessages = 0;
-        enet_uint32   busySince     = 0;      // when its slot was first seen taken; 0 free
-        bool          challenged    = false;  // a private game's: it owes the answer
+        enet_uint32   busySince      = 0;      // when its slot was first seen taken; 0 free
+        bool          challenged     = false;  // a private game's: it owes the answer
         ProofNonce    challenge{};
         std::string   name;  // from its hello, until it has answered
     };

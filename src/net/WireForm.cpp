@@ -4,11 +4,12 @@ namespace {
 
 class RawWireForm : public IWireForm {
 public:
-    bool pack(const std::uint8_t* const message, const std::size_t size, std::vector<std::uint8_t>& out) const override {
+    bool pack(const std::uint8_t* const message, const std::size_t size,
+              std::vector<std::uint8_t>& out) const override {
         if (size == 0 || size > MAX_MESSAGE_SIZE) {
             return false;
         }
-        for (std::size_t rest = size; ; rest >>= 7) {
+        for (std::size_t rest = size;; rest >>= 7) {
             const auto low = static_cast<std::uint8_t>(rest & 0x7f);
             if (rest < 0x80) {
                 out.push_back(low);

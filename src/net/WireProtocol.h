@@ -15,8 +15,8 @@
 
 // The first byte of every packet.
 enum class PacketKind : std::uint8_t {
-    hello     = 1,  // player to host: application GUID and player name
-    welcome   = 2,  // host to player: the player's id and the session name
+    hello   = 1,  // player to host: application GUID and player name
+    welcome = 2,  // host to player: the player's id and the session name
     // 3 carried one game message as it was; bundles took its place.
     heartbeat = 4,  // either way, unsequenced, no payload: "still here"
     challenge = 5,  // host to player of a private game: a salt and a challenge

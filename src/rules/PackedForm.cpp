@@ -160,7 +160,7 @@ public:
 
     static constexpr FieldRange CELL{0, MAPSIZE - 1};
     static FieldRange           countRange(const TextLayout layout) {
-        return {0, layout.maxBytes - (layout.zeroTerminated ? 1 : 0)};
+                  return {0, layout.maxBytes - (layout.zeroTerminated ? 1 : 0)};
     }
 
 private:
@@ -179,7 +179,7 @@ public:
             read = range.min + static_cast<std::int64_t>(in.get(bitsFor(span)));
         } else if (zigzagged(range)) {
             const std::uint32_t zigzag = in.getGroups();
-            read = static_cast<std::int32_t>(zigzag >> 1 ^ (0u - (zigzag & 1u)));
+            read                       = static_cast<std::int32_t>(zigzag >> 1 ^ (0u - (zigzag & 1u)));
         } else {
             read = range.min + static_cast<std::int64_t>(in.getGroups());
         }
@@ -224,9 +224,9 @@ private:
 };
 
 struct KindForm {
-    std::int32_t id = 0;
+    std::int32_t id                                                                                = 0;
     bool (*pack)(const MessageBuffer& message, std::uint32_t kind, std::vector<std::uint8_t>& out) = nullptr;
-    std::optional<MessageBuffer> (*unpack)(BitReader& in) = nullptr;
+    std::optional<MessageBuffer> (*unpack)(BitReader& in)                                          = nullptr;
 };
 
 template <class Message>

@@ -59,8 +59,8 @@ HeldActions gamepadHeld(const GamepadMapping& mapping) {
     if (pad == nullptr) {
         return {};
     }
-    HeldActions actions = stickDirections(SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTX),
-                                          SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTY));
+    HeldActions actions        = stickDirections(SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTX),
+                                                 SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTY));
     actions[action_left]       = actions[action_left] || held(SDL_CONTROLLER_BUTTON_DPAD_LEFT);
     actions[action_right]      = actions[action_right] || held(SDL_CONTROLLER_BUTTON_DPAD_RIGHT);
     actions[action_up]         = actions[action_up] || held(SDL_CONTROLLER_BUTTON_DPAD_UP);

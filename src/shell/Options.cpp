@@ -24,12 +24,12 @@ constexpr char TITLE[]   = "Options";
 // A volume change is heard, but a slider dragged across does not rattle.
 constexpr Uint32 VOLUME_SOUND_GAP_MS = 150;
 
-bool   open               = false;
-bool   fullscreenAsked    = false;
-int    bindingAction      = -1;  // waiting for a key for this action and slot
-int    bindingSlot        = 0;
-char   nameBuffer[64]     = "";
-Uint32 lastVolumeSoundAt  = 0;
+bool   open              = false;
+bool   fullscreenAsked   = false;
+int    bindingAction     = -1;  // waiting for a key for this action and slot
+int    bindingSlot       = 0;
+char   nameBuffer[64]    = "";
+Uint32 lastVolumeSoundAt = 0;
 
 void save() {
     CGame::instance().rememberSettings();
@@ -66,9 +66,10 @@ void drawKeys(CGame& game) {
         ImGui::TextUnformatted(actionInfo(static_cast<ControlAction>(action)).label);
         ImGui::NextColumn();
         for (int slot = 0; slot < BINDINGS_PER_ACTION; ++slot) {
-            const bool  waiting = bindingAction == action && bindingSlot == slot;
-            const int   code    = game.settings.keyBindings[static_cast<std::size_t>(action)][static_cast<std::size_t>(slot)];
-            std::string label   = waiting ? "press a key..." : code == 0 ? "-" : keyName(code);
+            const bool waiting = bindingAction == action && bindingSlot == slot;
+            const int  code =
+                game.settings.keyBindings[static_cast<std::size_t>(action)][static_cast<std::size_t>(slot)];
+            std::string label = waiting ? "press a key..." : code == 0 ? "-" : keyName(code);
             label += "##" + std::to_string(action * BINDINGS_PER_ACTION + slot);
             if (ImGui::Button(label.c_str(), ImVec2(110.0f, 0.0f))) {
                 bindNextKey(action, slot);
@@ -112,8 +113,8 @@ void drawGamepad(CGame& game) {
 }  // namespace
 
 void openOptions() {
-    open          = true;
-    bindingAction = -1;
+    open                    = true;
+    bindingAction           = -1;
     const std::string& name = CGame::instance().settings.name;
     std::snprintf(nameBuffer, sizeof nameBuffer, "%s", name.c_str());
 }

@@ -71,9 +71,8 @@ std::vector<std::int16_t> Sound::synthesize(const SoundEffect effect) {
             break;
     }
     std::vector<std::int16_t> samples(wave.size());
-    std::transform(wave.begin(), wave.end(), samples.begin(), [](const double v) {
-        return static_cast<std::int16_t>(std::clamp(v, -1.0, 1.0) * 32000.0);
-    });
+    std::transform(wave.begin(), wave.end(), samples.begin(),
+                   [](const double v) { return static_cast<std::int16_t>(std::clamp(v, -1.0, 1.0) * 32000.0); });
     return samples;
 }
 

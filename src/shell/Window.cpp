@@ -14,7 +14,7 @@
 bool fullscreen = false;
 
 std::function<FullscreenWay(int, int, SDL_DisplayMode&)> fullscreenWay = [](const int width, const int height,
-                                                                             SDL_DisplayMode& mode) {
+                                                                            SDL_DisplayMode& mode) {
     const SDL_DisplayMode wanted{SDL_PIXELFORMAT_RGB888, width, height, 0, nullptr};
     if (SDL_GetClosestDisplayMode(0, &wanted, &mode) != nullptr) {
         return FullscreenWay::displayMode;
@@ -25,7 +25,7 @@ std::function<FullscreenWay(int, int, SDL_DisplayMode&)> fullscreenWay = [](cons
 
 namespace {
 
-SDL_Window*   window       = nullptr;
+SDL_Window*   window = nullptr;
 SDL_Point     opened{0, 0};
 SDL_GLContext context      = nullptr;
 bool          videoStarted = false;
@@ -148,9 +148,9 @@ bool openWindow(const char* const title, const int width, const int height, cons
         failOpening("Can't Find A Suitable PixelFormat.");
         return false;
     }
-    const Uint32 screenFlag = !fullscreen                            ? SDL_WINDOW_RESIZABLE
-                              : way == FullscreenWay::displayMode ? SDL_WINDOW_FULLSCREEN
-                                                                  : SDL_WINDOW_FULLSCREEN_DESKTOP;
+    const Uint32 screenFlag   = !fullscreen                         ? SDL_WINDOW_RESIZABLE
+                                : way == FullscreenWay::displayMode ? SDL_WINDOW_FULLSCREEN
+                                                                    : SDL_WINDOW_FULLSCREEN_DESKTOP;
     const int    windowWidth  = way == FullscreenWay::displayMode ? mode.w : width;
     const int    windowHeight = way == FullscreenWay::displayMode ? mode.h : height;
     window = SDL_CreateWindow(title, fullscreen ? 0 : left, fullscreen ? 0 : top, windowWidth, windowHeight,

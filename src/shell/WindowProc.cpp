@@ -160,8 +160,8 @@ void onWindowEvent(const SDL_WindowEvent& event) {
             resizeView(event.data1, event.data2 - menuBarHeight());
             if (!fullscreen && (windowResized || openedSize().x != event.data1 || openedSize().y != event.data2)) {
                 // The player's size: the next start opens the window so.
-                Settings& settings = CGame::instance().settings;
-                windowResized      = true;
+                Settings& settings    = CGame::instance().settings;
+                windowResized         = true;
                 settings.windowWidth  = event.data1;
                 settings.windowHeight = event.data2;
             }

@@ -136,9 +136,9 @@ std::string gameMessageTable() {
                 << table.at.text() << " |\n";
 
         layouts << "\n### `" << kind.name << "` (" << kind.id << ")\n\n";
-        table.rows.insert(table.rows.begin(),
-                          "| 0 | int32 " + std::to_string(kind.id) + " | | the kind: " + std::to_string(kindIndex++) +
-                              " in " + std::to_string(packedKindBits()) + " bits |");
+        table.rows.insert(table.rows.begin(), "| 0 | int32 " + std::to_string(kind.id) +
+                                                  " | | the kind: " + std::to_string(kindIndex++) + " in " +
+                                                  std::to_string(packedKindBits()) + " bits |");
         addTable(layouts, table.rows);
         for (const std::vector<std::string>& element : table.elements) {
             layouts << "\nEach of them, from its own start:\n\n";
