@@ -67,7 +67,7 @@ void Client::serviceLocked(ENetHost* const host) {
         switch (event.type) {
             case ENET_EVENT_TYPE_CONNECT:
                 net.connected(*event.peer, now);
-                net.sendNow(event.peer, makeHello(applicationGuid, playerName.c_str()));
+                net.sendNow(event.peer, makeHello(applicationGuid, playerName.c_str(), spectator));
                 break;
             case ENET_EVENT_TYPE_RECEIVE:
                 net.heard(*event.peer, now);

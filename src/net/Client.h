@@ -25,6 +25,7 @@ public:
     std::uint32_t localPlayerId() const override;
     void          setPlayerName(const std::string& name) override;
     void          setPassword(const std::string& word) override;
+    void          setSpectator(const bool watching) override { spectator = watching; }
     void          setPort(const std::uint16_t port) override { hostPort = port; }
     bool          wrongPassword() const override { return passwordRefused; }
     bool          heldOff() const override { return held; }
@@ -49,6 +50,7 @@ private:
     const Guid                 applicationGuid;
     std::string                playerName;  // read by the service thread only after connect
     std::string                password;    // likewise
+    bool                       spectator = false;  // likewise
     std::uint16_t              hostPort = GAME_PORT;
     NetHost                    net;
     ENetPeer*                  server         = nullptr;  // under net.lock

@@ -25,6 +25,8 @@ public:
     virtual void setPlayerName(const std::string& /*name*/) {}
     // The word a private game asks for; before connect.
     virtual void setPassword(const std::string& /*word*/) {}
+    // Joins to watch, with no avatar; before connect.
+    virtual void setSpectator(bool /*watching*/) {}
     // The UDP port the host listens on (GAME_PORT unless told); before connect.
     virtual void setPort(std::uint16_t /*port*/) {}
     // True once the host turned this player away for a wrong password.

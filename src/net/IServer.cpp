@@ -88,6 +88,8 @@ void IServer::setRoundTripTime(const std::uint32_t playerId, const float millise
 
 void IServer::setMaxPlayers(std::size_t /*most*/) {}
 
+void IServer::setMaxSpectators(std::size_t /*most*/) {}
+
 void IServer::disconnect(std::uint32_t /*playerId*/, std::uint32_t /*reason*/) {}
 
 void IServer::ban(const std::string& /*address*/, std::uint32_t /*minutes*/) {}

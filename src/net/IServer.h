@@ -10,6 +10,8 @@
 #include "net/NetTypes.h"
 #include "net/ServerInbox.h"
 
+constexpr std::size_t DEFAULT_MAX_SPECTATORS = 8;
+
 // Enough for a LAN party's players behind one router, far from every slot.
 constexpr std::size_t DEFAULT_MAX_PER_ADDRESS = 32;
 
@@ -22,6 +24,8 @@ struct ClientRecord {
     std::string name;
     // The address it plays from, "10.0.0.7".
     std::string address;
+    // It watches: no avatar, not counted as a player.
+    bool spectator = false;
 };
 
 // The host's end of the network: hosts the session, keeps the players in the
@@ -55,6 +59,8 @@ public:
     // The most players the game takes (255 unless told); more are refused at
     // their hello with DISCONNECT_FULL.
     virtual void setMaxPlayers(std::size_t most);
+    // The most spectators it takes (DEFAULT_MAX_SPECTATORS unless told).
+    virtual void setMaxSpectators(std::size_t most);
     // Ends a player's connection once what was sent to it has left, giving
     // the reason code.
     virtual void disconnect(std::uint32_t playerId, std::uint32_t reason);

@@ -119,8 +119,9 @@ void Server::serviceLocked(ENetHost* const host) {
                 break;
             case ENET_EVENT_TYPE_DISCONNECT:
                 if (const std::uint32_t id = playerIdOf(*event.peer); id != 0) {
-                    arrivals.push_back({Arrival::What::left, id, {}, 0.0f, {}, {}});
+                    arrivals.push_back({Arrival::What::left, id, {}, 0.0f, {}, {}, false});
                     playerPeers.erase(id);
+                    spectatorIds.erase(id);
                 }
                 setPlayerId(*event.peer, 0);
                 break;
@@ -225,8 +226,9 @@ void Server::keepSlotsSpare(ENetHost* const host, const enet_uint32 now) {
 
 void Server::cutOff(ENetPeer& peer, const enet_uint32 reason) {
     if (const std::uint32_t id = playerIdOf(peer); id != 0) {
-        arrivals.push_back({Arrival::What::left, id, {}, 0.0f, {}, {}});
+        arrivals.push_back({Arrival::What::left, id, {}, 0.0f, {}, {}, false});
         playerPeers.erase(id);
+        spectatorIds.erase(id);
     }
     setPlayerId(peer, 0);
     enet_peer_disconnect_now(&peer, reason);
@@ -277,7 +279,7 @@ void Server::onBundle(ENetPeer& peer, const std::uint8_t* const payload, const s
         // A game message that reads as one of the network's own notices
         // would let a peer speak for the network: it is dropped.
         if (!readsAsNotice(message.data(), message.size())) {
-            arrivals.push_back({Arrival::What::message, id, std::move(message), 0.0f, {}, {}});
+            arrivals.push_back({Arrival::What::message, id, std::move(message), 0.0f, {}, {}, false});
         }
     }
 }
@@ -293,12 +295,13 @@ void Server::onHello(ENetPeer& peer, const std::uint8_t* const payload, const st
         enet_peer_disconnect(&peer, DISCONNECT_BANNED);
         return;
     }
-    if (playerPeers.size() >= maxPlayers) {
+    const bool spectator = readHelloSpectator(payload, size);
+    if (!hasRoomFor(spectator)) {
         enet_peer_disconnect(&peer, DISCONNECT_FULL);
         return;
     }
     if (!isPrivate) {
-        welcome(peer, readHelloName(payload, size));
+        welcome(peer, readHelloName(payload, size), spectator);
         return;
     }
     if (isHeldOff(peer, now)) {
@@ -312,6 +315,7 @@ void Server::onHello(ENetPeer& peer, const std::uint8_t* const payload, const st
     watch.challenged = true;
     watch.challenge  = randomNonce();
     watch.name       = readHelloName(payload, size);
+    watch.spectator  = spectator;
     net.sendNow(&peer, makeChallenge(passwordSalt, watch.challenge));
 }
 
@@ -325,7 +329,7 @@ void Server::onProof(ENetPeer& peer, const std::uint8_t* const payload, const st
     Guesses& tried   = guesses[peer.address.host];
     if (answer && passwordKey && isRightAnswer(*answer, watch.challenge, *passwordKey)) {
         tried = Guesses{};
-        welcome(peer, std::move(watch.name));
+        welcome(peer, std::move(watch.name), watch.spectator);
         return;
     }
     // After three wrong in a row, each try waits 5 s, then twice that, up
@@ -380,12 +384,20 @@ void Server::setPassword(const std::string& word) {
     }
 }
 
-void Server::welcome(ENetPeer& peer, std::string name) {
+bool Server::hasRoomFor(const bool spectator) const {
+    const std::size_t watching = spectatorIds.size();
+    return spectator ? watching < maxSpectators : playerPeers.size() - watching < maxPlayers;
+}
+
+void Server::welcome(ENetPeer& peer, std::string name, const bool spectator) {
     const std::uint32_t id = nextPlayerId++;
     setPlayerId(peer, id);
     playerPeers[id] = &peer;
+    if (spectator) {
+        spectatorIds.insert(id);
+    }
     net.sendNow(&peer, makeWelcome(id, sessionName.c_str()));
-    arrivals.push_back({Arrival::What::joined, id, {}, 0.0f, std::move(name), addressOf(peer)});
+    arrivals.push_back({Arrival::What::joined, id, {}, 0.0f, std::move(name), addressOf(peer), spectator});
 }
 
 bool Server::isBanned(const enet_uint32 address, const enet_uint32 now) {
@@ -454,7 +466,7 @@ void Server::measureRoundTrips(ENetHost* const host) {
     lastMeasure = now;
     for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
         if (const std::uint32_t id = playerIdOf(*peer); id != 0 && peer->state == ENET_PEER_STATE_CONNECTED) {
-            arrivals.push_back({Arrival::What::roundTrip, id, {}, static_cast<float>(peer->roundTripTime), {}, {}});
+            arrivals.push_back({Arrival::What::roundTrip, id, {}, static_cast<float>(peer->roundTripTime), {}, {}, false});
         }
     }
 }
@@ -465,7 +477,8 @@ void Server::handOver() {
             case Arrival::What::joined:
                 // Listed first: whoever hears of the player finds its name,
                 // and a game started meanwhile gives it an avatar.
-                addClient({arrival.playerId, -1.0f, std::move(arrival.name), std::move(arrival.address)});
+                addClient({arrival.playerId, -1.0f, std::move(arrival.name), std::move(arrival.address),
+                           arrival.spectator});
                 if (afterListing) {
                     afterListing(arrival.playerId);
                 }
@@ -552,6 +565,7 @@ Server::Traffic Server::traffic() {
 void Server::close() {
     net.stop();
     playerPeers.clear();
+    spectatorIds.clear();
     net.disconnectAll(DISCONNECT_HOST_ENDED, CLOSE_TIMEOUT_MS);
     arrivals.clear();
 }

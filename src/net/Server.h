@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "net/IServer.h"
@@ -21,6 +22,7 @@ public:
     void                     setPort(std::uint16_t newPort) override { port = newPort; }
     void                     setMaxPerAddress(std::size_t most) override { maxPerAddress = most; }
     void                     setMaxPlayers(std::size_t most) override { maxPlayers = most; }
+    void                     setMaxSpectators(std::size_t most) override { maxSpectators = most; }
     void                     disconnect(std::uint32_t playerId, std::uint32_t reason) override;
     void                     ban(const std::string& address, std::uint32_t minutes) override;
     bool                     unban(const std::string& address) override;
@@ -52,6 +54,7 @@ private:
         float         roundTripMs = 0.0f;
         std::string   name;
         std::string   address;
+        bool          spectator = false;
     };
 
     // What the host watches of each peer, by peer index.
@@ -65,6 +68,7 @@ private:
         bool          challenged     = false;  // a private game's: it owes the answer
         ProofNonce    challenge{};
         std::string   name;  // from its hello, until it has answered
+        bool          spectator = false;
     };
 
     // Wrong passwords from one address: after a few, it waits longer and
@@ -90,7 +94,9 @@ private:
     void cutOff(ENetPeer& peer, enet_uint32 reason);
     void onReceive(ENetPeer& peer, const ENetPacket& packet, enet_uint32 now);
     void onBundle(ENetPeer& peer, const std::uint8_t* payload, std::size_t size);
-    void welcome(ENetPeer& peer, std::string name);
+    void welcome(ENetPeer& peer, std::string name, bool spectator);
+    // Whether the game has room for one more of this kind.
+    bool hasRoomFor(bool spectator) const;
     // A private game's: the salt and the key its password makes, set before
     // host and only read afterwards.
     bool                                     isPrivate = false;
@@ -110,6 +116,9 @@ private:
     std::uint16_t port          = GAME_PORT;
     std::size_t   maxPerAddress = DEFAULT_MAX_PER_ADDRESS;
     std::size_t   maxPlayers    = 255;
+    std::size_t   maxSpectators = DEFAULT_MAX_SPECTATORS;
+    // Spectators among playerPeers, by id; service thread only.
+    std::unordered_set<std::uint32_t> spectatorIds;
     // Banned addresses and when each ban ends (0: never), read by the
     // service thread at each hello.
     mutable std::mutex                           bansLock;

@@ -19,11 +19,14 @@ ENetPacket* makePacket(const PacketKind kind, const void* const payload, const s
     return packet;
 }
 
-ENetPacket* makeHello(const Guid& applicationGuid, const char* const playerName) {
+ENetPacket* makeHello(const Guid& applicationGuid, const char* const playerName, const bool spectator) {
     ByteWriter payload;
     payload.putU32(applicationGuid.data1).putU16(applicationGuid.data2).putU16(applicationGuid.data3);
     payload.putBytes(applicationGuid.data4.data(), applicationGuid.data4.size());
     payload.putBytes(playerName, strnlen(playerName, MAX_HELLO_NAME)).putBytes("", 1);
+    if (spectator) {
+        payload.putU8(1);
+    }
     return makePacket(PacketKind::hello, payload.bytes().data(), payload.bytes().size(), DPNSEND_GUARANTEED);
 }
 
@@ -75,6 +78,12 @@ std::string readHelloName(const std::uint8_t* const payload, const std::size_t s
     const auto* const name   = reinterpret_cast<const char*>(payload + HELLO_SIZE - 1);
     const std::size_t length = strnlen(name, std::min(size - (HELLO_SIZE - 1), MAX_HELLO_NAME));
     return std::string(name, length);
+}
+
+bool readHelloSpectator(const std::uint8_t* const payload, const std::size_t size) {
+    const std::size_t name = readHelloName(payload, size).size();
+    const std::size_t role = HELLO_SIZE - 1 + name + 1;  // after the name's zero
+    return size > role && payload[role - 1] == 0 && payload[role] == 1;
 }
 
 std::optional<Challenge> readChallenge(const std::uint8_t* const payload, const std::size_t size) {

@@ -51,7 +51,9 @@ constexpr std::size_t HELLO_SIZE = 1 + 16;  // the player name may follow
 // (bundles, net/Bundle.h, map them the same way).
 ENetPacket* makePacket(PacketKind kind, const void* payload, std::size_t size, std::uint32_t sendFlags);
 
-ENetPacket* makeHello(const Guid& applicationGuid, const char* playerName);
+// A spectator's hello carries one byte more after the name's zero: it
+// watches, with no avatar, and counts against the spectators' limit.
+ENetPacket* makeHello(const Guid& applicationGuid, const char* playerName, bool spectator = false);
 ENetPacket* makeChallenge(const ProofSalt& salt, const ProofNonce& challenge);
 ENetPacket* makeProof(const PasswordHash& answer);
 ENetPacket* makeWelcome(std::uint32_t playerId, const char* sessionName);
@@ -73,6 +75,8 @@ bool readHelloGuid(const std::uint8_t* payload, std::size_t size, Guid& guid);
 // raw bytes, for the rules to clean.
 constexpr std::size_t MAX_HELLO_NAME = 64;
 std::string           readHelloName(const std::uint8_t* payload, std::size_t size);
+// Whether the hello asks to watch: a 1 right after the name's zero.
+bool readHelloSpectator(const std::uint8_t* payload, std::size_t size);
 // The longest password a game takes.
 constexpr std::size_t MAX_PASSWORD = 64;
 struct Challenge {
