@@ -25,8 +25,10 @@ public:
     std::int32_t host(const char*) override { return hostResult; }
     std::int32_t sendTo(std::uint32_t playerId, std::uint32_t size, const void* data, std::uint32_t flags) override;
     void         join(std::uint32_t playerId) { joinAs(playerId, "Player " + std::to_string(playerId)); }
-    void         joinAs(std::uint32_t playerId, const std::string& name) { addClient({playerId, -1.0f, name, {}}); }
-    void         leave(std::uint32_t playerId) { removeClient(playerId); }
+    void         joinAs(std::uint32_t playerId, const std::string& name, const bool spectator = false) {
+                addClient({playerId, -1.0f, name, {}, spectator});
+    }
+    void leave(std::uint32_t playerId) { removeClient(playerId); }
 
     std::int32_t             hostResult = 0;
     std::vector<SentMessage> sent;

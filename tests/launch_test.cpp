@@ -339,6 +339,7 @@ TEST(LanDiscovery, RepliesNeverOutgrowTheRequestAndCarryTheGame) {
     game.hostName                         = std::string(300, 'h');
     game.map                              = std::string(300, 'm');
     game.players                          = 999;
+    game.spectators                       = 3;
     game.isPrivate                        = true;
     const std::vector<std::uint8_t> reply = encodeLanReply(game);
     EXPECT_LE(reply.size(), request.size());
@@ -348,7 +349,10 @@ TEST(LanDiscovery, RepliesNeverOutgrowTheRequestAndCarryTheGame) {
     EXPECT_EQ(read->map, std::string(LAN_MAP_BYTES, 'm'));
     EXPECT_EQ(read->players, 255);
     EXPECT_TRUE(read->isPrivate);
-    for (std::size_t cut = 0; cut < reply.size(); ++cut) {
+    EXPECT_EQ(read->spectators, 3);
+    // The spectators come last: a host that does not count them apart is read as having none.
+    EXPECT_EQ(decodeLanReply(reply.data(), reply.size() - 1)->spectators, 0);
+    for (std::size_t cut = 0; cut + 1 < reply.size(); ++cut) {
         EXPECT_FALSE(decodeLanReply(reply.data(), cut)) << "cut at " << cut;
     }
     EXPECT_FALSE(decodeLanReply(request.data(), request.size())) << "a request is not a reply";

@@ -18,6 +18,7 @@
 #include "rules/LineFeed.h"
 #include "rules/Match.h"
 #include "rules/PlayerName.h"
+#include "rules/Replay.h"
 #include "world/Avatar.h"
 #include "world/World.h"
 
@@ -309,6 +310,31 @@ void drawMatchLine() {
     drawText(-1.0f, 0.9f, "%s", line);
 }
 
+// Whom a view without an avatar follows, or that it goes freely; and
+// where a demo stands.
+void drawWatching(const CGame& game) {
+    if (const Avatar* const followed = game.followedAvatar()) {
+        drawText(-1.0f, -0.9f, "WATCHING %s  HP %d  AMMO %d  SCORE %d   (Left/Right, F)", followed->name.c_str(),
+                 followed->hp, followed->ammo, followed->score);
+    } else if (game.view.free) {
+        drawText(-1.0f, -0.9f, "FREE VIEW   (arrows move, F follows)");
+    }
+    if (game.state != state_playback) {
+        return;
+    }
+    const Replay& played  = replay();
+    const auto    elapsed = static_cast<int>(played.elapsed());
+    const auto    length  = static_cast<int>(played.length());
+    char          line[96];
+    std::snprintf(line, sizeof line, "DEMO %d:%02d / %d:%02d  x%g%s", elapsed / 60, elapsed % 60, length / 60,
+                  length % 60, static_cast<double>(game.playback.speed), game.playback.paused ? "  paused" : "");
+    drawBackedLine(0.05f, 0.8f, line, {255, 255, 255});
+    if (played.atEnd()) {
+        drawBackedLine(0.05f, 0.8f - lineStep(), played.verdict(),
+                       played.firstDifference() ? Rgb{255, 90, 60} : Rgb{9, 225, 9});
+    }
+}
+
 void drawGameView(const CGame& game) {
     glColor4ub(0, 0, 0, 0);
     glScalef(CELL_SCALE, -CELL_SCALE, 0.0f);
@@ -325,6 +351,8 @@ void drawGameView(const CGame& game) {
     if (const Avatar* const avatar = game.localAvatar) {
         drawText(-1.0f, -0.9f, "HP %4d    AMMO %4d    SCORE %06d   Powerups: %d", avatar->hp, avatar->ammo,
                  avatar->score, CWorld::instance().countPowerups());
+    } else if (game.client || game.state == state_playback) {
+        drawWatching(game);
     }
     drawText(0.5f, 0.9f, "FPS: %0.1f", fps);
     drawMatchLine();
@@ -384,7 +412,7 @@ void fillRing(const std::vector<float>& cosines, const std::vector<float>& sines
 void drawGame(const CGame& game) {
     fitFontToView();
     glScalef(aspect, 1.0f, 0.0f);
-    if (game.state == state_running) {
+    if (game.state == state_running || game.state == state_playback) {
         drawGameView(game);
         return;
     }

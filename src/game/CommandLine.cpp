@@ -45,6 +45,16 @@ void addHostOptions(CLI::App& app, LaunchOptions& options) {
     app.add_option("--idle-kick", options.idleKick, "Move out a player who gives no input for SECONDS (0: never)")
         ->option_text("SECONDS")
         ->check(CLI::Range(0, 86400));
+    app.add_option("--max-spectators", options.maxSpectators, "Let at most N watch the game (8 unless given)")
+        ->option_text("N")
+        ->check(CLI::Range(0, 255));
+    app.add_flag("--no-spectator-chat", options.noSpectatorChat, "Keep those who watch from chatting");
+    app.add_option("--demo-folder", options.demoFolder,
+                   "Record each match to a demo in DIR (~/.local/share/quillstep/demos unless given)")
+        ->option_text("DIR");
+    app.add_option("--keep-demos", options.keepDemos, "Keep the newest N demos (50 unless given; 0: record none)")
+        ->option_text("N")
+        ->check(CLI::Range(0, 100000));
     app.add_option("--map", options.map, "Begin on the map NAME (map2 unless given)")->option_text("NAME");
     app.add_option("--maps", options.maps, "Play the maps A, B, C ... in turn, a match each")
         ->option_text("A,B,C")
@@ -55,6 +65,8 @@ void addWindowOptions(CLI::App& app, LaunchOptions& options) {
     app.add_flag("--host", options.host, "Host a game at once (ENTER starts it)");
     app.add_option("--connect", options.connect, "Join the game hosted at ADDRESS (IPv4 or host name)")
         ->option_text("ADDRESS");
+    app.add_flag("--spectate", options.spectate, "Join (with --connect) to watch, with no avatar of your own");
+    app.add_option("--play", options.play, "Play back the demo FILE")->option_text("FILE");
     app.add_option("--name", options.name, "Play under NAME (at most 15 characters are kept)")->option_text("NAME");
     addHostOptions(app, options);
     auto* const fullscreen = app.add_flag_callback(
@@ -66,6 +78,11 @@ void addWindowOptions(CLI::App& app, LaunchOptions& options) {
                  "Host without a window or an avatar of its own; starts when the first player joins, "
                  "or at once with bots (as quillstep-server)");
     app.get_option("--connect")->excludes(app.get_option("--host"))->excludes(app.get_option("--dedicated"));
+    app.get_option("--spectate")->needs(app.get_option("--connect"));
+    app.get_option("--play")
+        ->excludes(app.get_option("--connect"))
+        ->excludes(app.get_option("--host"))
+        ->excludes(app.get_option("--dedicated"));
 }
 
 // A configuration file that is not TOML is refused with its line, before

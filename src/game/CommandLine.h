@@ -26,8 +26,14 @@ struct LaunchOptions {
     std::optional<std::string>  serverName;  // for the LAN list; the machine's name unless given
     std::optional<std::string>  motd;        // said to each player who joins
     std::optional<int>          maxPlayers;
-    std::optional<std::string>  adminPassword;  // lets a player use the console's commands from chat
-    std::optional<int>          idleKick;       // seconds
+    std::optional<std::string>  adminPassword;     // lets a player use the console's commands from chat
+    std::optional<int>          idleKick;          // seconds
+    bool                        spectate = false;  // join to watch
+    std::optional<int>          maxSpectators;
+    bool                        noSpectatorChat = false;
+    std::optional<std::string>  demoFolder;  // where the host's demos go
+    std::optional<int>          keepDemos;   // how many; 0: none recorded
+    std::optional<std::string>  play;        // a demo to play back
 };
 
 // The outcome of reading the command line: go on with the options, or end

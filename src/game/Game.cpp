@@ -10,6 +10,7 @@
 #include "platform/GameAssert.h"
 #include "platform/Platform.h"
 #include "platform/TextCleaning.h"
+#include "platform/VirtualKeys.h"
 #include "rules/Arbiter.h"
 #include "rules/Chat.h"
 #include "rules/Executor.h"
@@ -19,6 +20,7 @@
 #include "rules/Match.h"
 #include "rules/PackedForm.h"
 #include "rules/PlayerName.h"
+#include "rules/Replay.h"
 #include "world/Avatar.h"
 #include "world/DataFolder.h"
 #include "world/World.h"
@@ -101,6 +103,21 @@ std::string CGame::mapName() const {
     return matchSetup.maps.empty() ? DEFAULT_MAP : matchSetup.maps.front();
 }
 
+DemoSettings CGame::demoSettings() const {
+    DemoSettings settings = demos;
+    settings.serverName   = shownServerName();
+    return settings;
+}
+
+std::string CGame::shownServerName() const {
+    if (!serverName.empty()) {
+        return serverName;
+    }
+    char name[256] = {};
+    gethostname(name, sizeof name - 1);
+    return name;
+}
+
 bool CGame::isWaitingForWorld() const {
     return state == state_connected;
 }
@@ -114,6 +131,11 @@ void CGame::closeSession() {
     lobby()        = LobbyMessage{};
     currentMatch() = MatchState{};
     Executor::instance().forgetGame();
+    if (replay().isPlaying()) {
+        replay().stop();
+    }
+    view     = SpectatorView{};
+    playback = PlaybackControl{};
     // The player leaves first, while the host's service thread still answers
     // it; the other way round, it would wait out its leave time-out.
     client.reset();
@@ -331,6 +353,7 @@ void CGame::finishHosting() {
     server->setPort(gamePort);
     server->setMaxPerAddress(maxPerAddress);
     server->setMaxPlayers(maxPlayers);
+    server->setMaxSpectators(maxSpectators);
     if (server->host(SESSION_NAME) != 0) {
         exitGame();
         return;
@@ -355,6 +378,7 @@ void CGame::joinGame() {
     values.playerName = localPlayerName();  // remembered for the session
     values.password   = password;
     values.port       = gamePort;  // another only when the player picks a game listed on it
+    values.spectate   = spectate;
     if (!settings.lastAddress.empty()) {
         values.serverAddress = settings.lastAddress;
     }
@@ -363,6 +387,7 @@ void CGame::joinGame() {
         return;
     }
     setConnectParams(values.serverAddress, static_cast<std::int32_t>(values.port), values.playerName);
+    spectate = values.spectate;
     if (values.port >= 1 && values.port <= 65535 && values.port != gamePort) {
         serverAddress += ":" + std::to_string(values.port);  // a game listed on another port
     }
@@ -374,14 +399,9 @@ void CGame::joinGame() {
 }
 
 void CGame::announceGame() {
-    IServer* const hosted    = server.get();
-    const bool     isPrivate = !password.empty();
-    std::string    shownName = serverName;
-    if (shownName.empty()) {
-        char name[256] = {};
-        gethostname(name, sizeof name - 1);
-        shownName = name;
-    }
+    IServer* const    hosted    = server.get();
+    const bool        isPrivate = !password.empty();
+    const std::string shownName = shownServerName();
     // Read on the announcer's thread; this game's frames change it.
     auto shownMap = std::make_shared<SharedText>();
     announcedMap  = shownMap;
@@ -389,11 +409,12 @@ void CGame::announceGame() {
     const std::uint16_t hostedOn = gamePort;
     announcer                    = std::make_unique<LanAnnouncer>([hosted, isPrivate, shownMap, shownName, hostedOn] {
         LanGame game;
-        game.hostName  = shownName;
-        game.port      = hostedOn;
-        game.players   = hosted->clientCount();
-        game.map       = shownMap->get();
-        game.isPrivate = isPrivate;
+        game.hostName   = shownName;
+        game.port       = hostedOn;
+        game.players    = hosted->playerCount();
+        game.spectators = hosted->spectatorCount();
+        game.map        = shownMap->get();
+        game.isPrivate  = isPrivate;
         return game;
     });
 }
@@ -410,6 +431,7 @@ void CGame::connectToHost() {
     client                                 = makeClient();
     client->setPlayerName(localPlayerName());
     client->setPassword(password);
+    client->setSpectator(spectate);
     client->setPort(where ? where->port : gamePort);
     client->connect(where ? where->host.c_str() : serverAddress.c_str());
     connectTimer = 0.0f;
@@ -431,6 +453,8 @@ void CGame::startHostedGame() {
 }
 
 void CGame::update() {
+    // A demo plays its own frame times; the view and the feeds go by the clock's.
+    const float realSeconds = frameTime;
     // The frame that first finds the state drawn shows the text; the next makes the server.
     if (state == state_creating && creatingFrames++ > 0) {
         finishHosting();
@@ -439,7 +463,7 @@ void CGame::update() {
         updateWaitingRoom();
         // Without a player of its own, the host starts for the first player
         // who joins, or at once for its bots.
-        if (dedicated && (server->clientCount() > 0 || bots > 0 || fillTo > 0)) {
+        if (dedicated && (server->playerCount() > 0 || bots > 0 || fillTo > 0)) {
             startHostedGame();
         }
     }
@@ -452,6 +476,9 @@ void CGame::update() {
     if (state == state_connected) {
         updateConnected();
     }
+    if (state == state_playback) {
+        updatePlayback(realSeconds);
+    }
     if (server) {
         while (const std::optional<ChatRelay::Command> command = chatRelay().takeCommand()) {
             runChatCommand(*this, *command);
@@ -461,8 +488,13 @@ void CGame::update() {
     if (announcedMap) {
         announcedMap->set(mapName());
     }
-    killFeed().age(frameTime);
-    chatFeed().age(frameTime);
+    if (state != state_playback) {
+        killFeed().age(frameTime);
+        chatFeed().age(frameTime);
+    }
+    if (server && state == state_running) {
+        currentArbiter().endFrame();  // everything this frame said has been said
+    }
     // What this frame sent leaves together.
     if (server) {
         server->flush();
@@ -478,7 +510,8 @@ void CGame::updateWaitingRoom() {
     while (const std::optional<ServerMessage> entry = server->incoming.pop()) {
         if (messageId(entry->data) == NET_PLAYER_CREATED) {
             welcomePlayer(*server, entry->playerId);
-        } else if (const std::optional<ChatMessage> said = decode<ChatMessage>(entry->data)) {
+        } else if (const std::optional<ChatMessage> said = decode<ChatMessage>(entry->data);
+                   said && mayChat(*server, entry->playerId)) {
             const std::optional<ClientRecord> record = server->findClient(entry->playerId);
             chatRelay().relay(*server, entry->playerId, cleanPlayerName(record ? record->name : ""), *said);
         }
@@ -492,6 +525,9 @@ void CGame::updateWaitingRoom() {
     lobbyTimer = 0.0f;
     LobbyMessage waiting{{}, 0, matchSetup.scoreLimit, matchSetup.timeLimit, mapName()};
     for (const ClientRecord& player : server->clientList()) {
+        if (player.spectator) {
+            continue;  // the list is of those who will play
+        }
         waiting.players.push_back(
             {player.id == (client ? client->localPlayerId() : 0) ? localPlayerName() : cleanPlayerName(player.name)});
     }
@@ -557,6 +593,8 @@ void CGame::updateRunning() {
     // Until the host's own world message has named its avatar, the view holds still.
     if (localAvatar != nullptr) {
         camera.follow(localAvatar->pos, frameTime);
+    } else if (client && !server) {
+        updateView(frameTime);  // watching
     }
     if (client && !client->connected) {
         showError(farewellOr("Disconnected from server."), MessageIcon::none, true);
@@ -596,4 +634,130 @@ std::vector<ScoreLine> scoreboardLines(const CGame& game) {
         return a.score != b.score ? a.score > b.score : a.name < b.name;
     });
     return lines;
+}
+
+namespace {
+
+bool pressed(const int key) {
+    return keys[key] != 0 && prevKeys[key] == 0;
+}
+
+}  // namespace
+
+const Avatar* CGame::followedAvatar() const {
+    if (localAvatar != nullptr || view.free) {
+        return nullptr;
+    }
+    const Avatar* first = nullptr;
+    for (const auto& object : CWorld::instance().getObjects()) {
+        const auto* const avatar = objectAs<Avatar>(object.get());
+        if (avatar == nullptr || avatar->removed) {
+            continue;
+        }
+        if (avatar->id == view.followed) {
+            return avatar;
+        }
+        first = first != nullptr ? first : avatar;
+    }
+    return first;
+}
+
+void CGame::updateView(const float seconds) {
+    constexpr float FREE_VIEW_CELLS_PER_SECOND = 24.0f;
+    if (chatOpen) {
+        return;  // the keys type
+    }
+    if (pressed('F')) {
+        view.free = !view.free;
+    }
+    if (view.free) {
+        const float step = FREE_VIEW_CELLS_PER_SECOND * seconds;
+        camera.x         = std::clamp(camera.x + step * static_cast<float>(keys[VK_RIGHT] - keys[VK_LEFT]), 0.0f,
+                                      static_cast<float>(MAPSIZE - 1));
+        camera.y         = std::clamp(camera.y + step * static_cast<float>(keys[VK_DOWN] - keys[VK_UP]), 0.0f,
+                                      static_cast<float>(MAPSIZE - 1));
+        return;
+    }
+    // Left and Right go through the avatars in play, in the world's order.
+    std::vector<const Avatar*> avatars;
+    for (const auto& object : CWorld::instance().getObjects()) {
+        if (const auto* const avatar = objectAs<Avatar>(object.get()); avatar != nullptr && !avatar->removed) {
+            avatars.push_back(avatar);
+        }
+    }
+    const Avatar* const followed = followedAvatar();
+    if (followed == nullptr) {
+        return;
+    }
+    const int step = pressed(VK_RIGHT) ? 1 : pressed(VK_LEFT) ? -1 : 0;
+    if (step != 0) {
+        const auto at    = std::find(avatars.begin(), avatars.end(), followed) - avatars.begin();
+        const auto count = static_cast<std::ptrdiff_t>(avatars.size());
+        view.followed    = avatars[static_cast<std::size_t>(((at + step) % count + count) % count)]->id;
+    }
+    view.followed = followedAvatar()->id;
+    camera.follow(followedAvatar()->pos, seconds);
+}
+
+std::optional<std::string> CGame::startPlayback(const std::string& path) {
+    std::variant<Demo, std::string> read = readDemoFile(path);
+    if (const auto* const reason = std::get_if<std::string>(&read)) {
+        return *reason;
+    }
+    closeSession();
+    if (std::optional<std::string> why = replay().start(std::move(std::get<Demo>(read)))) {
+        return why;
+    }
+    state = state_playback;
+    return std::nullopt;
+}
+
+void CGame::stepPlayback(const double seconds) {
+    seekPlayback(replay().elapsed() + seconds);
+}
+
+template <class Run>
+void CGame::runPlayback(const Run run) {
+    Replay&      played = replay();
+    const double from   = played.elapsed();
+    const float  clock  = frameTime;
+    run(played);
+    frameTime = clock;
+    // The lines on screen age with the demo's time; after a seek back they start anew.
+    if (played.elapsed() >= from) {
+        killFeed().age(static_cast<float>(played.elapsed() - from));
+        chatFeed().age(static_cast<float>(played.elapsed() - from));
+    }
+}
+
+void CGame::seekPlayback(const double seconds) {
+    runPlayback([seconds](Replay& played) { played.seek(std::clamp(seconds, 0.0, played.length())); });
+}
+
+void CGame::playbackFrame() {
+    runPlayback([](Replay& played) { played.stepFrame(); });
+}
+
+void CGame::updatePlayback(const float seconds) {
+    if (!chatOpen) {
+        if (pressed(VK_SPACE)) {
+            playback.paused = !playback.paused;
+        }
+        const auto speeds = std::begin(PLAYBACK_SPEEDS);
+        const auto at     = std::find(speeds, std::end(PLAYBACK_SPEEDS), playback.speed);
+        if ((pressed(VK_ADD) || pressed(VK_OEM_PLUS)) && at + 1 < std::end(PLAYBACK_SPEEDS)) {
+            playback.speed = *(at + 1);
+        }
+        if ((pressed(VK_SUBTRACT) || pressed(VK_OEM_MINUS)) && at != speeds) {
+            playback.speed = *(at - 1);
+        }
+        if (pressed(VK_OEM_COMMA) || pressed(VK_OEM_PERIOD)) {
+            const double by = pressed(VK_OEM_COMMA) ? -PLAYBACK_SEEK_SECONDS : PLAYBACK_SEEK_SECONDS;
+            seekPlayback(replay().elapsed() + by);
+        }
+    }
+    if (!playback.paused) {
+        stepPlayback(static_cast<double>(seconds) * playback.speed);
+    }
+    updateView(seconds);
 }

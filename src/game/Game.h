@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,7 @@ enum GameState : std::int32_t {
     state_connecting = 3,  // a joining player's connection is under way
     state_connected  = 4,  // joined, waiting for the host to start
     state_creating   = 5,  // the host's server is being made
+    state_playback   = 6,  // a demo plays in place of a game
 };
 
 enum GameCommand : std::int32_t {
@@ -77,6 +79,23 @@ constexpr float HIT_FLASH_SECONDS = 0.3f;
 // The steps the waiting screen's keys go through; 0 is none.
 constexpr std::int32_t SCORE_LIMIT_STEPS[] = {0, 500, 1000, 2000, 3000, 5000};
 constexpr std::int32_t TIME_LIMIT_STEPS[]  = {0, 5, 10, 15, 20, 30};
+
+// Where a spectator's view goes: after a player, or free.
+struct SpectatorView {
+    bool         free     = false;
+    std::int32_t followed = -1;  // the avatar's id; -1: the first there is
+};
+
+// How a demo plays: its speed, and whether it stands still.
+struct PlaybackControl {
+    float speed  = 1.0f;  // 0.25 to 4
+    bool  paused = false;
+};
+
+// The speeds playback steps through.
+constexpr float PLAYBACK_SPEEDS[] = {0.25f, 0.5f, 1.0f, 2.0f, 4.0f};
+// How far a seek key goes, in seconds.
+constexpr double PLAYBACK_SEEK_SECONDS = 10.0;
 
 // The one game of the process: which phase it is in, the network objects of
 // the current game and the avatar this machine steers. The rules reach it as
@@ -110,6 +129,16 @@ public:
     // Writes the settings to their file, when there is one.
     void rememberSettings() const;
 
+    // Plays the demo in place of a game; why not, when it cannot be played.
+    std::optional<std::string> startPlayback(const std::string& path);
+    // Runs the demo on by that much of its time, or to that second of it.
+    void stepPlayback(double seconds);
+    void seekPlayback(double seconds);
+    // One of the host's frames of the demo.
+    void playbackFrame();
+    // The avatar a spectator's (or a demo's) view follows, or null.
+    const Avatar* followedAvatar() const;
+
     std::unique_ptr<IServer>      server;                 // on the host only
     std::unique_ptr<IClient>      client;                 // on every network player, the host included
     std::unique_ptr<LanAnnouncer> announcer;              // on the host: answers players looking for games
@@ -133,9 +162,15 @@ public:
     std::string                   motd;           // said to each player who joins
     std::string                   adminPassword;  // empty: chat commands are nobody's
     AdminDesk                     adminDesk;
-    float                         idleKick  = 0.0f;   // seconds without input before a player is moved out; 0: never
-    bool                          dedicated = false;  // the host has no player of its own
-    bool                          chatOpen  = false;  // a chat line is being typed: keys type, not play
+    float                         idleKick      = 0.0f;  // seconds without input before a player is moved out; 0: never
+    bool                          dedicated     = false;  // the host has no player of its own
+    bool                          spectate      = false;  // join to watch, with no avatar
+    std::size_t                   maxSpectators = DEFAULT_MAX_SPECTATORS;
+    bool                          spectatorChat = true;  // whether those who watch may chat
+    DemoSettings                  demos;                 // how the host records matches; no folder: not at all
+    SpectatorView                 view;
+    PlaybackControl               playback;
+    bool                          chatOpen = false;  // a chat line is being typed: keys type, not play
     std::string                   chatDraft;
     float                         hitFlash   = 0.0f;  // seconds the view's edge shows red yet
     std::size_t                   chatScroll = 0;     // with Tab held, how many of the newest lines are scrolled past
@@ -157,8 +192,12 @@ public:
     BotLevel     botLevel() const override;
     MatchRules   matchRules() const override;
     std::string  welcomeLine() const override { return motd; }
+    bool         spectatorsMayChat() const override { return spectatorChat; }
+    DemoSettings demoSettings() const override;
     // The map the game is, or would be, played on.
     std::string mapName() const;
+    // The name the game goes by: the one given, or the machine's.
+    std::string shownServerName() const;
 
 private:
     CGame();
@@ -180,7 +219,14 @@ private:
     // Why the game ended, as the host told it, or what a lost connection says.
     std::string farewellOr(const std::string& lost) const;
     void        updateRunning();
-    void        updateConnected();
+    // A view without an avatar of its own: it follows someone, or goes where
+    // the arrow keys take it; `seconds` of real time.
+    void updateView(float seconds);
+    void updatePlayback(float seconds);
+    // Runs the demo, then ages the lines on screen by the demo's time it ran.
+    template <class Run>
+    void runPlayback(Run run);
+    void updateConnected();
 
     // Steps the waiting screen's limits and map, and remembers them.
     void stepMatchSetup(std::int32_t command);

@@ -2,6 +2,7 @@
 
 #include "game/Game.h"
 #include "net/Client.h"
+#include "rules/Demo.h"
 #include "rules/Maps.h"
 #include "world/DataFolder.h"
 
@@ -76,6 +77,11 @@ Launch prepareLaunch(const LaunchOptions& options, std::FILE* const errors,
     game.maxPlayers    = static_cast<std::size_t>(options.maxPlayers.value_or(255));
     game.adminPassword = options.adminPassword.value_or(loaded.settings.adminPassword);
     game.idleKick      = static_cast<float>(options.idleKick.value_or(0));
+    game.spectate      = options.spectate;
+    game.maxSpectators = static_cast<std::size_t>(options.maxSpectators.value_or(DEFAULT_MAX_SPECTATORS));
+    game.spectatorChat = !options.noSpectatorChat;
+    game.demos.folder  = options.demoFolder.value_or(defaultDemoFolder());
+    game.demos.keep    = static_cast<std::size_t>(options.keepDemos.value_or(DEFAULT_KEPT_DEMOS));
     game.matchSetup.scoreLimit = options.scoreLimit.value_or(loaded.settings.scoreLimit);
     game.matchSetup.timeLimit  = options.timeLimit.value_or(loaded.settings.timeLimit);
     game.matchSetup.maps       = chosenMaps(options, loaded.settings);
@@ -90,6 +96,16 @@ Launch prepareLaunch(const LaunchOptions& options, std::FILE* const errors,
     launch.fullscreen = options.fullscreen.value_or(loaded.settings.fullscreen);
     launch.volume     = loaded.settings.volume;
 
+    if (options.play) {
+        const std::variant<Demo, std::string> demo = readDemoFile(*options.play);
+        if (const auto* const reason = std::get_if<std::string>(&demo)) {
+            std::fprintf(errors, "quillstep: the demo %s cannot be played: %s\n", options.play->c_str(),
+                         reason->c_str());
+            launch.exitCode = 1;
+            return launch;
+        }
+        launch.playFile = options.play;
+    }
     if (options.connect) {
         const std::optional<HostAndPort> where = splitHostPort(*options.connect, game.gamePort);
         if (where) {

@@ -12,6 +12,7 @@ struct Launch {
     bool                       fullscreen = false;
     std::int32_t               volume     = 100;
     std::optional<std::string> connectAddress;  // dotted IPv4, resolved from --connect
+    std::optional<std::string> playFile;        // a demo that can be played
     // Set when the program must end now, with this status; the reason has
     // been written to the error stream in one line.
     std::optional<int> exitCode;

@@ -48,10 +48,10 @@ private:
     void answer(const Challenge& challenge);
 
     const Guid                 applicationGuid;
-    std::string                playerName;  // read by the service thread only after connect
-    std::string                password;    // likewise
+    std::string                playerName;         // read by the service thread only after connect
+    std::string                password;           // likewise
     bool                       spectator = false;  // likewise
-    std::uint16_t              hostPort = GAME_PORT;
+    std::uint16_t              hostPort  = GAME_PORT;
     NetHost                    net;
     ENetPeer*                  server         = nullptr;  // under net.lock
     bool                       attemptStarted = false;    // game thread only

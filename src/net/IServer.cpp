@@ -38,6 +38,7 @@ void IServer::setMaxPerAddress(const std::size_t /*most*/) {}
 
 void IServer::sendToPlayers(const std::uint32_t size, const void* const data, const std::uint32_t flags,
                             const std::function<bool(std::uint32_t)>& wanted) {
+    tellListener(size, data, wanted);
     for (const ClientRecord& player : clientList()) {
         if (wanted(player.id)) {
             sendTo(player.id, size, data, flags);
@@ -56,6 +57,12 @@ IServer::~IServer() = default;
 std::int32_t IServer::clientCount() const {
     const std::lock_guard<std::mutex> guard(clientsLock);
     return static_cast<std::int32_t>(clients.size());
+}
+
+std::int32_t IServer::spectatorCount() const {
+    const std::lock_guard<std::mutex> guard(clientsLock);
+    return static_cast<std::int32_t>(
+        std::count_if(clients.begin(), clients.end(), [](const ClientRecord& record) { return record.spectator; }));
 }
 
 std::vector<ClientRecord> IServer::clientList() const {

@@ -12,6 +12,10 @@
 
 constexpr std::size_t DEFAULT_MAX_SPECTATORS = 8;
 
+// The id of the host's own listener to what everyone who watches is sent
+// (a demo being recorded): never a player's.
+constexpr std::uint32_t DEMO_RECORDER_ID = 0xFFFFFFFFu;
+
 // Enough for a LAN party's players behind one router, far from every slot.
 constexpr std::size_t DEFAULT_MAX_PER_ADDRESS = 32;
 
@@ -49,9 +53,13 @@ public:
     // hello or playing (DEFAULT_MAX_PER_ADDRESS unless told). Before host.
     virtual void setMaxPerAddress(std::size_t most);
     // One message to every listed player the filter wants. The base class
-    // sends to each in the list's order.
+    // sends to each in the list's order. The listener hears it first when
+    // the filter wants DEMO_RECORDER_ID.
     virtual void sendToPlayers(std::uint32_t size, const void* data, std::uint32_t flags,
                                const std::function<bool(std::uint32_t)>& wanted);
+    void         setListener(std::function<void(const std::uint8_t*, std::size_t)> newListener) {
+                listener = std::move(newListener);
+    }
     // Sends at once what is queued. Sends without DPNSEND_SYNC are queued and
     // leave together, at the end of the frame or on the network thread's
     // next pass.
@@ -76,6 +84,9 @@ public:
     virtual ~IServer();
 
     std::int32_t clientCount() const;
+    // Of the clients, those who watch and those who play.
+    std::int32_t spectatorCount() const;
+    std::int32_t playerCount() const { return clientCount() - spectatorCount(); }
     // The whole list at one moment, for walking it while players come and go.
     std::vector<ClientRecord> clientList() const;
 
@@ -85,10 +96,17 @@ protected:
     void addClient(const ClientRecord& record);
     void removeClient(std::uint32_t playerId);
     void setRoundTripTime(std::uint32_t playerId, float milliseconds);
+    // Tells the listener of a message sent to those the filter wants.
+    void tellListener(std::uint32_t size, const void* data, const std::function<bool(std::uint32_t)>& wanted) const {
+        if (listener && wanted(DEMO_RECORDER_ID)) {
+            listener(static_cast<const std::uint8_t*>(data), size);
+        }
+    }
 
     std::string sessionName;
 
 private:
-    std::vector<ClientRecord> clients;
-    mutable std::mutex        clientsLock;
+    std::vector<ClientRecord>                             clients;
+    mutable std::mutex                                    clientsLock;
+    std::function<void(const std::uint8_t*, std::size_t)> listener;
 };

@@ -122,6 +122,8 @@ std::vector<std::uint8_t> encodeLanReply(const LanGame& game) {
     reply.putU8(static_cast<std::uint8_t>(name.size())).putBytes(name.data(), name.size());
     reply.putU8(static_cast<std::uint8_t>(map.size())).putBytes(map.data(), map.size());
     reply.putU8(static_cast<std::uint8_t>(game.port & 0xFF)).putU8(static_cast<std::uint8_t>(game.port >> 8));
+    // Last, so that a reader that knows only what comes before still reads it.
+    reply.putU8(static_cast<std::uint8_t>(std::clamp(game.spectators, 0, 255)));
     return reply.bytes();
 }
 
@@ -140,6 +142,9 @@ std::optional<LanGame> decodeLanReply(const std::uint8_t* const data, const std:
     game.port              = static_cast<std::uint16_t>(low | (reader.getU8() << 8));
     if (!reader.ok() || game.port == 0) {
         return std::nullopt;
+    }
+    if (reader.has(1)) {
+        game.spectators = reader.getU8();  // from a host that counts them apart
     }
     return game;
 }

@@ -30,7 +30,8 @@ constexpr std::size_t MAX_LAN_GAMES = 64;
 struct LanGame {
     std::string   address;  // dotted IPv4, as the reply came from
     std::string   hostName;
-    std::int32_t  players = 0;
+    std::int32_t  players    = 0;
+    std::int32_t  spectators = 0;
     std::string   map;
     bool          isPrivate = false;
     std::uint16_t port      = 9998;  // the game's UDP port

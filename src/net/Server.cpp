@@ -466,7 +466,8 @@ void Server::measureRoundTrips(ENetHost* const host) {
     lastMeasure = now;
     for (ENetPeer* peer = host->peers; peer < host->peers + host->peerCount; ++peer) {
         if (const std::uint32_t id = playerIdOf(*peer); id != 0 && peer->state == ENET_PEER_STATE_CONNECTED) {
-            arrivals.push_back({Arrival::What::roundTrip, id, {}, static_cast<float>(peer->roundTripTime), {}, {}, false});
+            arrivals.push_back(
+                {Arrival::What::roundTrip, id, {}, static_cast<float>(peer->roundTripTime), {}, {}, false});
         }
     }
 }
@@ -477,8 +478,8 @@ void Server::handOver() {
             case Arrival::What::joined:
                 // Listed first: whoever hears of the player finds its name,
                 // and a game started meanwhile gives it an avatar.
-                addClient({arrival.playerId, -1.0f, std::move(arrival.name), std::move(arrival.address),
-                           arrival.spectator});
+                addClient(
+                    {arrival.playerId, -1.0f, std::move(arrival.name), std::move(arrival.address), arrival.spectator});
                 if (afterListing) {
                     afterListing(arrival.playerId);
                 }
@@ -536,6 +537,7 @@ void Server::sendToPlayers(const std::uint32_t size, const void* const data, con
     if (net.get() == nullptr) {
         return;
     }
+    tellListener(size, data, wanted);
     const std::lock_guard<std::mutex> guard(net.lock);
     if (!packMessage(size, data)) {  // packed once for everyone
         return;

@@ -25,7 +25,8 @@ struct ConnectDialogValues {
     std::string   serverAddress = "127.0.0.1";
     std::uint32_t port          = 9998;
     std::string   playerName    = "Guest";
-    std::string   password;  // shown masked, never in the clear
+    std::string   password;          // shown masked, never in the clear
+    bool          spectate = false;  // join to watch, with no avatar
 };
 
 enum class DialogResult { closed = 0, ok = 1, cancel = 2 };

@@ -17,3 +17,6 @@ constexpr int VK_ADD       = 107;
 constexpr int VK_SUBTRACT  = 109;
 constexpr int VK_OEM_PLUS  = 187;
 constexpr int VK_OEM_MINUS = 189;
+// Comma and full stop: a demo's seek back and on.
+constexpr int VK_OEM_COMMA  = 188;
+constexpr int VK_OEM_PERIOD = 190;

@@ -72,6 +72,13 @@ WorldSetupMessage describeWorld(const char* const mapName) {
     return setup;
 }
 
+Arbiter::~Arbiter() {
+    // The server may outlive these rules; its sends are no longer recorded here.
+    if (IServer* const server = gameSession().currentServer()) {
+        server->setListener(nullptr);
+    }
+}
+
 bool Arbiter::newGame() {
     CWorld::instance().clearObjects();
     rotation.clear();
@@ -95,6 +102,7 @@ void Arbiter::startMatch(const std::int32_t number) {
     gameSession().setKeyboardAvatar(nullptr);
     spawnTimer = 0.0f;
     playersInGame.clear();
+    watchers.clear();
     allowances.clear();
     changedAt.clear();
     forwarding.clear();
@@ -125,12 +133,27 @@ void Arbiter::startMatch(const std::int32_t number) {
         return;
     }
     for (const ClientRecord& player : server->clientList()) {
-        placeAvatar(player.id);
+        if (player.spectator) {
+            watchers.insert(player.id);
+        } else {
+            placeAvatar(player.id);
+        }
     }
     for (std::int32_t bots = 0; bots < botsWanted(); ++bots) {
         placeBot();
     }
     sendNewGame(describeWorld(levelsFileOf(currentMap().name).c_str()));
+    for (const std::uint32_t watcher : watchers) {
+        sendWorldTo(watcher, std::nullopt);
+    }
+    server->setListener(
+        [this](const std::uint8_t* const message, const std::size_t size) { recorder.record(message, size); });
+    recorder.begin(gameSession().demoSettings(), currentMap(), number);
+    sendWorldTo(DEMO_RECORDER_ID, std::nullopt);
+}
+
+void Arbiter::endFrame() {
+    recorder.endFrame(frameTime);
 }
 
 void Arbiter::restartMatch() {
@@ -238,7 +261,7 @@ std::int32_t Arbiter::botsWanted() const {
     }
     // People in the game: the players with an avatar, the host's own among them.
     IServer* const     server = gameSession().currentServer();
-    const std::int32_t people = server != nullptr ? server->clientCount() : 1;
+    const std::int32_t people = server != nullptr ? server->playerCount() : 1;
     return std::clamp(session.fill() - people, 0, MAX_BOTS);
 }
 
@@ -333,6 +356,10 @@ void Arbiter::sendNewGame(const WorldSetupMessage& worldSetup) const {
 }
 
 void Arbiter::sendBytesTo(const std::uint32_t playerId, const MessageBuffer& message, const std::uint32_t flags) const {
+    if (playerId == DEMO_RECORDER_ID) {
+        recorder.addOpening(message);
+        return;
+    }
     if (IServer* const server = gameSession().currentServer()) {
         server->sendTo(playerId, static_cast<std::uint32_t>(message.size()), message.data(), flags);
     }
@@ -346,8 +373,10 @@ void Arbiter::broadcastBytes(const MessageBuffer& message, const std::uint32_t f
     }
     const std::uint32_t own = ownPlayerId();
     server->sendToPlayers(
-        static_cast<std::uint32_t>(message.size()), message.data(), flags,
-        [&](const std::uint32_t id) { return id != own && id != excluded && playersInGame.count(id) != 0; });
+        static_cast<std::uint32_t>(message.size()), message.data(), flags, [&](const std::uint32_t id) {
+            return id != own && id != excluded &&
+                   (playersInGame.count(id) != 0 || watchers.count(id) != 0 || id == DEMO_RECORDER_ID);
+        });
 }
 
 void Arbiter::update() {
@@ -403,6 +432,11 @@ void Arbiter::shareRoundTrips() {
 }
 
 void Arbiter::avatarInputChanged(Avatar& avatar) {
+    // Changed by its own controller as it moves: played back at that point.
+    std::optional<DemoRecorder::Event> moving;
+    if (CWorld::instance().updating() == &avatar) {
+        moving.emplace(recorder, DemoMoment::control, avatar.id);
+    }
     markChanged(avatar);
     broadcast(stateOf(avatar), avatar.playerId);
     const bool wasFiring = firingAvatars.count(avatar.id) != 0;
@@ -542,6 +576,9 @@ void Arbiter::receive(const std::uint32_t sender, const ChatMessage& said) {
     if (server == nullptr) {
         return;
     }
+    if (!mayChat(*server, sender)) {
+        return;
+    }
     // Players are known by their avatars' names, which are one each.
     std::string speaker = cleanPlayerName(nameOf(sender));
     for (const auto& object : CWorld::instance().getObjects()) {
@@ -562,7 +599,12 @@ void Arbiter::handlePlayerJoined(const std::uint32_t playerId) {
     // A player who joins a running game gets an avatar at once, the world as
     // it stands, and then every message the others get.
     IServer* const server = gameSession().currentServer();
-    if (server == nullptr || playersInGame.count(playerId) != 0 || playerId == ownPlayerId()) {
+    if (server == nullptr || playersInGame.count(playerId) != 0 || watchers.count(playerId) != 0 ||
+        playerId == ownPlayerId()) {
+        return;
+    }
+    if (const std::optional<ClientRecord> record = server->findClient(playerId); record && record->spectator) {
+        handleSpectatorJoined(playerId, cleanPlayerName(record->name));
         return;
     }
     placeAvatar(playerId);
@@ -570,7 +612,18 @@ void Arbiter::handlePlayerJoined(const std::uint32_t playerId) {
     broadcast(AvatarAddMessage{added.id, added.pos}, playerId);
     broadcast(AvatarNameMessage{added.id, added.name}, playerId);
     notify(added.name + " joined", playerId);
+    sendWorldTo(playerId, added.id);
+    welcomePlayer(*server, playerId);
+}
 
+void Arbiter::handleSpectatorJoined(const std::uint32_t playerId, const std::string& name) {
+    watchers.insert(playerId);
+    notify((name.empty() ? std::string("Someone") : name) + " is watching", playerId);
+    sendWorldTo(playerId, std::nullopt);
+    welcomePlayer(*gameSession().currentServer(), playerId);
+}
+
+void Arbiter::sendWorldTo(const std::uint32_t playerId, const std::optional<std::int32_t> avatarId) const {
     if (announcesMatch()) {
         MatchMessage match = matchMessageOf(currentMatch());
         if (!currentMatch().isOver()) {
@@ -578,8 +631,11 @@ void Arbiter::handlePlayerJoined(const std::uint32_t playerId) {
         }
         sendTo(playerId, match);
     }
-    sendTo(playerId, YourAvatarMessage{added.id});
-    if (announcesMatch()) {
+    if (avatarId) {
+        sendTo(playerId, YourAvatarMessage{*avatarId});
+    }
+    // A demo carries its map itself.
+    if (announcesMatch() && playerId != DEMO_RECORDER_ID) {
         sendTo(playerId, mapMessageOf(currentMap()));
     }
     sendTo(playerId, describeWorld(levelsFileOf(currentMap().name).c_str()));
@@ -590,11 +646,11 @@ void Arbiter::handlePlayerJoined(const std::uint32_t playerId) {
         }
     }
     sendNames(playerId);
-    welcomePlayer(*server, playerId);
 }
 
 void Arbiter::handlePlayerLeft(const std::uint32_t playerId) {
     chatRelay().forget(playerId);
+    watchers.erase(playerId);
     // A player whose connection ended without saying goodbye leaves no avatar behind.
     if (playersInGame.count(playerId) == 0) {
         return;
@@ -618,7 +674,8 @@ void Arbiter::removeAvatar(const std::int32_t avatarId, const std::uint32_t send
 }
 
 void Arbiter::respawnAvatar(Avatar& avatar) {
-    const Position cell = randomFreeCell();
+    const DemoRecorder::Event recorded(recorder, DemoMoment::respawn, avatar.id);
+    const Position            cell = randomFreeCell();
     Executor::instance().applyRespawn(avatar.id, cell);
     if (avatar.playerId != NO_PLAYER) {
         respawnedUnheard.insert(avatar.id);
@@ -644,6 +701,7 @@ void Arbiter::trySpawnPowerup() {
 }
 
 void Arbiter::pickPowerup(Avatar& avatar, Powerup& powerup) {
+    const DemoRecorder::Event recorded(recorder, DemoMoment::pickup, avatar.id, powerup.id);
     Executor::instance().applyPowerupTaken(avatar.id, powerup.id);
     markChanged(avatar);
     broadcast(PowerupTakenMessage{avatar.id, powerup.id});
@@ -653,7 +711,8 @@ void Arbiter::hitAvatar(Avatar& avatar, Bullet& bullet) {
     if (avatar.hp < 1 || bullet.owner == avatar.id) {
         return;  // the dead are not hit, nor anyone by their own bullet: it flies on
     }
-    const std::int32_t newHp = avatar.hp - BULLET_DAMAGE;
+    const DemoRecorder::Event recorded(recorder, DemoMoment::hit, avatar.id);
+    const std::int32_t        newHp = avatar.hp - BULLET_DAMAGE;
     markChanged(avatar);
     broadcast(AvatarHpMessage{avatar.id, newHp});
     bullet.removed = true;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "net/NetTypes.h"
+#include "rules/DemoRecorder.h"
 #include "rules/IArbiter.h"
 #include "rules/Maps.h"
 #include "rules/MessageCodec.h"
@@ -19,6 +20,11 @@ class IServer;
 // world through the Executor and then sent to the other players.
 class Arbiter : public IArbiter {
 public:
+    Arbiter() = default;
+    ~Arbiter() override;
+    Arbiter(const Arbiter&)            = delete;
+    Arbiter& operator=(const Arbiter&) = delete;
+
     void trySpawnPowerup() override;
     void respawnAvatar(Avatar& avatar) override;
     void avatarInputChanged(Avatar& avatar) override;
@@ -26,6 +32,7 @@ public:
     bool newGame() override;
     void pickPowerup(Avatar& avatar, Powerup& powerup) override;
     void hitAvatar(Avatar& avatar, Bullet& bullet) override;
+    void endFrame() override;
 
     // Puts the avatar on the cell and tells every player, its own included
     // (for setting up a scene in tests and tools).
@@ -77,6 +84,9 @@ private:
     static std::vector<std::string> avatarNames();
     // Every avatar's name, to one player.
     void sendNames(std::uint32_t playerId) const;
+    // The match, the map and the world as they stand, to one who joins now:
+    // a player with the avatar it steers, or one who watches.
+    void sendWorldTo(std::uint32_t playerId, std::optional<std::int32_t> avatarId) const;
     void sendNewGame(const WorldSetupMessage& worldSetup) const;
     // The messages a player sends; the others it may not.
     void receive(std::uint32_t sender, const AvatarStateMessage& state);
@@ -85,6 +95,7 @@ private:
     template <class Message>
     void receive(std::uint32_t /*sender*/, const Message& /*message*/) {}
     void handlePlayerJoined(std::uint32_t playerId);
+    void handleSpectatorJoined(std::uint32_t playerId, const std::string& name);
     void handlePlayerLeft(std::uint32_t playerId);
     void removeAvatar(std::int32_t avatarId, std::uint32_t sender);
     // "Ann joined", "Bob left": on this screen and every player's.
@@ -135,6 +146,11 @@ private:
     // The players with an avatar in this game: those listed when it began
     // and those who joined since.
     std::set<std::uint32_t> playersInGame;
+    // Those who watch: no avatar, and every message the players get.
+    std::set<std::uint32_t> watchers;
+    // Every match, as a spectator sees it, into a demo. What is recorded of
+    // a send changes nothing the rules hold.
+    mutable DemoRecorder recorder;
     // When each player last changed its keys, on the host's clock.
     std::map<std::uint32_t, float> lastInput;
     // Avatars steered on this machine whose fire flag was last reported on.

@@ -27,6 +27,16 @@ void say(const std::string& text) {
     client->send(static_cast<std::uint32_t>(bytes.size()), bytes.data(), ChatMessage::KIND.flagsToHost);
 }
 
+bool mayChat(IServer& server, const std::uint32_t sender) {
+    const std::optional<ClientRecord> record = server.findClient(sender);
+    if (!record || !record->spectator || gameSession().spectatorsMayChat()) {
+        return true;
+    }
+    const MessageBuffer quiet = encode(ChatMessage{chat_notice, "", "Spectators may not chat in this game."});
+    server.sendTo(sender, static_cast<std::uint32_t>(quiet.size()), quiet.data(), ChatMessage::KIND.flags);
+    return false;
+}
+
 void ChatRelay::relay(IServer& server, const std::uint32_t sender, const std::string& speaker,
                       const ChatMessage& said) {
     const std::string text = cleanChatText(said.text);

@@ -48,6 +48,10 @@ private:
     std::function<void(const std::string&)>                listener;
 };
 
+// Whether the host passes on what the player says: those who watch may be
+// kept quiet, and are told so.
+bool mayChat(IServer& server, std::uint32_t sender);
+
 // The host's message of the day, to a player who has just joined.
 void welcomePlayer(IServer& server, std::uint32_t player);
 

@@ -221,7 +221,7 @@ void Executor::receive(const MatchMessage& message) {
     }
     MatchState&      match = currentMatch();
     const MatchState next  = matchStateOf(message);
-    if (next.number != match.number && !next.isOver() && !gameSession().isWaitingForWorld()) {
+    if (next.number != match.number && !next.isOver() && !isAwaitingWorld()) {
         nextMatch = next;
         return;
     }
@@ -269,8 +269,20 @@ void Executor::receive(const LobbyMessage& message) {
 }
 
 void Executor::forgetGame() {
+    localAvatarId = -1;  // until the host names one: a spectator never gets one
     nextMatch.reset();
     receivedMap.reset();
+    awaitingDemoWorld = false;
+}
+
+void Executor::awaitWorld(const GameMap& map) {
+    forgetGame();
+    receivedMap       = map;
+    awaitingDemoWorld = true;
+}
+
+bool Executor::isAwaitingWorld() const {
+    return awaitingDemoWorld || gameSession().isWaitingForWorld();
 }
 
 MessagesOutcome Executor::setupWorld(const WorldSetupMessage& setup) {
@@ -291,9 +303,10 @@ MessagesOutcome Executor::setupWorld(const WorldSetupMessage& setup) {
         killFeed().clear();
         return buildWorld(setup) ? MessagesOutcome::applied : MessagesOutcome::worldRefused;
     }
-    if (!session.isWaitingForWorld()) {
+    if (!isAwaitingWorld()) {
         return MessagesOutcome::applied;  // one world per match
     }
+    awaitingDemoWorld = false;
     return buildWorld(setup) ? MessagesOutcome::worldBuilt : MessagesOutcome::worldRefused;
 }
 

@@ -59,7 +59,11 @@ public:
     // Forgets what the last game's host sent: its map, a world to come.
     void forgetGame();
 
-    std::int32_t localAvatarId = 0;
+    // A demo's world comes next, on the demo's own map, whatever the game
+    // flow waits for.
+    void awaitWorld(const GameMap& map);
+
+    std::int32_t localAvatarId = -1;
 
 private:
     Executor() = default;
@@ -86,6 +90,7 @@ private:
     void receive(const LobbyMessage& message);
 
     MessagesOutcome setupWorld(const WorldSetupMessage& setup);
+    bool            isAwaitingWorld() const;
     bool            buildWorld(const WorldSetupMessage& setup);
     bool            loadMapOf(const WorldSetupMessage& setup);
 
@@ -94,6 +99,7 @@ private:
     std::optional<MatchState> nextMatch;
     // The map the host sent last, checked; its world is played on it.
     std::optional<GameMap> receivedMap;
+    bool                   awaitingDemoWorld = false;
 
     MessagesOutcome outcome = MessagesOutcome::applied;  // of the message being applied
 };

@@ -47,6 +47,14 @@ std::string IGameSession::welcomeLine() const {
     return {};
 }
 
+bool IGameSession::spectatorsMayChat() const {
+    return true;
+}
+
+DemoSettings IGameSession::demoSettings() const {
+    return {};
+}
+
 bool IGameSession::isWaitingForWorld() const {
     return false;
 }

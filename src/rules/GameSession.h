@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +15,13 @@ struct MatchRules {
     std::int32_t             scoreLimit = 0;  // 0: none
     std::int32_t             timeLimit  = 0;  // minutes; 0: none
     std::vector<std::string> maps;            // in turn; none: the game's own map alone
+};
+
+// Where and how many demos the host records; no folder: none.
+struct DemoSettings {
+    std::string folder;
+    std::size_t keep = 50;  // the newest; 0: none recorded
+    std::string serverName;
 };
 
 class IServer;
@@ -47,6 +55,10 @@ public:
     virtual MatchRules matchRules() const;
     // What the host says to each player who joins; empty: nothing.
     virtual std::string welcomeLine() const;
+    // Whether those who watch may chat (the host may keep them quiet).
+    virtual bool spectatorsMayChat() const;
+    // How the host records its matches.
+    virtual DemoSettings demoSettings() const;
 
     // True while a joined player waits for the host's world.
     virtual bool isWaitingForWorld() const;

@@ -15,6 +15,7 @@ bool IArbiter::newGame() {
 IArbiter::~IArbiter() = default;
 void IArbiter::pickPowerup(Avatar&, Powerup&) {}
 void IArbiter::hitAvatar(Avatar&, Bullet&) {}
+void IArbiter::endFrame() {}
 
 void IArbiter::collide(CObject& a, CObject& b) {
     // Four independent tests, in this order, each through the virtual slots.

@@ -23,6 +23,8 @@ public:
     virtual ~IArbiter();
     virtual void pickPowerup(Avatar& avatar, Powerup& powerup);
     virtual void hitAvatar(Avatar& avatar, Bullet& bullet);
+    // The end of the game flow's frame, when everything it sends has been said.
+    virtual void endFrame();
 
     // Hands a pair of objects that share a cell to the operation their
     // classes call for: an avatar with a powerup or with a bullet. Any other

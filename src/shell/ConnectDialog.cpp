@@ -148,6 +148,7 @@ struct DialogFields {
     TextField           name;
     TextField           password;
     std::array<char, 6> port{};  // typed, or a listed game's
+    bool                spectate = false;
 };
 
 void setPort(DialogFields& fields, const std::uint32_t port) {
@@ -171,8 +172,12 @@ void drawLanGames(const LanBrowser& browser, DialogFields& fields) {
     ImGui::BeginChild("##games", ImVec2(ImGui::CalcTextSize("0").x * 60.0f, height + 4.0f));
     for (const LanGame& game : games) {
         char line[160];
-        std::snprintf(line, sizeof line, "%s:%u  %s  %d playing  %s%s", game.address.c_str(),
-                      static_cast<unsigned>(game.port), game.hostName.c_str(), static_cast<int>(game.players),
+        char watching[24] = "";
+        if (game.spectators > 0) {
+            std::snprintf(watching, sizeof watching, ", %d watching", static_cast<int>(game.spectators));
+        }
+        std::snprintf(line, sizeof line, "%s:%u  %s  %d playing%s  %s%s", game.address.c_str(),
+                      static_cast<unsigned>(game.port), game.hostName.c_str(), static_cast<int>(game.players), watching,
                       game.map.c_str(), game.isPrivate ? "  (private)" : "");
         if (ImGui::Selectable(line,
                               address.text() == game.address && std::to_string(game.port) == fields.port.data())) {
@@ -203,6 +208,9 @@ std::optional<DialogResult> drawDialog(DialogFields& fields, const LanBrowser& b
     fields.name.draw();
     labelAt("Password:", column);
     fields.password.draw();
+    ImGui::Dummy(ImVec2(column - ImGui::GetStyle().ItemSpacing.x, 0.0f));
+    ImGui::SameLine();
+    ImGui::Checkbox("Watch as a spectator", &fields.spectate);
     ImGui::Spacing();
     drawLanGames(browser, fields);
     ImGui::Spacing();
@@ -229,6 +237,7 @@ void takeValues(const DialogFields& fields, ConnectDialogValues& values) {
     values.serverAddress = fields.address.text();
     values.playerName    = fields.name.text();
     values.password      = fields.password.text();
+    values.spectate      = fields.spectate;
     // A port out of range keeps the one the dialog began with.
     const unsigned long port = std::strtoul(fields.port.data(), nullptr, 10);
     if (port >= 1 && port <= 65535) {
@@ -242,6 +251,7 @@ DialogResult runConnectDialog(ConnectDialogValues& values) {
     DialogFields fields{AddressField(values.serverAddress), TextField("##name", values.playerName, false),
                         TextField("##password", values.password, true)};
     setPort(fields, values.port);
+    fields.spectate          = values.spectate;
     AddressField&    address = fields.address;
     const LanBrowser browser;  // looks for games while the dialog is open
     for (;;) {

@@ -16,10 +16,13 @@
 #include "game/Launch.h"
 #include "net/NetTypes.h"
 #include "platform/FrameState.h"
+#include "platform/Platform.h"
 #include "platform/VirtualKeys.h"
+#include "rules/Replay.h"
 #include "shell/Gamepads.h"
 #include "shell/Menu.h"
 #include "shell/Options.h"
+#include "shell/PlaybackBar.h"
 #include "shell/SdlPlatform.h"
 #include "shell/Sound.h"
 #include "shell/Window.h"
@@ -57,6 +60,7 @@ void drawMenu() {
     ImGui::NewFrame();
     drawMenuBar();
     drawOptions();
+    drawPlaybackBar();
     ImGui::Render();
     ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
 }
@@ -206,6 +210,10 @@ int runGame(const Launch& launch, const bool hostAtOnce) {
         }
     } else if (launch.connectAddress) {
         game.joinAt(*launch.connectAddress);
+    } else if (launch.playFile) {
+        if (const std::optional<std::string> why = game.startPlayback(*launch.playFile)) {
+            showError("The demo cannot be played: " + *why);
+        }
     }
     while (runPass()) {
     }
@@ -218,6 +226,13 @@ void renderFrame() {
     game.update();
     drawGame(game);
     drawMenu();
+    // What playing a demo to its end proved, for whoever started it.
+    static bool told = false;
+    if (game.state == state_playback && replay().atEnd() && !told) {
+        told = true;
+        std::printf("%s\n", replay().verdict().c_str());
+        std::fflush(stdout);
+    }
 }
 
 bool drawFrame() {

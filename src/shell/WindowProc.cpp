@@ -325,6 +325,10 @@ int virtualKeyOf(const SDL_Keycode key) {
             return VK_OEM_PLUS;
         case SDLK_MINUS:
             return VK_OEM_MINUS;
+        case SDLK_COMMA:
+            return VK_OEM_COMMA;
+        case SDLK_PERIOD:
+            return VK_OEM_PERIOD;
         default:
             return -1;
     }

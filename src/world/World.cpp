@@ -137,6 +137,7 @@ void CWorld::update() {
         }
     };
     indexNew();
+    walking              = true;
     std::uint32_t walked = 0;
     for (auto entry = objects.begin(); entry != objects.end(); ++entry, ++walked) {
         CObject& object = **entry;
@@ -144,7 +145,9 @@ void CWorld::update() {
             continue;
         }
         const Position before = object.pos;
+        updatingObject        = &object;
         object.update();
+        updatingObject = nullptr;
         if (Avatar* const avatar = objectAs<Avatar>(&object);
             avatar != nullptr && avatar->hp == 0 && !(avatar->releaseTimer > 0.0f)) {
             currentArbiter().respawnAvatar(*avatar);
@@ -155,6 +158,8 @@ void CWorld::update() {
         indexNew();
         offerPairs(object, walked);
     }
+    walking = false;
+    ++walksDone;
     deleteRemoved();
 }
 

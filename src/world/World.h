@@ -62,6 +62,13 @@ public:
     // Deletes what left play; the end of every update.
     void deleteRemoved();
 
+    // Where the update stands, for whoever notes when in a frame a change
+    // came about: whether objects are moving, which one moves now (null
+    // between objects), and how many updates have ended.
+    bool           isWalking() const { return walking; }
+    const CObject* updating() const { return updatingObject; }
+    unsigned       walks() const { return walksDone; }
+
     // Whether the cell at column x, row y (both inside the map) is a wall.
     bool isWall(int x, int y) const { return cells[static_cast<std::size_t>(y) * MAPSIZE + x] != 0; }
     // Changes whenever a map loads, so whoever keeps something made from the
@@ -77,8 +84,11 @@ public:
 private:
     void offerPairs(CObject& a, std::uint32_t order);
 
-    MapCells   cells{};
-    unsigned   loadedMaps = 0;
-    ObjectList objects;
-    CellIndex  cellIndex;
+    MapCells       cells{};
+    unsigned       loadedMaps = 0;
+    ObjectList     objects;
+    CellIndex      cellIndex;
+    bool           walking        = false;
+    const CObject* updatingObject = nullptr;
+    unsigned       walksDone      = 0;
 };

@@ -6,6 +6,13 @@
 //
 //   host                   host a game (as Game > Host Multiplayer)
 //   join ADDRESS           join the game at an IPv4 address
+//   spectate ADDRESS       join it to watch, with no avatar
+//   record FOLDER [KEEP]   the host records each match to a demo in FOLDER,
+//                          keeping the newest KEEP (50 unless given)
+//   play FILE              play a demo back: frames and seconds run it on
+//                          (unpaced), world shows it; the command that
+//                          reaches its end answers whether it is the game
+//                          that was played
 //   press KEY, release KEY left, right, up, down, space, enter
 //   frames N, seconds S    run frames of `frametime` seconds each
 //   step                   run one frame and print the world
@@ -58,6 +65,7 @@
 #include "rules/LineFeed.h"
 #include "rules/Maps.h"
 #include "rules/Match.h"
+#include "rules/Replay.h"
 #include "world/Avatar.h"
 #include "world/Bullet.h"
 #include "world/DataFolder.h"
@@ -93,6 +101,8 @@ const char* stateName(const std::int32_t state) {
             return "connected";
         case state_creating:
             return "creating";
+        case state_playback:
+            return "playback";
         default:
             return "unknown";
     }
@@ -172,6 +182,20 @@ nlohmann::ordered_json describeLobby() {
     return {{"players", players}, {"bots", lobby().bots}, {"map", lobby().map}};
 }
 
+// Where a demo being played stands; null when none is.
+nlohmann::ordered_json describePlayback(const CGame& game) {
+    if (game.state != state_playback) {
+        return nullptr;
+    }
+    const Replay& played = replay();
+    return {{"seconds", std::round(played.elapsed() * 100.0) / 100.0},
+            {"length", std::round(played.length() * 100.0) / 100.0},
+            {"checked", played.secondsChecked()},
+            {"differsAt",
+             played.firstDifference() ? nlohmann::ordered_json(*played.firstDifference()) : nlohmann::ordered_json()},
+            {"ended", played.atEnd()}};
+}
+
 // The last lines of a feed, oldest first.
 nlohmann::ordered_json describeLines(const LineFeed& feed) {
     constexpr std::size_t  LAST  = 10;
@@ -196,6 +220,7 @@ std::string describeWorld(const double gameTime) {
         {"time", gameTime},
         {"playerId", game.client ? game.client->localPlayerId() : 0},
         {"clients", game.server ? game.server->clientCount() : 0},
+        {"spectators", game.server ? game.server->spectatorCount() : 0},
         {"localAvatar",
          game.localAvatar != nullptr ? nlohmann::ordered_json(game.localAvatar->id) : nlohmann::ordered_json()},
         {"digest", digestText(matchDigest(worldDigest(CWorld::instance()), currentMatch()))},
@@ -203,6 +228,7 @@ std::string describeWorld(const double gameTime) {
         {"chat", describeLines(chatFeed())},
         {"notices", describeLines(killFeed())},
         {"lobby", describeLobby()},
+        {"playback", describePlayback(game)},
         {"objects", std::move(objects)},
     };
     return world.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
@@ -235,9 +261,26 @@ private:
         if (command == "host") {
             game.handleCommand(cmd_host_game);
             game.finishHosting();
-        } else if (command == "join") {
+        } else if (command == "join" || command == "spectate") {
             words >> desktop.joinAddress;
+            game.spectate = command == "spectate";
             game.handleCommand(cmd_join_game);
+        } else if (command == "record") {
+            std::string folder;
+            long        keep = static_cast<long>(DEFAULT_KEPT_DEMOS);
+            words >> folder >> keep;
+            if (folder.empty() || keep < 0) {
+                return "error record takes a folder and how many demos to keep";
+            }
+            game.demos = {folder, static_cast<std::size_t>(keep), {}};
+        } else if (command == "play") {
+            std::string file;
+            std::getline(words >> std::ws, file);
+            if (const std::optional<std::string> why = game.startPlayback(file)) {
+                return "error the demo cannot be played: " + *why;
+            }
+            return "ok " + replay().recording().header.map.name + ", " +
+                   std::to_string(static_cast<long>(std::lround(replay().length()))) + " s";
         } else if (command == "press" || command == "release") {
             std::string name;
             words >> name;
@@ -249,6 +292,19 @@ private:
             if (command == "press" && code == VK_RETURN) {
                 game.handleCommand(cmd_enter_key);
             }
+        } else if (game.state == state_playback && (command == "frames" || command == "seconds")) {
+            // A demo runs unpaced, by its own frames.
+            double amount = 0.0;
+            words >> amount;
+            const bool ended = replay().atEnd();
+            if (command == "seconds") {
+                game.stepPlayback(amount);
+            } else {
+                for (long i = 0; i < std::lround(amount); ++i) {
+                    game.playbackFrame();
+                }
+            }
+            return !ended && replay().atEnd() ? replay().verdict() : "ok";
         } else if (command == "frames" || command == "seconds") {
             double amount = 0.0;
             words >> amount;
@@ -347,6 +403,7 @@ private:
                                  {"port", found.port},
                                  {"host", found.hostName},
                                  {"players", found.players},
+                                 {"spectators", found.spectators},
                                  {"map", found.map},
                                  {"private", found.isPrivate}});
             }

@@ -1,0 +1,60 @@
+#include "shell/PlaybackBar.h"
+
+#include <imgui.h>
+
+#include <cstdio>
+#include <iterator>
+
+#include "game/Game.h"
+#include "rules/Replay.h"
+
+namespace {
+
+std::string minutesAndSeconds(const double seconds) {
+    const auto whole = static_cast<int>(seconds);
+    char       text[16];
+    std::snprintf(text, sizeof text, "%d:%02d", whole / 60, whole % 60);
+    return text;
+}
+
+}  // namespace
+
+void drawPlaybackBar() {
+    CGame& game = CGame::instance();
+    if (game.state != state_playback) {
+        return;
+    }
+    const ImGuiIO& io = ImGui::GetIO();
+    ImGui::SetNextWindowPos(ImVec2(0.0f, io.DisplaySize.y), ImGuiCond_Always, ImVec2(0.0f, 1.0f));
+    ImGui::SetNextWindowSize(ImVec2(io.DisplaySize.x, 0.0f), ImGuiCond_Always);
+    ImGui::SetNextWindowBgAlpha(0.6f);
+    constexpr ImGuiWindowFlags FLAGS = ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove |
+                                       ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoFocusOnAppearing;
+    if (ImGui::Begin("##playback", nullptr, FLAGS)) {
+        if (ImGui::Button(game.playback.paused ? "Play" : "Pause")) {
+            game.playback.paused = !game.playback.paused;
+        }
+        ImGui::SameLine();
+        char speed[16];
+        std::snprintf(speed, sizeof speed, "x%g", static_cast<double>(game.playback.speed));
+        ImGui::SetNextItemWidth(ImGui::CalcTextSize("x0.25").x + 30.0f);
+        if (ImGui::BeginCombo("##speed", speed)) {
+            for (const float choice : PLAYBACK_SPEEDS) {
+                std::snprintf(speed, sizeof speed, "x%g", static_cast<double>(choice));
+                if (ImGui::Selectable(speed, choice == game.playback.speed)) {
+                    game.playback.speed = choice;
+                }
+            }
+            ImGui::EndCombo();
+        }
+        ImGui::SameLine();
+        const Replay&     played = replay();
+        const std::string shown  = minutesAndSeconds(played.elapsed()) + " / " + minutesAndSeconds(played.length());
+        auto              at     = static_cast<float>(played.elapsed());
+        ImGui::SetNextItemWidth(-1.0f);
+        if (ImGui::SliderFloat("##at", &at, 0.0f, static_cast<float>(played.length()), shown.c_str())) {
+            game.seekPlayback(static_cast<double>(at));
+        }
+    }
+    ImGui::End();
+}
