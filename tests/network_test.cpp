@@ -290,4 +290,53 @@ TEST_F(Lan, AQuarterOfAnHourOfFightingEndsWithEveryWorldTheHosts) {
     EXPECT_TRUE(digestsAgreeWithin(2.0, agreed));
 }
 
+// People and bots over a lossy link, and a spectator who joins once the game
+// runs: the spectator holds the host's world with no avatar of its own, and
+// the match the host recorded plays back, on a machine without the game's
+// network, as the very game that was played.
+TEST_F(Lan, ASpectatorHoldsTheHostsWorldAndTheRecordedMatchPlaysBackAsTheSameGame) {
+    if (!namespaces) {
+        GTEST_SKIP() << "the relay needs test hosts of its own";
+    }
+    const std::string demos = ::testing::TempDir() + "quillstep_lan_demos_" + std::to_string(::getpid());
+    std::filesystem::remove_all(demos);
+    relayWith(0.2, 100, 20);
+    ASSERT_NO_FATAL_FAILURE(hostGame({"bots 3", "record " + demos + " 5"}));
+    ASSERT_NO_FATAL_FAILURE(joinPlayers(2, "10.77.0.4", 3));
+    ASSERT_NO_FATAL_FAILURE(pressEnter());
+    PlayerProcess& watcher = addMachine("watcher");
+    ASSERT_EQ(watcher.command("name Eve"), "ok");
+    ASSERT_EQ(watcher.command("spectate 10.77.0.4"), "ok");
+    ASSERT_TRUE(framesUntil([&] {
+        const json& told = seen[1]["notices"];
+        return seen[3]["state"] == "running" && seen[0]["spectators"] == 1 &&
+               std::find(told.begin(), told.end(), "Eve is watching") != told.end();
+    }));
+    all("pace on");
+    playAtRandom(40, 0.25, 28);
+    releaseEverything();
+    ASSERT_EQ(machines[0]->command("bots still"), "ok");
+    all("seconds 2");
+    std::vector<json> agreed;
+    EXPECT_TRUE(digestsAgreeWithin(2.0, agreed));
+    EXPECT_TRUE(agreed[3]["localAvatar"].is_null());
+    EXPECT_EQ(objectsOf(agreed[3], "Avatar").size(), 6u) << "three people and three bots, and no one for Eve";
+    const std::string hostDigest = agreed[0]["digest"];
+    ASSERT_EQ(machines[0]->command("exit"), "ok");  // the match's demo is saved as the host ends it
+
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(demos)) {
+        files.push_back(entry.path().string());
+    }
+    ASSERT_EQ(files.size(), 1u);
+    PlayerProcess viewer("viewer", "");
+    EXPECT_EQ(viewer.command("play " + files[0]).rfind("ok map2, ", 0), 0u);
+    EXPECT_EQ(viewer.command("seconds 100000"), "verified: the same game");
+    const json played = viewer.world();
+    EXPECT_EQ(played["state"], "playback");
+    EXPECT_GE(played["playback"]["checked"].get<int>(), 10);
+    EXPECT_EQ(played["digest"], hostDigest) << "the host's world as it ended";
+    std::filesystem::remove_all(demos);
+}
+
 }  // namespace
