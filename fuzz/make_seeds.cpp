@@ -11,6 +11,7 @@
 
 #include "MessageSamples.h"
 #include "net/WireProtocol.h"
+#include "rules/Demo.h"
 #include "rules/PackedForm.h"
 
 namespace {
@@ -76,6 +77,36 @@ MessageBuffer packedBundle(const MessageBuffer& lengthPrefixed) {
 
 }  // namespace
 
+// A short demo: an enclosed map of its own, a world of two avatars and a
+// powerup, and frames with an entry of every moment; as read (a leading 0)
+// and to be sealed anew (a leading 1).
+MessageBuffer demoSeed(const std::uint8_t mode) {
+    Demo demo;
+    demo.header.map.name = "map2";
+    for (int y = 0; y < MAPSIZE; ++y) {
+        for (int x = 0; x < MAPSIZE; ++x) {
+            const bool edge = x == 0 || y == 0 || x == MAPSIZE - 1 || y == MAPSIZE - 1;
+            demo.header.map.cells[static_cast<std::size_t>(y * MAPSIZE + x)] = edge ? 1 : 0;
+        }
+    }
+    demo.opening.push_back(encode(WorldSetupMessage{
+        "Levels/map2.raw",
+        {{entry_powerup, {3, 2}, 1, 100}, {entry_avatar, {1, 5}, 0, 500}, {entry_avatar, {2, 5}, 0, 501}}}));
+    for (int i = 0; i < 60; ++i) {
+        DemoFrame frame{0.02f, {}, i % 50 == 49 ? std::optional<std::uint64_t>(7) : std::nullopt};
+        frame.entries.push_back({DemoMoment::beforeWalk, -1, -1, 0, encode(AvatarStateMessage{500, 0, 1, 0, 1, 1, {1, 5}})});
+        frame.entries.push_back({DemoMoment::control, 501, -1, 1, encode(AvatarStateMessage{501, 1, 0, 0, 0, 1, {2, 5}})});
+        frame.entries.push_back({DemoMoment::hit, 501, -1, 2, encode(AvatarHpMessage{501, 90})});
+        frame.entries.push_back({DemoMoment::pickup, 500, 100, 3, encode(PowerupTakenMessage{500, 100})});
+        frame.entries.push_back({DemoMoment::respawn, 501, -1, 4, encode(AvatarRespawnMessage{501, {9, 9}})});
+        frame.entries.push_back({DemoMoment::afterWalk, -1, -1, 0, encode(ChatMessage{chat_said, "Ann", "hi"})});
+        demo.frames.push_back(frame);
+    }
+    MessageBuffer bytes = encodeDemo(demo);
+    bytes.insert(bytes.begin(), mode);
+    return bytes;
+}
+
 int main(const int argc, char** const argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: make_seeds FOLDER\n");
@@ -92,5 +123,7 @@ int main(const int argc, char** const argv) {
     write(folder / "executor" / "game", joinedGame());
     write(folder / "packets" / "bundle", packedBundle(joinedGame()));
     write(folder / "arbiter" / "players", playersAtTheHost());
+    write(folder / "demo" / "as-read", demoSeed(0));
+    write(folder / "demo" / "sealed-anew", demoSeed(1));
     return 0;
 }

@@ -19,7 +19,7 @@ trap 'rm -rf "$seeds"' EXIT
 cp -r fuzz/corpus/. "$seeds/"
 "$build/fuzz/make_seeds" "$seeds"
 failed=()
-for target in messages packets executor arbiter map host; do
+for target in messages packets executor arbiter map host demo; do
   work=$(mktemp -d)
   cp -r "$seeds/$target/." "$work/"
   echo "fuzz: $target for ${seconds}s"

@@ -102,9 +102,10 @@ std::string status(CGame& game, std::istringstream& /*words*/) {
             }
         }
         char line[160];
-        std::snprintf(line, sizeof line, "\n%-5u %-16s %-22s %5d %5d %5.0f", player.id,
+        std::snprintf(line, sizeof line, "\n%-5u %-16s %-22s %5d %5d %5.0f%s", player.id,
                       cleanPlayerName(player.name).c_str(), player.address.c_str(), score,
-                      static_cast<int>(player.avgRtt), rules != nullptr ? rules->idleSeconds(player.id) : 0.0f);
+                      static_cast<int>(player.avgRtt), rules != nullptr ? rules->idleSeconds(player.id) : 0.0f,
+                      player.spectator ? "  watching" : "");
         table += line;
     }
     return table + "\nbots: " + std::to_string(game.bots) + ", " + botLevelName(game.level);
@@ -378,8 +379,8 @@ void moveOutIdlers(CGame& game) {
     }
     constexpr float WARNING_SECONDS = 10.0f;
     for (const ClientRecord& player : game.server->clientList()) {
-        if (game.client && player.id == game.client->localPlayerId()) {
-            continue;  // never the host's own player
+        if ((game.client && player.id == game.client->localPlayerId()) || player.spectator) {
+            continue;  // never the host's own player, nor one who only watches
         }
         const float idle  = rules->idleSeconds(player.id);
         int&        noted = game.adminDesk.idleNotes[player.id];
