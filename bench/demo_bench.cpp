@@ -88,4 +88,4 @@ void hostFrame(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(hostFrame)->ArgName("recording")->Arg(0)->Arg(1)->Iterations(30000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(hostFrame)->ArgName("recording")->Arg(0)->Arg(1)->Iterations(15000)->Unit(benchmark::kMicrosecond);

@@ -42,6 +42,7 @@ void resetGame(RecordingServer** const madeServer, RecordingClient** const madeC
     game.state      = state_start;
     game.bots       = 0;
     game.matchSetup = {};
+    game.demos      = {};  // nothing a test hosts is recorded unless it asks
     destroyArbiter();
     game.makeServer = [madeServer] {
         auto server = std::make_unique<RecordingServer>();

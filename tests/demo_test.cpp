@@ -189,4 +189,38 @@ TEST(DemoPlayback, ARecordedMatchPlaysBackAsTheSameGameAndAChangedOneIsFoundOut)
     std::filesystem::remove_all(folder);
 }
 
+// What a spectator says reaches everyone, unless the host keeps those who
+// watch quiet: then only the spectator hears why.
+TEST(Spectators, AreHeardInChatUnlessTheHostKeepsThemQuiet) {
+    ScriptedPlatform platform;
+    RecordingServer* server = nullptr;
+    resetGame(&server);
+    CGame& game = CGame::instance();
+    game.bots   = 1;
+    game.handleCommand(cmd_host_dedicated);
+    game.finishHosting();
+    game.update();
+    server->joinAs(8, "Eve", true);
+    server->incoming.pushNotice({8, noticeBuffer(NET_PLAYER_CREATED)});
+    game.update();
+    const auto said = [&](const bool mayChat) {
+        game.spectatorChat = mayChat;
+        server->sent.clear();
+        server->incoming.push({8, encode(ChatMessage{chat_said, "", "hello"})});
+        game.update();
+        std::vector<std::string> lines;
+        for (const SentMessage& sent : server->sent) {
+            if (const std::optional<ChatMessage> line = decode<ChatMessage>(sent.bytes)) {
+                lines.push_back(std::to_string(sent.playerId) + " " + line->from + ": " + line->text);
+            }
+        }
+        return lines;
+    };
+    EXPECT_EQ(said(true), std::vector<std::string>{"8 Eve: hello"});
+    EXPECT_EQ(said(false), std::vector<std::string>{"8 : Spectators may not chat in this game."});
+    game.spectatorChat = true;
+    game.handleCommand(cmd_exit_game);
+    resetGame();
+}
+
 }  // namespace

@@ -261,6 +261,28 @@ TEST(CrowdedGame, AGameTakesItsMostPlayersAndTellsTheNextItIsFull) {
     enet_host_destroy(crowd);
 }
 
+// Those who watch have a limit of their own, and take no player's place.
+TEST_F(NetSession, SpectatorsAreCountedApartFromPlayersEachUpToALimitOfTheirOwn) {
+    server.setMaxPlayers(1);
+    server.setMaxSpectators(1);
+    const auto attempt = [&](const bool watching) -> Client& {
+        players.push_back(playerOfThisRun());
+        players.back()->setSpectator(watching);
+        EXPECT_EQ(players.back()->connect("127.0.0.1"), 0);
+        return *players.back();
+    };
+    join();
+    Client& watcher = attempt(true);
+    ASSERT_TRUE(waitUntil([&] { return watcher.connected.load() && server.clientCount() == 2; }));
+    Client& secondWatcher = attempt(true);
+    Client& secondPlayer  = attempt(false);
+    EXPECT_TRUE(waitUntil([&] { return secondWatcher.endedWith() == DISCONNECT_FULL; }));
+    EXPECT_TRUE(waitUntil([&] { return secondPlayer.endedWith() == DISCONNECT_FULL; }));
+    EXPECT_EQ(server.playerCount(), 1);
+    EXPECT_EQ(server.spectatorCount(), 1);
+    EXPECT_TRUE(server.findClient(watcher.localPlayerId())->spectator);
+}
+
 TEST_F(NetSession, AMessageLargerThanAnyGameMessageIsDropped) {
     Client&             player = joinAndHearIt();
     const MessageBuffer huge   = pattern(MAX_MESSAGE_SIZE + 1, 3);

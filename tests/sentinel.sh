@@ -18,7 +18,8 @@ case "$command" in
       echo "port 9998 is taken on this machine (a game may be playing here): no sentinel this run"
       exit 0
     fi
-    nohup "$server" >"$folder/log" 2>&1 </dev/null &
+    # Should anybody join and play, its demo stays with the log.
+    XDG_DATA_HOME="$folder" nohup "$server" >"$folder/log" 2>&1 </dev/null &
     echo $! >"$folder/pid"
     for _ in $(seq 100); do
       grep -q "Hosting on UDP port 9998" "$folder/log" && { echo "sentinel game hosted on 9998"; exit 0; }

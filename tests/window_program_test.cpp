@@ -19,6 +19,12 @@
 
 namespace {
 
+// What the programs keep (demos, maps they were sent) goes to a folder of the
+// test's, never the home folder's.
+const bool DATA_KEPT_ASIDE = [] {
+    return ::setenv("XDG_DATA_HOME", (::testing::TempDir() + "quillstep_program_data").c_str(), 1) == 0;
+}();
+
 std::string shell(const std::string& command) {
     return run(command).output;
 }

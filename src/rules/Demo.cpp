@@ -139,16 +139,27 @@ void DemoEncoder::entry(const DemoMoment moment, const std::int32_t avatarId, co
     if (!isOpen() || entryCount >= MAX_DEMO_ENTRIES || size > MAX_MESSAGE_SIZE) {
         return;
     }
-    bytes.push_back(static_cast<std::uint8_t>(moment));
-    if (hasAvatar(moment)) {
-        putU32(bytes, static_cast<std::uint32_t>(avatarId));
-        putU32(bytes, event);
+    // One growth of the buffer an entry: a host records every message it sends.
+    const bool        tied   = hasAvatar(moment);
+    const std::size_t fields = 1 + (tied ? 8 : 0) + (moment == DemoMoment::pickup ? 4 : 0) + 4;
+    const std::size_t at     = bytes.size();
+    bytes.resize(at + fields + size);
+    std::uint8_t* out = bytes.data() + at;
+    const auto    put = [&out](const std::uint32_t value) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            *out++ = static_cast<std::uint8_t>(value >> shift);
+        }
+    };
+    *out++ = static_cast<std::uint8_t>(moment);
+    if (tied) {
+        put(static_cast<std::uint32_t>(avatarId));
+        put(event);
     }
     if (moment == DemoMoment::pickup) {
-        putU32(bytes, static_cast<std::uint32_t>(powerupId));
+        put(static_cast<std::uint32_t>(powerupId));
     }
-    putU32(bytes, static_cast<std::uint32_t>(size));
-    bytes.insert(bytes.end(), message, message + size);
+    put(static_cast<std::uint32_t>(size));
+    std::memcpy(out, message, size);
     ++entryCount;
 }
 

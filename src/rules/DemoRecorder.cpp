@@ -92,13 +92,16 @@ void DemoRecorder::finish() {
         path = settings.folder + "/" + demoFileName(header.recordedAt, header.map.name + "-" + std::to_string(again));
     }
     savedPath = path;
-    saving    = std::thread([bytes = encoder.finish(), path, folder = settings.folder, keep = settings.keep] {
+    // The checksum over the whole match is the saving thread's work too.
+    saving  = std::thread([demo = std::move(encoder), path, folder = settings.folder, keep = settings.keep]() mutable {
+        const std::vector<std::uint8_t> bytes = demo.finish();
         if (!makeFolders(folder) || !replaceFile(path, std::string(bytes.begin(), bytes.end()))) {
             std::fprintf(stderr, "quillstep: the demo %s could not be saved\n", path.c_str());
             return;
         }
         keepNewestDemos(folder, keep);
     });
+    encoder = DemoEncoder{};
 }
 
 DemoRecorder::Event::Event(DemoRecorder& owner, const DemoMoment what, const std::int32_t avatar,
