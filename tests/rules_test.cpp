@@ -376,6 +376,21 @@ TEST_F(RunningGame, AReportThatWouldTeleportKeepsTheHostsCellAndCorrectsThePlaye
     rules->update();
     receive(P1, encode(AvatarStateMessage{avatar.id, 0, 0, 0, 0, 0, {17, 5}}));
     EXPECT_EQ(avatar.pos, (Position{17, 5})) << "in time the allowance comes back";
+
+    // Four cells off across a wall from y = 1 to `wallEnd` at x = 19: the
+    // way round counts, 8 steps at y = 8 and 12 (more than a second's) at 10.
+    for (const auto& [wallEnd, reachable] : {std::pair{10, false}, std::pair{8, true}}) {
+        std::vector<Position> wall;
+        for (int y = 1; y <= wallEnd; ++y) {
+            wall.push_back({19, y});
+        }
+        useMap(wall);
+        avatar.setPosition({17, 5});
+        frameTime = 1.0f;
+        rules->update();
+        receive(P1, encode(AvatarStateMessage{avatar.id, 0, 0, 0, 0, 0, {21, 5}}));
+        EXPECT_EQ(avatar.pos, (reachable ? Position{21, 5} : Position{17, 5})) << "a wall to y = " << wallEnd;
+    }
 }
 
 TEST_F(RunningGame, ASecondAfterAnAvatarSettlesEveryoneHearsHowItStands) {

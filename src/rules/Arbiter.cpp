@@ -517,15 +517,18 @@ bool Arbiter::isReachable(const Avatar& avatar, const Position reported) {
     // A report waits for its sender's network: meanwhile the host moves the
     // avatar on by the flags it had, and the report brings it back. The
     // allowance refills at twice the avatar's pace, up to a second's steps.
-    const std::int32_t distance = cellDistance(reported, avatar.pos);
-    const float        most     = avatar.speed + 1.0f;
-    Allowance&         left     = allowances.try_emplace(avatar.id, Allowance{most, hostTime}).first->second;
-    left.cells                  = std::min(most, left.cells + (hostTime - left.since) * 2.0f * avatar.speed);
-    left.since                  = hostTime;
-    if (static_cast<float>(distance) > left.cells) {
+    // Steps are counted the way the avatar takes them, round walls: a cell
+    // close by on the other side of a wall is as far as the way round.
+    const float most = avatar.speed + 1.0f;
+    Allowance&  left = allowances.try_emplace(avatar.id, Allowance{most, hostTime}).first->second;
+    left.cells       = std::min(most, left.cells + (hostTime - left.since) * 2.0f * avatar.speed);
+    left.since       = hostTime;
+    const std::optional<std::int32_t> steps =
+        stepsWithin(CWorld::instance(), avatar.pos, reported, static_cast<std::int32_t>(left.cells));
+    if (!steps) {
         return false;
     }
-    left.cells -= static_cast<float>(distance);
+    left.cells -= static_cast<float>(*steps);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "world/Controller.h"
@@ -12,6 +13,10 @@ class CWorld;
 // Where one step along (dx, dy) takes a mover from a cell: diagonally when
 // that cell is free, else along y, else along x, else nowhere.
 Position stepFrom(const CWorld& world, Position from, int dx, int dy);
+
+// The fewest steps by that rule, one of the eight headings each, that take a
+// mover from one cell to another; nothing when it takes more than `most`.
+std::optional<std::int32_t> stepsWithin(const CWorld& world, Position from, Position to, std::int32_t most);
 
 // A player's figure. Every machine moves every avatar by its control flags;
 // only the one steered here has a controller.
