@@ -453,6 +453,23 @@ TEST_F(RunningGame, TheHostsCountStandsForTheDeadAndForAmmunition) {
         toPlayers(encode(AvatarStatusMessage{avatar.id, {6, 5}, 100, 0, 37}), SEND_RULE_OUTCOME, {P1, P2});
     expected.insert(expected.end(), status.begin(), status.end());
     EXPECT_EQ(server->sent, expected);
+
+    // Fire pressed and let go over and over in one frame: still one report
+    // on, the one that lets go, and then the count; pressed again at the
+    // end, the count waits for the release.
+    for (const int lastFire : {0, 1}) {
+        server->sent.clear();
+        for (int report = 1; report <= 6; ++report) {
+            server->incoming.push({P1, encode(AvatarStateMessage{avatar.id, 0, 0, 0, 0, report % 2, {6, 5}})});
+        }
+        receive(P1, encode(AvatarStateMessage{avatar.id, 0, 0, 0, 0, lastFire, {6, 5}}));
+        expected =
+            toPlayers(encode(AvatarStateMessage{avatar.id, 0, 0, 0, 0, lastFire, {6, 5}}), SEND_STATE_TO_PLAYERS, {P2});
+        if (lastFire == 0) {
+            expected.insert(expected.end(), status.begin(), status.end());
+        }
+        EXPECT_EQ(server->sent, expected) << "last fire " << lastFire;
+    }
 }
 
 TEST_F(RunningGame, OnlyAPlayerTakesItsOwnAvatarOut) {

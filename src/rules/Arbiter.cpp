@@ -98,6 +98,7 @@ void Arbiter::startMatch(const std::int32_t number) {
     allowances.clear();
     changedAt.clear();
     forwarding.clear();
+    fireReleased.clear();
     firingAvatars.clear();
     respawnedUnheard.clear();
     world.useMap(currentMap().cells);
@@ -472,9 +473,7 @@ void Arbiter::receive(const std::uint32_t sender, const AvatarStateMessage& stat
         sendTo(sender, applied);
     }
     if (wasFiring && applied.fire == 0) {
-        // Each machine counted the shots on its own clock; the host's count stands.
-        forwardStates();
-        sendStatus(*avatar);
+        fireReleased.insert(avatar->id);
     }
 }
 
@@ -506,11 +505,22 @@ void Arbiter::forwardStates() {
     // One report per avatar and frame, the latest: what the host sends stays
     // bounded by its players and its frame rate, whatever one player sends.
     for (const auto& [avatarId, report] : forwarding) {
-        if (findAvatar(avatarId) != nullptr) {
-            broadcast(report.state, report.sender);
+        const Avatar* const avatar = findAvatar(avatarId);
+        if (avatar == nullptr) {
+            continue;
+        }
+        broadcast(report.state, report.sender);
+        // Each machine counted the shots on its own clock; the host's count
+        // stands once fire is let go. It follows the report that lets go, or
+        // the others would go on firing by the old flags after taking the
+        // count. Pressed again within the frame, the count waits for the
+        // next release, as a settled avatar's does.
+        if (fireReleased.count(avatarId) != 0 && report.state.fire == 0) {
+            sendStatus(*avatar);
         }
     }
     forwarding.clear();
+    fireReleased.clear();
 }
 
 bool Arbiter::isReachable(const Avatar& avatar, const Position reported) {
