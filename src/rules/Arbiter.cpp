@@ -667,6 +667,9 @@ void Arbiter::hitAvatar(Avatar& avatar, Bullet& bullet) {
         return;  // the dead are not hit, nor anyone by their own bullet: it flies on
     }
     const std::int32_t newHp = avatar.hp - BULLET_DAMAGE;
+    if (Avatar* const shooter = findAvatar(bullet.owner)) {
+        ++shooter->hitsLanded;  // a bot's sign that it is not stuck
+    }
     markChanged(avatar);
     broadcast(AvatarHpMessage{avatar.id, newHp});
     bullet.removed = true;

@@ -54,11 +54,13 @@ public:
     std::int32_t score     = 0;
     std::int32_t kills     = 0;  // in this match
     std::int32_t deaths    = 0;
-    std::int32_t left      = 0;
-    std::int32_t right     = 0;
-    std::int32_t up        = 0;
-    std::int32_t down      = 0;
-    std::int32_t fire      = 0;
+    // Its bullets that hit someone, as the host's rules count them; known on the host only.
+    std::int32_t hitsLanded = 0;
+    std::int32_t left       = 0;
+    std::int32_t right      = 0;
+    std::int32_t up         = 0;
+    std::int32_t down       = 0;
+    std::int32_t fire       = 0;
     // The network player who steers it; known on the host only.
     std::uint32_t               playerId = 0;
     std::string                 name;               // clean: see rules/PlayerName.h
