@@ -131,6 +131,9 @@ private:
     enet_uint32            lastMeasure  = 0;
     std::vector<Arrival>   arrivals;
     std::vector<PeerWatch> watches;
+    // Peers went since memory was last handed back to the system, and when that was.
+    bool        trimDue  = false;
+    enet_uint32 lastTrim = 0;
     // Each player's peer, under the lock: a send finds its peer at once.
     std::unordered_map<std::uint32_t, ENetPeer*> playerPeers;
 };
