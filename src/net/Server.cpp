@@ -104,8 +104,22 @@ std::int32_t Server::host(const char* const newSessionName) {
     watches.assign(net.get()->peerCount, PeerWatch{});
     // Peers from one address in any state, ENet's own handshake included.
     net.get()->duplicatePeers = maxPerAddress;
+    noteSmallBuffers();
     net.start([this](ENetHost* host) { serviceLocked(host); }, [this] { handOver(); });
     return 0;
+}
+
+void Server::noteSmallBuffers() {
+    // A full game's datagrams overflow smaller buffers: players' reports are
+    // lost, and the host looks slow.
+    const NetHost::SocketBuffers buffers = net.socketBuffers();
+    if (buffers.receive >= buffers.asked && buffers.send >= buffers.asked) {
+        return;
+    }
+    const auto kib = [](const int bytes) { return std::to_string(bytes / 1024) + " KiB"; };
+    note("Socket buffers of " + kib(buffers.receive) + " to receive and " + kib(buffers.send) + " to send, not the " +
+         kib(buffers.asked) + " asked for: raise net.core.rmem_max and net.core.wmem_max (the server package's " +
+         "/usr/lib/sysctl.d/50-quillstep-server.conf does).");
 }
 
 void Server::serviceLocked(ENetHost* const host) {

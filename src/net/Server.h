@@ -106,8 +106,10 @@ private:
     std::mutex                               notesLock;
     std::vector<std::string>                 notes;
     void                                     measureRoundTrips(ENetHost* host);
-    void                                     handOver();
-    ENetPeer*                                peerOf(std::uint32_t playerId) const;
+    // Logs it when the system granted the socket less than the host asked.
+    void      noteSmallBuffers();
+    void      handOver();
+    ENetPeer* peerOf(std::uint32_t playerId) const;
     // Puts the message into `packed`, its wire form; false (noted) when the form refuses it.
     bool                      packMessage(std::uint32_t size, const void* data);
     std::vector<std::uint8_t> packed;  // under the lock
