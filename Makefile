@@ -66,6 +66,7 @@ bench: build
 	./$(BUILD_DIR)/bench/world_bench
 	./$(BUILD_DIR)/bench/net_bench
 	./$(BUILD_DIR)/bench/host_load
+	./$(BUILD_DIR)/bench/fragment_memory
 	bash tests/with-xvfb.sh ./$(BUILD_DIR)/bench/draw_bench
 	bash bench/quit_time.sh $(BUILD_DIR)
 	bash bench/idle_cpu.sh $(BUILD_DIR)

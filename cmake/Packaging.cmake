@@ -3,8 +3,10 @@
 #   quillstep         the game in its window, its desktop entry, icon,
 #                     AppStream metainfo and manual page
 #   quillstep-server  the dedicated host and the headless player, which link
-#                     no graphics, the systemd unit and the example
-#                     configuration
+#                     no graphics, the systemd unit, the example
+#                     configuration and the socket buffer limits the
+#                     service needs (a sysctl.d file and the postinst
+#                     that applies it)
 #   quillstep-data    the maps, which both of the others play: a file can
 #                     belong to one package only, and a LAN host often has
 #                     both installed
@@ -98,6 +100,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_COMPONENT_GAME_DEPENDS data)
 set(CPACK_COMPONENT_SERVER_DEPENDS data)
+# The server's socket buffer limits apply at installation, not only at the
+# next boot.
+set(CPACK_DEBIAN_SERVER_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/cmake/debian/server/postinst)
 
 set(CPACK_COMPONENT_GAME_DESCRIPTION
 "real-time arena shooter for the local network

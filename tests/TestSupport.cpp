@@ -22,6 +22,9 @@ void RecordingArbiter::pickPowerup(Avatar& avatar, Powerup& powerup) {
 
 void RecordingArbiter::hitAvatar(Avatar& avatar, Bullet& bullet) {
     calls.push_back("hit " + std::to_string(avatar.id) + " " + std::to_string(bullet.id));
+    if (auto* const shooter = objectAs<Avatar>(CWorld::instance().findObject(bullet.owner)); countHits && shooter) {
+        ++shooter->hitsLanded;
+    }
 }
 
 MapCells enclosedMap(const std::vector<Position>& walls) {

@@ -21,8 +21,10 @@ public:
     void pickPowerup(Avatar& avatar, Powerup& powerup) override;
     void hitAvatar(Avatar& avatar, Bullet& bullet) override;
 
-    // Whether a pick-up takes the powerup out of play, as the real rules do.
+    // Whether a pick-up takes the powerup out of play, and a hit counts for
+    // the shooter, as the real rules do.
     bool                     takePowerups = false;
+    bool                     countHits    = false;
     std::vector<std::string> calls;
 };
 

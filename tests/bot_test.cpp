@@ -128,6 +128,55 @@ TEST_F(Bots, ABotNextToItsTargetOrOffItsLinesHitsItWithinASecond) {
     }
 }
 
+// A bot firing at a target it never hurts is as stuck as one that stands:
+// within five seconds it makes for a far cell, while one whose shots count
+// fires on where it stands. One whose way along a corridor to its target is
+// blocked by another avatar deals with that one within a second.
+TEST_F(Bots, ABotIsHeldOnlyByShotsThatHit) {
+    frameTime = 0.02f;
+    struct Case {
+        const char* what;
+        bool        hitsCount;
+        bool        blocked;
+        float       seconds;
+    };
+    for (const Case& c :
+         {Case{"firing at nothing it hurts", false, false, 5.0f}, Case{"hitting its target", true, false, 6.0f},
+          Case{"its way blocked by another avatar", true, true, 1.0f}}) {
+        SCOPED_TRACE(c.what);
+        world().clearObjects();
+        arbiter->calls.clear();
+        arbiter->countHits = c.hitsCount;
+        std::vector<Position> corridor;
+        for (int x = 20; x <= 40 && c.blocked; ++x) {
+            corridor.push_back({x, 29});
+            corridor.push_back({x, 31});
+        }
+        useMap(corridor);
+        const Avatar& bot       = withBot(addAvatar(c.blocked ? 21 : 30, 30));
+        Avatar&       target    = addAvatar(c.blocked ? 38 : 30, c.blocked ? 30 : 40);
+        Avatar&       inTheWay  = addAvatar(25, 30);
+        target.ammo             = 0;
+        inTheWay.ammo           = 0;
+        inTheWay.hp             = c.blocked ? 100 : 0;  // only in the corridor is it anyone
+        const Position start    = bot.pos;
+        int            farthest = 0;
+        for (int frame = 0; frame < static_cast<int>(c.seconds / frameTime); ++frame) {
+            world().update();
+            farthest = std::max(farthest, cellDistance(bot.pos, start));
+        }
+        const bool blockerHit = std::any_of(arbiter->calls.begin(), arbiter->calls.end(), [&](const std::string& call) {
+            return call.rfind("hit " + std::to_string(inTheWay.id) + " ", 0) == 0;
+        });
+        if (c.blocked) {
+            EXPECT_TRUE(blockerHit);
+        } else {
+            EXPECT_EQ(farthest > 2, !c.hitsCount) << "farthest " << farthest << " cells off";
+        }
+    }
+    arbiter->countHits = false;
+}
+
 // A bullet from behind, while it fires at its target: a hard bot that has
 // seen it coming steps out of its flight; a normal one takes it.
 TEST_F(Bots, AHardBotStepsOutOfTheFlightOfABulletItHasSeen) {

@@ -40,7 +40,7 @@ holds quillstep usr/games/quillstep usr/share/applications/quillstep.desktop \
   usr/share/man/man6/quillstep.6.gz
 holds quillstep-server usr/games/quillstep-server usr/games/quillstep-headless \
   usr/lib/systemd/system/quillstep-server.service usr/share/man/man6/quillstep-server.6.gz \
-  usr/share/doc/quillstep-server/examples/server.toml.example
+  usr/share/doc/quillstep-server/examples/server.toml.example usr/lib/sysctl.d/50-quillstep-server.conf
 for map in "$source"/Levels/*.raw; do
   cmp -s "$map" "$work/quillstep-data/usr/share/quillstep/Levels/${map##*/}" ||
     fail "quillstep-data does not hold ${map##*/} as Levels/ has it"
@@ -53,6 +53,16 @@ shared=$(for package in "${!deb[@]}"; do (cd "$work/$package" && find . -type f)
 unit=$work/quillstep-server/usr/lib/systemd/system/quillstep-server.service
 program=$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$unit")
 [[ -f $work/quillstep-server$program && -x $work/quillstep-server$program ]] || fail "the unit starts $program, which quillstep-server does not hold"
+
+# The socket buffer caps reach what a full host asks (src/net/NetHost.cpp),
+# and the package applies them when it is installed.
+asked=$(sed -n 's/.*MAX_SOCKET_BUFFER *= *\([0-9]*\) \* \([0-9]*\) \* \([0-9]*\);.*/\1*\2*\3/p' "$source/src/net/NetHost.cpp")
+for key in net.core.rmem_max net.core.wmem_max; do
+  value=$(sed -n "s/^$key *= *\([0-9]*\)$/\1/p" "$work/quillstep-server/usr/lib/sysctl.d/50-quillstep-server.conf")
+  [[ -n $asked && -n $value ]] && ((value >= asked)) || fail "the sysctl file sets $key to '$value', not the host's $asked"
+done
+dpkg-deb --ctrl-tarfile "$work/${deb[quillstep-server]}" | tar -xO ./postinst 2>/dev/null | grep -q 50-quillstep-server.conf ||
+  fail "quillstep-server's postinst does not apply its sysctl file"
 
 # One version everywhere: the program's, the packages', the changelog's and
 # the software centre's. Only the first two follow by themselves.

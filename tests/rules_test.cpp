@@ -376,6 +376,21 @@ TEST_F(RunningGame, AReportThatWouldTeleportKeepsTheHostsCellAndCorrectsThePlaye
     rules->update();
     receive(P1, encode(AvatarStateMessage{avatar.id, 0, 0, 0, 0, 0, {17, 5}}));
     EXPECT_EQ(avatar.pos, (Position{17, 5})) << "in time the allowance comes back";
+
+    // Four cells off across a wall from y = 1 to `wallEnd` at x = 19: the
+    // way round counts, 8 steps at y = 8 and 12 (more than a second's) at 10.
+    for (const auto& [wallEnd, reachable] : {std::pair{10, false}, std::pair{8, true}}) {
+        std::vector<Position> wall;
+        for (int y = 1; y <= wallEnd; ++y) {
+            wall.push_back({19, y});
+        }
+        useMap(wall);
+        avatar.setPosition({17, 5});
+        frameTime = 1.0f;
+        rules->update();
+        receive(P1, encode(AvatarStateMessage{avatar.id, 0, 0, 0, 0, 0, {21, 5}}));
+        EXPECT_EQ(avatar.pos, (reachable ? Position{21, 5} : Position{17, 5})) << "a wall to y = " << wallEnd;
+    }
 }
 
 TEST_F(RunningGame, ASecondAfterAnAvatarSettlesEveryoneHearsHowItStands) {
@@ -438,6 +453,23 @@ TEST_F(RunningGame, TheHostsCountStandsForTheDeadAndForAmmunition) {
         toPlayers(encode(AvatarStatusMessage{avatar.id, {6, 5}, 100, 0, 37}), SEND_RULE_OUTCOME, {P1, P2});
     expected.insert(expected.end(), status.begin(), status.end());
     EXPECT_EQ(server->sent, expected);
+
+    // Fire pressed and let go over and over in one frame: still one report
+    // on, the one that lets go, and then the count; pressed again at the
+    // end, the count waits for the release.
+    for (const int lastFire : {0, 1}) {
+        server->sent.clear();
+        for (int report = 1; report <= 6; ++report) {
+            server->incoming.push({P1, encode(AvatarStateMessage{avatar.id, 0, 0, 0, 0, report % 2, {6, 5}})});
+        }
+        receive(P1, encode(AvatarStateMessage{avatar.id, 0, 0, 0, 0, lastFire, {6, 5}}));
+        expected =
+            toPlayers(encode(AvatarStateMessage{avatar.id, 0, 0, 0, 0, lastFire, {6, 5}}), SEND_STATE_TO_PLAYERS, {P2});
+        if (lastFire == 0) {
+            expected.insert(expected.end(), status.begin(), status.end());
+        }
+        EXPECT_EQ(server->sent, expected) << "last fire " << lastFire;
+    }
 }
 
 TEST_F(RunningGame, OnlyAPlayerTakesItsOwnAvatarOut) {

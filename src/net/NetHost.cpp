@@ -89,16 +89,20 @@ void NetHost::sizeSocketBuffers() {
         std::clamp(static_cast<int>(host->peerCount) * SOCKET_BUFFER_PER_PEER, MIN_SOCKET_BUFFER, MAX_SOCKET_BUFFER);
     enet_socket_set_option(host->socket, ENET_SOCKOPT_RCVBUF, wanted);
     enet_socket_set_option(host->socket, ENET_SOCKOPT_SNDBUF, wanted);
-    // The system caps both at its net.core.[rw]mem_max; a host run by root
-    // (a service) may go past the cap.
-    for (const auto& [option, forced] : {std::pair{SO_RCVBUF, SO_RCVBUFFORCE}, std::pair{SO_SNDBUF, SO_SNDBUFFORCE}}) {
+    // The system caps both at its net.core.[rw]mem_max; a process with
+    // CAP_NET_ADMIN (root's) may go past the cap.
+    const auto granted = [&](const int option) {
         int       size   = 0;
         socklen_t length = sizeof size;
         // Linux reports twice what was set, for its own bookkeeping.
-        if (::getsockopt(host->socket, SOL_SOCKET, option, &size, &length) == 0 && size < 2 * wanted) {
+        return ::getsockopt(host->socket, SOL_SOCKET, option, &size, &length) == 0 ? size / 2 : 0;
+    };
+    for (const auto& [option, forced] : {std::pair{SO_RCVBUF, SO_RCVBUFFORCE}, std::pair{SO_SNDBUF, SO_SNDBUFFORCE}}) {
+        if (granted(option) < wanted) {
             ::setsockopt(host->socket, SOL_SOCKET, forced, &wanted, sizeof wanted);
         }
     }
+    buffers = {wanted, granted(SO_RCVBUF), granted(SO_SNDBUF)};
 }
 
 void NetHost::start(std::function<void(ENetHost*)> newServiceLocked, std::function<void()> newHandOver) {

@@ -84,6 +84,16 @@ public:
     // CPU time the service thread has used so far, in seconds.
     double serviceCpuSeconds();
 
+    // The socket's buffers as the system granted them, in bytes, and what
+    // the host asked for: less where net.core.[rw]mem_max caps them and the
+    // process may not go past the cap.
+    struct SocketBuffers {
+        int asked   = 0;
+        int receive = 0;
+        int send    = 0;
+    };
+    SocketBuffers socketBuffers() const { return buffers; }
+
     std::mutex lock;
 
 private:
@@ -106,4 +116,5 @@ private:
     bool                           framed        = false;  // under the lock
     enet_uint32                    lastHeartbeat = 0;
     int                            wake          = -1;  // eventfd the service thread also waits on
+    SocketBuffers                  buffers;
 };

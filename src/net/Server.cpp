@@ -1,6 +1,7 @@
 #include "net/Server.h"
 
 #include <arpa/inet.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -46,6 +47,11 @@ constexpr std::uint32_t MAX_PACKETS_PER_WINDOW = 128;
 constexpr std::uint32_t MAX_BYTES_PER_WINDOW   = 128 * 1024;
 // A bundle carries any number of messages; a player's frame has a few.
 constexpr std::uint32_t MAX_MESSAGES_PER_WINDOW = 256;
+
+// glibc keeps what a departed peer's unfinished packets took (up to 128 KiB
+// each, over 30 MiB for a full game) for its next mallocs; handed back at
+// most this often once peers have gone, it costs a few milliseconds.
+constexpr enet_uint32 TRIM_PERIOD_MS = 1000;
 
 // A player's id lives in its peer's user data; 0 means not (yet) a player.
 std::uint32_t playerIdOf(const ENetPeer& peer) {
@@ -98,8 +104,22 @@ std::int32_t Server::host(const char* const newSessionName) {
     watches.assign(net.get()->peerCount, PeerWatch{});
     // Peers from one address in any state, ENet's own handshake included.
     net.get()->duplicatePeers = maxPerAddress;
+    noteSmallBuffers();
     net.start([this](ENetHost* host) { serviceLocked(host); }, [this] { handOver(); });
     return 0;
+}
+
+void Server::noteSmallBuffers() {
+    // A full game's datagrams overflow smaller buffers: players' reports are
+    // lost, and the host looks slow.
+    const NetHost::SocketBuffers buffers = net.socketBuffers();
+    if (buffers.receive >= buffers.asked && buffers.send >= buffers.asked) {
+        return;
+    }
+    const auto kib = [](const int bytes) { return std::to_string(bytes / 1024) + " KiB"; };
+    note("Socket buffers of " + kib(buffers.receive) + " to receive and " + kib(buffers.send) + " to send, not the " +
+         kib(buffers.asked) + " asked for: raise net.core.rmem_max and net.core.wmem_max (the server package's " +
+         "/usr/lib/sysctl.d/50-quillstep-server.conf does).");
 }
 
 void Server::serviceLocked(ENetHost* const host) {
@@ -118,6 +138,7 @@ void Server::serviceLocked(ENetHost* const host) {
                 enet_packet_destroy(event.packet);
                 break;
             case ENET_EVENT_TYPE_DISCONNECT:
+                trimDue = true;
                 if (const std::uint32_t id = playerIdOf(*event.peer); id != 0) {
                     arrivals.push_back({Arrival::What::left, id, {}, 0.0f, {}, {}, false});
                     playerPeers.erase(id);
@@ -221,6 +242,7 @@ void Server::keepSlotsSpare(ENetHost* const host, const enet_uint32 now) {
     for (std::size_t i = 0; i < freeing; ++i) {
         watches[static_cast<std::size_t>(unproven[i] - host->peers)].busySince = 0;
         enet_peer_reset(unproven[i]);
+        trimDue = true;
     }
 }
 
@@ -232,6 +254,7 @@ void Server::cutOff(ENetPeer& peer, const enet_uint32 reason) {
     }
     setPlayerId(peer, 0);
     enet_peer_disconnect_now(&peer, reason);
+    trimDue = true;
 }
 
 void Server::onReceive(ENetPeer& peer, const ENetPacket& packet, const enet_uint32 now) {
@@ -498,6 +521,12 @@ void Server::handOver() {
         }
     }
     arrivals.clear();
+    // Outside ENet's lock: the game's sends never wait for it.
+    if (const enet_uint32 now = monotonicMs(); trimDue && now - lastTrim >= TRIM_PERIOD_MS) {
+        trimDue  = false;
+        lastTrim = now;
+        malloc_trim(0);
+    }
 }
 
 ENetPeer* Server::peerOf(const std::uint32_t playerId) const {

@@ -106,8 +106,10 @@ private:
     std::mutex                               notesLock;
     std::vector<std::string>                 notes;
     void                                     measureRoundTrips(ENetHost* host);
-    void                                     handOver();
-    ENetPeer*                                peerOf(std::uint32_t playerId) const;
+    // Logs it when the system granted the socket less than the host asked.
+    void      noteSmallBuffers();
+    void      handOver();
+    ENetPeer* peerOf(std::uint32_t playerId) const;
     // Puts the message into `packed`, its wire form; false (noted) when the form refuses it.
     bool                      packMessage(std::uint32_t size, const void* data);
     std::vector<std::uint8_t> packed;  // under the lock
@@ -131,6 +133,9 @@ private:
     enet_uint32            lastMeasure  = 0;
     std::vector<Arrival>   arrivals;
     std::vector<PeerWatch> watches;
+    // Peers went since memory was last handed back to the system, and when that was.
+    bool        trimDue  = false;
+    enet_uint32 lastTrim = 0;
     // Each player's peer, under the lock: a send finds its peer at once.
     std::unordered_map<std::uint32_t, ENetPeer*> playerPeers;
 };

@@ -106,6 +106,7 @@ void Arbiter::startMatch(const std::int32_t number) {
     allowances.clear();
     changedAt.clear();
     forwarding.clear();
+    fireReleased.clear();
     firingAvatars.clear();
     respawnedUnheard.clear();
     world.useMap(currentMap().cells);
@@ -506,9 +507,7 @@ void Arbiter::receive(const std::uint32_t sender, const AvatarStateMessage& stat
         sendTo(sender, applied);
     }
     if (wasFiring && applied.fire == 0) {
-        // Each machine counted the shots on its own clock; the host's count stands.
-        forwardStates();
-        sendStatus(*avatar);
+        fireReleased.insert(avatar->id);
     }
 }
 
@@ -540,26 +539,40 @@ void Arbiter::forwardStates() {
     // One report per avatar and frame, the latest: what the host sends stays
     // bounded by its players and its frame rate, whatever one player sends.
     for (const auto& [avatarId, report] : forwarding) {
-        if (findAvatar(avatarId) != nullptr) {
-            broadcast(report.state, report.sender);
+        const Avatar* const avatar = findAvatar(avatarId);
+        if (avatar == nullptr) {
+            continue;
+        }
+        broadcast(report.state, report.sender);
+        // Each machine counted the shots on its own clock; the host's count
+        // stands once fire is let go. It follows the report that lets go, or
+        // the others would go on firing by the old flags after taking the
+        // count. Pressed again within the frame, the count waits for the
+        // next release, as a settled avatar's does.
+        if (fireReleased.count(avatarId) != 0 && report.state.fire == 0) {
+            sendStatus(*avatar);
         }
     }
     forwarding.clear();
+    fireReleased.clear();
 }
 
 bool Arbiter::isReachable(const Avatar& avatar, const Position reported) {
     // A report waits for its sender's network: meanwhile the host moves the
     // avatar on by the flags it had, and the report brings it back. The
     // allowance refills at twice the avatar's pace, up to a second's steps.
-    const std::int32_t distance = cellDistance(reported, avatar.pos);
-    const float        most     = avatar.speed + 1.0f;
-    Allowance&         left     = allowances.try_emplace(avatar.id, Allowance{most, hostTime}).first->second;
-    left.cells                  = std::min(most, left.cells + (hostTime - left.since) * 2.0f * avatar.speed);
-    left.since                  = hostTime;
-    if (static_cast<float>(distance) > left.cells) {
+    // Steps are counted the way the avatar takes them, round walls: a cell
+    // close by on the other side of a wall is as far as the way round.
+    const float most = avatar.speed + 1.0f;
+    Allowance&  left = allowances.try_emplace(avatar.id, Allowance{most, hostTime}).first->second;
+    left.cells       = std::min(most, left.cells + (hostTime - left.since) * 2.0f * avatar.speed);
+    left.since       = hostTime;
+    const std::optional<std::int32_t> steps =
+        stepsWithin(CWorld::instance(), avatar.pos, reported, static_cast<std::int32_t>(left.cells));
+    if (!steps) {
         return false;
     }
-    left.cells -= static_cast<float>(distance);
+    left.cells -= static_cast<float>(*steps);
     return true;
 }
 
@@ -713,6 +726,9 @@ void Arbiter::hitAvatar(Avatar& avatar, Bullet& bullet) {
     }
     const DemoRecorder::Event recorded(recorder, DemoMoment::hit, avatar.id);
     const std::int32_t        newHp = avatar.hp - BULLET_DAMAGE;
+    if (Avatar* const shooter = findAvatar(bullet.owner)) {
+        ++shooter->hitsLanded;  // a bot's sign that it is not stuck
+    }
     markChanged(avatar);
     broadcast(AvatarHpMessage{avatar.id, newHp});
     bullet.removed = true;

@@ -129,6 +129,8 @@ private:
         std::uint32_t      sender = 0;
     };
     std::map<std::int32_t, Report> forwarding;
+    // Avatars whose player let go of fire in this frame's reports.
+    std::set<std::int32_t> fireReleased;
 
     // Whether a player's report may put its avatar on the cell: no further
     // from the host's own cell than its steps and its network's delays allow.

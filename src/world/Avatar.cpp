@@ -1,7 +1,9 @@
 #include "world/Avatar.h"
 
 #include <cmath>
+#include <deque>
 #include <utility>
+#include <vector>
 
 #include "platform/FrameState.h"
 #include "platform/Platform.h"
@@ -87,6 +89,42 @@ Position stepFrom(const CWorld& world, const Position from, const int dx, const 
         return horizontal;
     }
     return from;
+}
+
+std::optional<std::int32_t> stepsWithin(const CWorld& world, const Position from, const Position to,
+                                        const std::int32_t most) {
+    if (most < 0 || cellDistance(from, to) > most) {
+        return std::nullopt;
+    }
+    // Breadth-first over a square of `most` cells about the start: no cell
+    // outside it is that few steps away, so the search costs the same on any map.
+    const std::int32_t        side = 2 * most + 1;
+    std::vector<std::int32_t> steps(static_cast<std::size_t>(side) * static_cast<std::size_t>(side), -1);
+    const auto                slot = [&](const Position cell) -> std::int32_t& {
+        return steps[static_cast<std::size_t>((cell.y - from.y + most) * side + (cell.x - from.x + most))];
+    };
+    std::deque<Position> frontier{from};
+    slot(from) = 0;
+    while (!frontier.empty()) {
+        const Position cell = frontier.front();
+        frontier.pop_front();
+        if (cell == to) {
+            return slot(cell);
+        }
+        if (slot(cell) == most) {
+            continue;
+        }
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                const Position next = stepFrom(world, cell, dx, dy);
+                if (cellDistance(next, from) <= most && slot(next) < 0) {
+                    slot(next) = slot(cell) + 1;
+                    frontier.push_back(next);
+                }
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 void Avatar::step(const int dx, const int dy) {

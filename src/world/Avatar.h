@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "world/Controller.h"
@@ -12,6 +13,10 @@ class CWorld;
 // Where one step along (dx, dy) takes a mover from a cell: diagonally when
 // that cell is free, else along y, else along x, else nowhere.
 Position stepFrom(const CWorld& world, Position from, int dx, int dy);
+
+// The fewest steps by that rule, one of the eight headings each, that take a
+// mover from one cell to another; nothing when it takes more than `most`.
+std::optional<std::int32_t> stepsWithin(const CWorld& world, Position from, Position to, std::int32_t most);
 
 // A player's figure. Every machine moves every avatar by its control flags;
 // only the one steered here has a controller.
@@ -49,11 +54,13 @@ public:
     std::int32_t score     = 0;
     std::int32_t kills     = 0;  // in this match
     std::int32_t deaths    = 0;
-    std::int32_t left      = 0;
-    std::int32_t right     = 0;
-    std::int32_t up        = 0;
-    std::int32_t down      = 0;
-    std::int32_t fire      = 0;
+    // Its bullets that hit someone, as the host's rules count them; known on the host only.
+    std::int32_t hitsLanded = 0;
+    std::int32_t left       = 0;
+    std::int32_t right      = 0;
+    std::int32_t up         = 0;
+    std::int32_t down       = 0;
+    std::int32_t fire       = 0;
     // The network player who steers it; known on the host only.
     std::uint32_t               playerId = 0;
     std::string                 name;               // clean: see rules/PlayerName.h

@@ -176,16 +176,21 @@ BotController::Skill BotController::skillOf(const BotLevel level) {
 BotController::BotController(const BotLevel level) : playing(level), skill(skillOf(level)) {}
 
 bool BotController::isConfined() {
-    // Its cells of the last few seconds; held to a few of them with no shot
-    // fired, it is stuck, whatever holds it.
+    // Its cells of the last few seconds; held to a few of them with no hit
+    // scored, it is stuck, whatever holds it. Shots fired are no sign: two
+    // bots that step out of each other's bullets fire for ever.
     constexpr float WINDOW = 4.0f;
+    if (avatar->hitsLanded != hitsSeen) {
+        hitsSeen = avatar->hitsLanded;
+        lastHit  = clock;
+    }
     if (visited.empty() || !(visited.back().second == avatar->pos)) {
         visited.emplace_back(clock, avatar->pos);
     }
     while (visited.size() > 1 && clock - visited[1].first >= WINDOW) {
         visited.erase(visited.begin());
     }
-    if (clock - visited.front().first < WINDOW || clock - lastShot < WINDOW) {
+    if (clock - visited.front().first < WINDOW || clock - lastHit < WINDOW) {
         return false;
     }
     std::vector<Position> cells;
@@ -275,10 +280,8 @@ BotController::Intent BotController::decide() {
             // fire, so shots and target do not pass each other.
             const bool aimed = (headingFor(shot->x, shot->y) + 8) % 8 == (avatar->direction + 8) % 8;
             if (aimed) {
-                aimedSince       = aimedSince < 0.0f ? clock : aimedSince;
-                const bool shoot = clock - aimedSince >= skill.aimSeconds;
-                lastShot         = shoot ? clock : lastShot;
-                return {{0, 0}, shoot};
+                aimedSince = aimedSince < 0.0f ? clock : aimedSince;
+                return {{0, 0}, clock - aimedSince >= skill.aimSeconds};
             }
             aimedSince = -1.0f;
             // Right next to it a turn is a step into its cell, and two bots
@@ -412,7 +415,6 @@ BotController::Intent BotController::decideTactically() {
     }
     const Avatar& enemy = *sight.enemy;
     if (shotHits(enemy)) {
-        lastShot = clock;
         return {{0, 0}, true};
     }
     const auto shot = clearShotAt(world, avatar->pos, enemy.pos);

@@ -108,7 +108,7 @@ private:
     Sight                 look() const;
     // A step towards the powerup it needs, else its enemy, else anywhere.
     Intent approach(const Sight& sight) const;
-    // Whether it has kept to a few cells for a while without a shot: it
+    // Whether it has kept to a few cells for a while without a hit: it
     // then makes for a far cell, whatever held it.
     bool isConfined();
 
@@ -128,7 +128,8 @@ private:
     float                                   thinkTimer = 0.0f;
     Position                                thoughtAt{-1, -1};
     float                                   aimedSince  = -1.0f;  // when its heading came to point at the target
-    float                                   lastShot    = 0.0f;
+    float                                   lastHit     = 0.0f;
+    std::int32_t                            hitsSeen    = 0;
     float                                   escapeUntil = 0.0f;
     Position                                escapeTo{-1, -1};
     std::vector<std::pair<float, Position>> visited;  // its cells of the last few seconds
