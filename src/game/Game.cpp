@@ -374,14 +374,9 @@ void CGame::joinGame() {
 }
 
 void CGame::announceGame() {
-    IServer* const hosted    = server.get();
-    const bool     isPrivate = !password.empty();
-    std::string    shownName = serverName;
-    if (shownName.empty()) {
-        char name[256] = {};
-        gethostname(name, sizeof name - 1);
-        shownName = name;
-    }
+    IServer* const    hosted    = server.get();
+    const bool        isPrivate = !password.empty();
+    const std::string shownName = shownServerName();
     // Read on the announcer's thread; this game's frames change it.
     auto shownMap = std::make_shared<SharedText>();
     announcedMap  = shownMap;
@@ -396,6 +391,15 @@ void CGame::announceGame() {
         game.isPrivate = isPrivate;
         return game;
     });
+}
+
+std::string CGame::shownServerName() const {
+    if (!serverName.empty()) {
+        return serverName;
+    }
+    char name[256] = {};
+    gethostname(name, sizeof name - 1);
+    return name;
 }
 
 void CGame::joinAt(const std::string& address) {
@@ -490,7 +494,12 @@ void CGame::updateWaitingRoom() {
         return;
     }
     lobbyTimer = 0.0f;
-    LobbyMessage waiting{{}, 0, matchSetup.scoreLimit, matchSetup.timeLimit, mapName()};
+    LobbyMessage waiting{{},
+                         0,
+                         matchSetup.scoreLimit,
+                         matchSetup.timeLimit,
+                         mapName(),
+                         cleanText(shownServerName(), MAX_SERVER_NAME_CHARACTERS)};
     for (const ClientRecord& player : server->clientList()) {
         waiting.players.push_back(
             {player.id == (client ? client->localPlayerId() : 0) ? localPlayerName() : cleanPlayerName(player.name)});

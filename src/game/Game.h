@@ -129,7 +129,7 @@ public:
     std::uint16_t                 gamePort      = GAME_PORT;  // to host on, or where the host listens
     std::size_t                   maxPerAddress = DEFAULT_MAX_PER_ADDRESS;
     std::size_t                   maxPlayers    = 255;
-    std::string                   serverName;     // for the LAN list; empty: the machine's name
+    std::string                   serverName;     // for the LAN list and waiting screens; empty: the machine's name
     std::string                   motd;           // said to each player who joins
     std::string                   adminPassword;  // empty: chat commands are nobody's
     AdminDesk                     adminDesk;
@@ -159,6 +159,8 @@ public:
     std::string  welcomeLine() const override { return motd; }
     // The map the game is, or would be, played on.
     std::string mapName() const;
+    // What the LAN list and the waiting screens call this host.
+    std::string shownServerName() const;
 
 private:
     CGame();

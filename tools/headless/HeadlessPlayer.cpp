@@ -169,7 +169,7 @@ nlohmann::ordered_json describeLobby() {
     for (const LobbyName& player : lobby().players) {
         players.push_back(player.name);
     }
-    return {{"players", players}, {"bots", lobby().bots}, {"map", lobby().map}};
+    return {{"players", players}, {"bots", lobby().bots}, {"map", lobby().map}, {"serverName", lobby().serverName}};
 }
 
 // The last lines of a feed, oldest first.
