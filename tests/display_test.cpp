@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdlib>
 #include <functional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "GameDoubles.h"
@@ -17,6 +19,7 @@
 #include "game/Controls.h"
 #include "platform/FrameState.h"
 #include "platform/VirtualKeys.h"
+#include "rules/Chat.h"
 #include "rules/Executor.h"
 #include "rules/LineFeed.h"
 #include "rules/Match.h"
@@ -97,6 +100,28 @@ protected:
             }
         }
         return -1;
+    }
+
+    // The rightmost dark pixel in rows between two heights given in window coordinates.
+    int rightmostDark(const float fromY, const float toY) const {
+        int found = -1;
+        for (int y = static_cast<int>((fromY + 1.0f) * 0.5f * screenHeight);
+             y < static_cast<int>((toY + 1.0f) * 0.5f * screenHeight); ++y) {
+            for (int x = found + 1; x < screenWidth; ++x) {
+                const Rgb c = at(x, y);
+                found       = c[0] < 80 && c[1] < 80 && c[2] < 80 ? x : found;
+            }
+        }
+        return found;
+    }
+
+    void resizeTo(const int width, const int height) {
+        SDL_SetWindowSize(gameWindow(), width, height);
+        for (int i = 0; i < 50 && screenWidth != width; ++i) {
+            pass();
+            SDL_Delay(10);
+        }
+        ASSERT_EQ(screenWidth, width);
     }
 
     // Lets the desktop's own events of a new window pass, so that the events a
@@ -379,6 +404,34 @@ TEST_F(Desktop, AtFourHundredByThreeHundredNamesLinesAndTheHitFlashStayReadable)
     render();
     EXPECT_GT(at(2, h / 2)[0], before[0] + 80) << "the view's edge flashes red";
     EXPECT_LE(at(2, h / 2)[1], before[1]);
+}
+
+// In small windows every waiting-screen line ends inside the view.
+TEST_F(Desktop, InSmallWindowsEveryWaitingLineFits) {
+    CGame& game = CGame::instance();
+    for (const auto& [width, height] : {std::pair{400, 300}, std::pair{640, 480}}) {
+        ASSERT_NO_FATAL_FAILURE(resizeTo(width, height));
+        resetGame();
+        handleGameCommand(cmd_host_game);
+        game.update();
+        game.update();
+        ASSERT_EQ(game.state, state_hosting);
+        // Every line ends at least half the left margin short of the right edge.
+        const int end   = screenWidth - static_cast<int>((1.0f - aspect) * 0.25f * screenWidth);
+        game.serverName = "Party Room";
+        game.matchSetup = {1000000, 1440, {"islands"}};
+        render();
+        EXPECT_GE(leftmostDark(0.4f, 0.45f), 0) << "the server's name";
+        EXPECT_LT(rightmostDark(0.1f, 0.5f), end) << width;
+
+        resetGame();
+        giveClient(5);
+        game.state = state_connected;
+        lobby()    = {{{"Ann"}, {"Bob"}}, 3, 1000000, 1440, "islands", "Party Room"};
+        render();
+        EXPECT_GE(leftmostDark(0.5f, 0.55f), 0) << "the server's name";
+        EXPECT_LT(rightmostDark(-0.6f, 0.6f), end) << width;
+    }
 }
 
 TEST(SoundEffects, EachIsShortAudibleAndCleanAndPlaysWithoutACard) {

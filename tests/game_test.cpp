@@ -147,11 +147,24 @@ TEST_F(GameFlow, AJoinThatNeverConnectsTimesOutAfterTwentySecondsOfGameTime) {
     EXPECT_FALSE(platform.shown[0].owned);
 }
 
+// A kick's farewell comes just before the connection ends; it is read
+// first, so the box says why rather than that the host was lost.
 TEST_F(GameFlow, ALostHostIsToldWaitingInABoxAndPlayingOverTheWindow) {
-    for (const bool playing : {false, true}) {
+    struct Case {
+        bool        playing;
+        const char* farewell;  // the host's last word, or none
+        const char* shown;
+    };
+    const Case cases[] = {
+        {false, nullptr, "Server disconnected."},
+        {true, nullptr, "Disconnected from server."},
+        {false, "You were kicked: too loud", "You were kicked: too loud"},
+        {true, "You were kicked: too loud", "You were kicked: too loud"},
+    };
+    for (const Case& c : cases) {
         resetGame(&server, &client);
         platform.shown.clear();
-        if (playing) {
+        if (c.playing) {
             ASSERT_NO_FATAL_FAILURE(joinRunningGame());
         } else {
             game.handleCommand(cmd_join_game);
@@ -162,13 +175,16 @@ TEST_F(GameFlow, ALostHostIsToldWaitingInABoxAndPlayingOverTheWindow) {
             EXPECT_NE(dynamic_cast<LocalArbiter*>(getArbiter()), nullptr);
             EXPECT_EQ(client->incoming.size(), 0) << "messages are read in the frame the connection completes";
         }
+        if (c.farewell != nullptr) {
+            client->incoming.push(encode(ChatMessage{chat_farewell, "", c.farewell}));
+        }
         client->connected = false;
         game.update();
         EXPECT_EQ(game.state, state_start);
         EXPECT_EQ(getArbiter(), nullptr);
         ASSERT_EQ(platform.shown.size(), 1u);
-        EXPECT_EQ(platform.shown[0].text, playing ? "Disconnected from server." : "Server disconnected.");
-        EXPECT_EQ(platform.shown[0].owned, playing);
+        EXPECT_EQ(platform.shown[0].text, c.shown);
+        EXPECT_EQ(platform.shown[0].owned, c.playing);
     }
 }
 

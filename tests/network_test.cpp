@@ -172,6 +172,9 @@ TEST_F(Lan, ChatJoinsAndLeavesReachEveryoneAndTheHostEndingIsNamed) {
     ASSERT_TRUE(framesUntil([&] { return seen[1]["lobby"]["players"].size() == 3; }));
     EXPECT_EQ(seen[1]["lobby"]["players"][0], "Ann") << "the waiting room, host first";
     EXPECT_EQ(seen[1]["lobby"]["map"], "map2");
+    char machine[256] = {};
+    ::gethostname(machine, sizeof machine - 1);
+    EXPECT_EQ(seen[1]["lobby"]["serverName"], machine) << "the host's own name, as the LAN list shows it";
     ASSERT_NO_FATAL_FAILURE(pressEnter());
     ASSERT_EQ(machines[1]->command("exit"), "ok");
     ASSERT_TRUE(framesUntil([&] {

@@ -148,6 +148,7 @@ TEST(Program, TheServerConsoleKicksAndBansAndTheFullGameRefuses) {
     ASSERT_TRUE(host.send("bogus"));
     ASSERT_TRUE(logSays(host, "error unknown command bogus (try help)", log)) << log;
     ASSERT_TRUE(host.send("say hello all"));
+    EXPECT_TRUE(logSays(host, "Server: hello all", log)) << log;
     ASSERT_EQ(ann.command("seconds 0.5"), "ok");
     EXPECT_EQ(ann.world()["chat"].back(), "Server: hello all");
     ASSERT_TRUE(host.send("kick Ann too loud"));
@@ -197,6 +198,7 @@ TEST(Program, AnAdminInTheGameAndAPlayerWhoIdles) {
     says(ann, "/bots 0", "Only an admin can do that: /admin PASSWORD first.");
     says(ann, "/admin s3cret", "You are an admin: the console's commands work here, as /kick Bob.");
     says(ann, "/bots 0", "bots 0");
+    EXPECT_EQ(ann.command("say /status"), "ok");
     ASSERT_EQ(cy.command("seconds 0.3"), "ok");
     EXPECT_TRUE(heard(cy, "Ann used /bots 0"));
     for (int wrong = 0; wrong < 3; ++wrong) {
@@ -209,16 +211,48 @@ TEST(Program, AnAdminInTheGameAndAPlayerWhoIdles) {
     ASSERT_EQ(ann.command("seconds 7"), "ok");
     EXPECT_EQ(ann.world()["state"], "start");
     EXPECT_NE(ann.messages().find("You were kicked: no input for 11 s"), std::string::npos) << ann.messages();
+    EXPECT_TRUE(logSays(host, "Ann kicked for idling: no input for 11 s", log)) << log;
     EXPECT_TRUE(stop(host));
+    // Every command said in chat is in the log, refused ones too.
+    for (const char* const line :
+         {"Ann (127.0.0.1) refused (not an admin): /bots 0", "Ann (127.0.0.1): /admin\n", "Ann (127.0.0.1): /status",
+          "Cy (127.0.0.1) refused (wrong password): /admin\n", "Cy (127.0.0.1) refused (locked out): /admin\n"}) {
+        EXPECT_NE(log.find(std::string("Admin command from ") + line), std::string::npos) << line << log;
+    }
     EXPECT_EQ(log.find("s3cret"), std::string::npos) << "never logged";
+    EXPECT_EQ(log.find("guess"), std::string::npos) << "nor a wrong one";
 }
 
+// A file the server would read otherwise than meant stops it before it
+// binds anything, with one line that names the file, the line and the key.
 TEST(Program, ABrokenServerConfigurationStopsItWithTheLine) {
+    struct Case {
+        const char* text;
+        const char* where;  // the line, with what the message names
+        const char* names;
+    };
+    const Case cases[] = {
+        {"bots = 3\nmotd = \"unfinished\n", ":2: ", ""},
+        {"bots = 3\nbot-levle = \"easy\"\n", ":2: ", "bot-levle"},
+        {"port = 24000\n\n[server]\nbots = 3\n", ":4: ", "bots"},
+        {"bots = 99\n", ":1: ", "bots"},
+        {"score-limit = -1\n", ":1: ", "score-limit"},
+        {"bot-level = \"brilliant\"\n", ":1: ", "bot-level"},
+        {"motd = \"hi\"\nbots = \"3\"\n", ":2: ", "bots"},
+        {"server-name = 7\n", ":1: ", "server-name"},
+        {"maps = [\"arena\",\n        3]\n", ":2: ", "maps"},
+    };
     const std::string config = ::testing::TempDir() + "quillstep_server_" + std::to_string(getpid()) + ".toml";
-    std::ofstream(config) << "bots = 3\nmotd = \"unfinished\n";
-    const Ran broken = run(std::string(QUILLSTEP_SERVER) + " --config " + config + " --port " + port);
-    EXPECT_EQ(broken.status, 2);
-    EXPECT_NE(broken.output.find(config + ":2:"), std::string::npos) << broken.output;
+    for (const Case& c : cases) {
+        std::ofstream(config) << c.text;
+        // A server that read past the fault would host until stopped.
+        const Ran broken =
+            run(std::string("timeout 10 ") + QUILLSTEP_SERVER + " --config " + config + " --port " + port);
+        EXPECT_EQ(broken.status, 2) << c.text << broken.output;
+        EXPECT_TRUE(isOneLine(broken.output)) << c.text << broken.output;
+        EXPECT_NE(broken.output.find(config + c.where + c.names), std::string::npos) << c.text << broken.output;
+    }
+    std::remove(config.c_str());
 }
 
 TEST(Program, AnInstalledCopyFindsItsOwnMapFromAnyFolder) {

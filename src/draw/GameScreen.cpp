@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "draw/Text.h"
@@ -37,18 +38,23 @@ void filledQuad(const float left, const float bottom, const float right, const f
     glEnd();
 }
 
-// Above the specified lines, so they keep their places.
-void drawMatchSetup(const CGame& game) {
-    const MatchRules& rules = game.matchSetup;
-    char              score[32];
-    char              time[32];
-    std::snprintf(score, sizeof score, rules.scoreLimit > 0 ? "%d" : "none", static_cast<int>(rules.scoreLimit));
-    std::snprintf(time, sizeof time, rules.timeLimit > 0 ? "%d min" : "none", static_cast<int>(rules.timeLimit));
-    drawText(TEXT_LEFT, 0.1f, "Map: %s (M)   Score limit: %s (S)   Time limit: %s (D)", game.mapName().c_str(), score,
-             time);
+// A limit as the waiting screens show it: 0 is none.
+std::string limitText(const std::int32_t value, const char* const unit) {
+    return value > 0 ? std::to_string(value) + unit : std::string("none");
 }
 
-// What a joined player waits for, as the host last told it.
+// Above the specified lines, so they keep their places, and a setting a
+// line: together they were wider than a 400 x 300 window.
+void drawMatchSetup(const CGame& game) {
+    const MatchRules& rules = game.matchSetup;
+    drawText(TEXT_LEFT, 0.4f, "Server: %s", cleanText(game.shownServerName(), MAX_SERVER_NAME_CHARACTERS).c_str());
+    drawText(TEXT_LEFT, 0.3f, "Map: %s (M)", game.mapName().c_str());
+    drawText(TEXT_LEFT, 0.2f, "Score limit: %s (S)", limitText(rules.scoreLimit, "").c_str());
+    drawText(TEXT_LEFT, 0.1f, "Time limit: %s (D)", limitText(rules.timeLimit, " min").c_str());
+}
+
+// What a joined player waits for, as the host last told it: above the
+// specified lines as on the host's screen, clear of the chat below them.
 void drawWaitingRoom() {
     const LobbyMessage& room = lobby();
     if (room.map.empty()) {
@@ -58,11 +64,12 @@ void drawWaitingRoom() {
     for (const LobbyName& player : room.players) {
         players += (players.empty() ? "" : ", ") + cleanPlayerName(player.name);
     }
-    drawText(TEXT_LEFT, -0.3f, "Players: %s", players.c_str());
-    drawText(TEXT_LEFT, -0.4f, "Bots: %d", static_cast<int>(room.bots));
-    drawText(TEXT_LEFT, -0.5f, "Map: %s   Score limit: %d   Time limit: %d min (0: none)",
-             cleanText(room.map, MAX_MAP_NAME_BYTES).c_str(), static_cast<int>(room.scoreLimit),
-             static_cast<int>(room.timeLimit));
+    drawText(TEXT_LEFT, 0.5f, "Server: %s", cleanText(room.serverName, MAX_SERVER_NAME_CHARACTERS).c_str());
+    drawText(TEXT_LEFT, 0.4f, "Players: %s", players.c_str());
+    drawText(TEXT_LEFT, 0.3f, "Bots: %d", static_cast<int>(room.bots));
+    drawText(TEXT_LEFT, 0.2f, "Map: %s", cleanText(room.map, MAX_MAP_NAME_BYTES).c_str());
+    drawText(TEXT_LEFT, 0.1f, "Score limit: %s   Time limit: %s", limitText(room.scoreLimit, "").c_str(),
+             limitText(room.timeLimit, " min").c_str());
 }
 
 void drawStatusScreen(const CGame& game) {

@@ -33,7 +33,8 @@ void addHostOptions(CLI::App& app, LaunchOptions& options) {
     app.add_option("--time-limit", options.timeLimit, "End each match after MINUTES (0: never)")
         ->option_text("MINUTES")
         ->check(CLI::Range(0, 1440));
-    app.add_option("--server-name", options.serverName, "Show the game as TEXT in the LAN list (the machine's name)")
+    app.add_option("--server-name", options.serverName,
+                   "Show the game as TEXT in the LAN list and on the waiting screens (the machine's name)")
         ->option_text("TEXT");
     app.add_option("--motd", options.motd, "Say TEXT to each player who joins")->option_text("TEXT");
     app.add_option("--max-players", options.maxPlayers, "Take at most N players (255 unless given)")

@@ -23,7 +23,7 @@ struct LaunchOptions {
     std::optional<std::int32_t> timeLimit;   // minutes
     std::optional<std::string>  map;         // the first map
     std::vector<std::string>    maps;        // the rotation
-    std::optional<std::string>  serverName;  // for the LAN list; the machine's name unless given
+    std::optional<std::string>  serverName;  // for the LAN list and waiting screens; the machine's name unless given
     std::optional<std::string>  motd;        // said to each player who joins
     std::optional<int>          maxPlayers;
     std::optional<std::string>  adminPassword;     // lets a player use the console's commands from chat

@@ -166,6 +166,7 @@ int hostUntilStopped(std::FILE* const log, const std::atomic<bool>& stop) {
                      game.mapName());
     killFeed().setListener([log](const std::string& line) { logLine(log, line); });
     chatRelay().setListener([log](const std::string& line) { logLine(log, line); });
+    game.adminDesk.log = [log](const std::string& line) { logLine(log, line); };
     RosterLog    roster(log);
     MatchLog     matches(log);
     ConsoleInput console;

@@ -523,7 +523,12 @@ void CGame::updateWaitingRoom() {
         return;
     }
     lobbyTimer = 0.0f;
-    LobbyMessage waiting{{}, 0, matchSetup.scoreLimit, matchSetup.timeLimit, mapName()};
+    LobbyMessage waiting{{},
+                         0,
+                         matchSetup.scoreLimit,
+                         matchSetup.timeLimit,
+                         mapName(),
+                         cleanText(shownServerName(), MAX_SERVER_NAME_CHARACTERS)};
     for (const ClientRecord& player : server->clientList()) {
         if (player.spectator) {
             continue;  // the list is of those who will play

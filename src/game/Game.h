@@ -158,7 +158,7 @@ public:
     std::uint16_t                 gamePort      = GAME_PORT;  // to host on, or where the host listens
     std::size_t                   maxPerAddress = DEFAULT_MAX_PER_ADDRESS;
     std::size_t                   maxPlayers    = 255;
-    std::string                   serverName;     // for the LAN list; empty: the machine's name
+    std::string                   serverName;     // for the LAN list and waiting screens; empty: the machine's name
     std::string                   motd;           // said to each player who joins
     std::string                   adminPassword;  // empty: chat commands are nobody's
     AdminDesk                     adminDesk;
@@ -196,7 +196,8 @@ public:
     DemoSettings demoSettings() const override;
     // The map the game is, or would be, played on.
     std::string mapName() const;
-    // The name the game goes by: the one given, or the machine's.
+    // What the LAN list, the waiting screens and demos call this host: the
+    // name given, or the machine's.
     std::string shownServerName() const;
 
 private:

@@ -159,9 +159,7 @@ std::string sayAsServer(CGame& game, std::istringstream& words) {
     if (text.empty()) {
         return "error say takes a line to say";
     }
-    const MessageBuffer line = encode(ChatMessage{chat_said, "Server", text});
-    game.server->sendToPlayers(static_cast<std::uint32_t>(line.size()), line.data(), SEND_CHAT,
-                               [](std::uint32_t /*player*/) { return true; });
+    chatRelay().pass(*game.server, "Server", text);  // logged as the players' lines are
     return "said";
 }
 
@@ -318,6 +316,20 @@ std::string deed(const std::string& admin, const std::string& line) {
     return admin + " used /" + (name == "password" ? std::string("password") : line);
 }
 
+void logDesk(const CGame& game, const std::string& line) {
+    if (game.adminDesk.log) {
+        game.adminDesk.log(line);
+    }
+}
+
+// A command as the log keeps it: the words of /admin and /password left out.
+std::string loggedCommand(const std::string& line) {
+    std::istringstream words(line);
+    std::string        name;
+    words >> name;
+    return "/" + (name == "admin" || name == "password" ? name : line);
+}
+
 }  // namespace
 
 void runChatCommand(CGame& game, const ChatRelay::Command& command) {
@@ -330,39 +342,53 @@ void runChatCommand(CGame& game, const ChatRelay::Command& command) {
     words >> name;
     const std::optional<ClientRecord> player  = game.server->findClient(command.sender);
     const std::string                 address = player ? player->address : std::string();
+    const std::string                 who     = "Admin command from " + command.speaker + " (" + address + ")";
+    const std::string                 said    = ": " + loggedCommand(command.line);
+    const auto refused = [&](const std::string& why) { logDesk(game, who + " refused (" + why + ")" + said); };
     if (name == "admin") {
         std::string word;
         words >> word;
         AdminDesk::Tries& tried = desk.tries[address];
         if (game.adminPassword.empty()) {
+            refused("the game has no admin");
             tell(game, command.sender, "This game has no admin.");
         } else if (AdminDesk::Clock::now() < tried.lockedUntil) {
+            refused("locked out");
             tell(game, command.sender, "Too many wrong admin passwords: wait a minute.");
         } else if (word == game.adminPassword) {
             tried = {};
             desk.admins.insert(command.sender);
+            logDesk(game, who + said);
             tell(game, command.sender, "You are an admin: the console's commands work here, as /kick Bob.");
         } else {
             // Three wrong from one address lock it out for a minute.
             if (++tried.wrong >= 3) {
                 tried = {0, AdminDesk::Clock::now() + std::chrono::seconds(60)};
             }
+            refused("wrong password");
             killFeed().add("Wrong admin password from " + address);
             tell(game, command.sender, "Wrong admin password.");
         }
         return;
     }
     if (desk.admins.count(command.sender) == 0) {
+        refused("not an admin");
         tell(game, command.sender, "Only an admin can do that: /admin PASSWORD first.");
         return;
     }
     if (name == "quit") {
+        refused("only from the console");
         tell(game, command.sender, "error quit is for the server's own console");
         return;
     }
     bool              quit   = false;
     const std::string answer = runConsoleLine(game, command.line, quit);
     tell(game, command.sender, answer.substr(0, MAX_CHAT_CHARACTERS));
+    if (answer.rfind("error ", 0) == 0) {
+        refused(answer.substr(6));
+    } else {
+        logDesk(game, who + said);
+    }
     if (answer.rfind("error", 0) != 0 && name != "status" && name != "help" && name != "bans") {
         const std::string line = deed(command.speaker, command.line);
         killFeed().add(line);
@@ -386,6 +412,8 @@ void moveOutIdlers(CGame& game) {
         int&        noted = game.adminDesk.idleNotes[player.id];
         if (idle >= game.idleKick && noted < 2) {
             noted = 2;
+            logDesk(game, cleanPlayerName(player.name) + " kicked for idling: no input for " +
+                              std::to_string(static_cast<int>(game.idleKick)) + " s");
             sendAway(game, player,
                      "You were kicked: no input for " + std::to_string(static_cast<int>(game.idleKick)) + " s",
                      DISCONNECT_KICKED);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -36,6 +37,9 @@ struct AdminDesk {
     std::set<std::uint32_t>      admins;
     std::map<std::string, Tries> tries;      // by address
     std::map<std::uint32_t, int> idleNotes;  // per player: 1 warned, 2 moved out
+    // Hears each command said in chat and each idle player moved out (the
+    // dedicated host logs them); never a password.
+    std::function<void(const std::string&)> log;
 };
 
 // A command a player said in chat ("/admin WORD", then "/kick Bob" ...):

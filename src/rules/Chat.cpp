@@ -60,6 +60,10 @@ void ChatRelay::relay(IServer& server, const std::uint32_t sender, const std::st
         }
         return;
     }
+    pass(server, speaker, text);
+}
+
+void ChatRelay::pass(IServer& server, const std::string& speaker, const std::string& text) {
     if (listener) {
         listener(speaker + ": " + text);
     }

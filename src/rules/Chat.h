@@ -28,6 +28,8 @@ public:
     static constexpr auto        CHAT_WINDOW         = std::chrono::seconds(2);
 
     void relay(IServer& server, std::uint32_t sender, const std::string& speaker, const ChatMessage& said);
+    // Passes on a line the host itself says (the console's say, as "Server").
+    void pass(IServer& server, const std::string& speaker, const std::string& text);
 
     // A line that begins with '/' is a command to the host ("/admin WORD",
     // "/kick Bob"): kept for the game to carry out, never passed on.

@@ -107,6 +107,9 @@ constexpr TextLayout   MAP_CELLS_TEXT{MAP_BYTES, false};
 constexpr std::int32_t MAP_HASH_BYTES = 32;
 constexpr TextLayout   MAP_HASH_TEXT{MAP_HASH_BYTES, false};
 constexpr TextLayout   PLAYER_NAME_TEXT{static_cast<std::int32_t>(MAX_NAME_BYTES), false};
+// The host's name as the LAN list shows it: 32 characters of up to four bytes.
+constexpr std::size_t MAX_SERVER_NAME_CHARACTERS = 32;
+constexpr TextLayout  SERVER_NAME_TEXT{static_cast<std::int32_t>(MAX_SERVER_NAME_CHARACTERS * 4), false};
 
 struct YourAvatarMessage {
     static constexpr MessageKind KIND{MSG_YOUR_AVATAR, "MSG_YOUR_AVATAR",
@@ -450,6 +453,7 @@ struct LobbyMessage {
     std::int32_t                 scoreLimit = 0;
     std::int32_t                 timeLimit  = 0;
     std::string                  map;
+    std::string                  serverName;  // as it came: untrusted
 
     template <class V>
     void describe(V& v) {
@@ -458,6 +462,7 @@ struct LobbyMessage {
         v.number("score limit, 0 for none", scoreLimit, SCORE_LIMIT);
         v.number("time limit in minutes, 0 for none", timeLimit, TIME_LIMIT_MINUTES);
         v.text("the first map's name", map, MAP_TITLE_TEXT);
+        v.text("the server's name, as the LAN list shows it", serverName, SERVER_NAME_TEXT);
     }
 };
 

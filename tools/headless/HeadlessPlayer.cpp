@@ -179,7 +179,7 @@ nlohmann::ordered_json describeLobby() {
     for (const LobbyName& player : lobby().players) {
         players.push_back(player.name);
     }
-    return {{"players", players}, {"bots", lobby().bots}, {"map", lobby().map}};
+    return {{"players", players}, {"bots", lobby().bots}, {"map", lobby().map}, {"serverName", lobby().serverName}};
 }
 
 // Where a demo being played stands; null when none is.
