@@ -3,6 +3,11 @@
 #include <CLI/CLI.hpp>
 #include <toml++/toml.h>
 
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
 #include "rules/Arbiter.h"
 
 namespace {
@@ -86,18 +91,105 @@ void addWindowOptions(CLI::App& app, LaunchOptions& options) {
         ->excludes(app.get_option("--dedicated"));
 }
 
-// A configuration file that is not TOML is refused with its line, before
-// anything reads it.
-void checkConfigFile(const int argc, const char* const* const argv) {
+std::string lineOf(const toml::node& node) {
+    const auto line = node.source().begin.line;
+    return line > 0 ? ":" + std::to_string(line) : std::string();
+}
+
+// One key of a configuration file, as the command line would have it
+// ("--bots 3"); throws with what is wrong with it.
+std::vector<std::string> keyAsArguments(const CLI::Option& option, const std::string& key, const toml::node& value) {
+    const std::string name = "--" + key;
+    if (option.get_items_expected_max() == 0) {
+        if (!value.is_boolean()) {
+            throw std::invalid_argument("wants true or false");
+        }
+        return value.as_boolean()->get() ? std::vector<std::string>{name} : std::vector<std::string>{};
+    }
+    const bool number = option.get_type_name().find("INT") != std::string::npos;
+    const auto text   = [&](const toml::node& item) -> std::string {
+        if (number) {
+            if (!item.is_integer()) {
+                throw std::invalid_argument("wants a whole number");
+            }
+            return std::to_string(item.as_integer()->get());
+        }
+        if (!item.is_string()) {
+            throw std::invalid_argument("wants text in quotes");
+        }
+        return item.as_string()->get();
+    };
+    if (const toml::array* const items = value.as_array()) {
+        if (option.get_items_expected_max() <= 1) {
+            throw std::invalid_argument("takes one value, not a list");
+        }
+        std::vector<std::string> arguments{name};
+        for (const toml::node& item : *items) {
+            try {
+                arguments.push_back(text(item));
+            } catch (const std::invalid_argument& error) {
+                throw CLI::ConfigError(lineOf(item) + ": " + key + ": " + error.what());
+            }
+        }
+        return arguments;
+    }
+    return {name, text(value)};
+}
+
+// A configuration file is read as strictly as the command line: a key that
+// is no option, a value of the wrong kind or out of its range, a table, or a
+// file that is not TOML stops the program with the file, the line and the
+// key, before anything reads it.
+void checkConfigFile(const int argc, const char* const* const argv, const Program program) {
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::string(argv[i]) != "--config") {
             continue;
         }
+        const std::string path = argv[i + 1];
+        toml::table       table;
         try {
-            (void)toml::parse_file(argv[i + 1]);
+            table = toml::parse_file(path);
         } catch (const toml::parse_error& error) {
-            throw CLI::ConfigError(std::string(argv[i + 1]) + ":" + std::to_string(error.source().begin.line) + ": " +
+            const auto line = error.source().begin.line;
+            throw CLI::ConfigError(path + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " +
                                    std::string(error.description()));
+        }
+        for (const auto& [name, node] : table) {
+            const std::string key(name.str());
+            try {
+                if (const toml::table* const inner = node.as_table()) {
+                    const std::string first = inner->empty() ? key : std::string(inner->cbegin()->first.str());
+                    const toml::node& at    = inner->empty() ? node : inner->cbegin()->second;
+                    throw CLI::ConfigError(lineOf(at) + ": " + first + ": options stand outside any [" + key +
+                                           "] table");
+                }
+                LaunchOptions probed;
+                CLI::App      probe;
+                if (program == Program::server) {
+                    addHostOptions(probe, probed);
+                } else {
+                    addWindowOptions(probe, probed);
+                }
+                const CLI::Option* const option = probe.get_option_no_throw("--" + key);
+                if (option == nullptr) {
+                    throw CLI::ConfigError(lineOf(node) + ": " + key + ": no such option (see --help)");
+                }
+                std::vector<std::string> arguments;
+                try {
+                    arguments = keyAsArguments(*option, key, node);
+                } catch (const std::invalid_argument& error) {
+                    throw CLI::ConfigError(lineOf(node) + ": " + key + ": " + error.what());
+                }
+                // CLI11 reads the arguments from the back.
+                std::reverse(arguments.begin(), arguments.end());
+                try {
+                    probe.parse(arguments);
+                } catch (const CLI::ParseError& error) {
+                    throw CLI::ConfigError(lineOf(node) + ": " + key + ": " + error.what());
+                }
+            } catch (const CLI::ConfigError& error) {
+                throw CLI::ConfigError(path + error.what());
+            }
         }
     }
 }
@@ -132,7 +224,7 @@ CommandLine readCommandLine(const int argc, const char* const* const argv, const
     }
 
     try {
-        checkConfigFile(argc, argv);
+        checkConfigFile(argc, argv, program);
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         line.proceed = false;

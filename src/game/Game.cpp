@@ -609,6 +609,8 @@ void CGame::updateRunning() {
 
 void CGame::updateConnected() {
     if (!client->connected) {
+        // Why the host sent this player away came before the connection went.
+        Executor::instance().processMessages();
         showError(farewellOr("Server disconnected."), MessageIcon::none);
         handleCommand(cmd_exit_game);
         return;
