@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -161,6 +162,20 @@ TEST_F(HostRules, AMatchEndsWhenOneLeadsAtALimitAndTheNextMapBeginsAfresh) {
     ASSERT_EQ(over->board.size(), 3u);
     EXPECT_EQ(over->board[0].name, avatars[1]->name);
 
+    // Who joins under the end screen sees it, and plays the next match.
+    constexpr std::uint32_t LATE = 3;
+    server->join(LATE);
+    server->sent.clear();
+    server->incoming.push({LATE, noticeBuffer(NET_PLAYER_CREATED)});
+    rules->update();
+    const auto toLate = std::find_if(server->sent.begin(), server->sent.end(),
+                                     [](const SentMessage& sent) { return sent.playerId == LATE; });
+    ASSERT_NE(toLate, server->sent.end());
+    const std::optional<MatchMessage> seen = decode<MatchMessage>(toLate->bytes);
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(seen->phase, match_over);
+    EXPECT_EQ(seen->board.size(), 3u) << "the final board, without the one who came after";
+
     server->sent.clear();
     frameTime = 1.0f;
     for (int frame = 0; frame < 10; ++frame) {
@@ -169,13 +184,16 @@ TEST_F(HostRules, AMatchEndsWhenOneLeadsAtALimitAndTheNextMapBeginsAfresh) {
     EXPECT_EQ(currentMatch().number, 2);
     EXPECT_EQ(currentMatch().map, "duel");
     EXPECT_FLOAT_EQ(currentMatch().timeLeft, 60.0f);
+    int placed = 0;
     for (const auto& object : world().getObjects()) {
         if (const auto* const avatar = objectAs<Avatar>(object.get())) {
+            placed += avatar->playerId == LATE ? 1 : 0;
             EXPECT_EQ(avatar->score + avatar->kills + avatar->deaths, 0);
             EXPECT_EQ(avatar->hp, 100);
             EXPECT_EQ(avatar->ammo, 50);
         }
     }
+    EXPECT_EQ(placed, 1);
     // Each player hears of the match, its avatar, the map and its world, in that order.
     std::vector<std::int32_t> toP1;
     for (const SentMessage& sent : server->sent) {
