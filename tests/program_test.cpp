@@ -63,6 +63,15 @@ TEST(Program, StartUpErrorsAreOneLineWithStatusOneAtOnce) {
     EXPECT_NE(noDisplay.output.find("no display"), std::string::npos) << noDisplay.output;
     EXPECT_LT(noDisplay.seconds, 1.0);
 
+    // A demo that is none is refused before any window opens.
+    const std::string notADemo = ::testing::TempDir() + "quillstep_not_a_demo_" + std::to_string(getpid());
+    std::ofstream(notADemo) << "garbage";
+    const Ran broken = run(QUILLSTEP_PROGRAM " --play " + notADemo);
+    std::remove(notADemo.c_str());
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_TRUE(isOneLine(broken.output)) << broken.output;
+    EXPECT_NE(broken.output.find("cannot be played: it is not a Quillstep demo"), std::string::npos) << broken.output;
+
     // Someone else has the game's port.
     const int   blocker = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in address{};

@@ -3,6 +3,7 @@
 // host presses ENTER, and screenshots of both windows must show a game.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -141,6 +142,44 @@ TEST(WindowProgram, OneHostsFromTheMenuAnotherJoinsByAddressAndBothPlay) {
               std::string::npos)
         << "the joined address is remembered";
     shell(std::string("rm -rf ") + settings);
+}
+
+// Reads the program's lines until one holds the text.
+bool says(PlayerProcess& program, const std::string& text, const std::chrono::seconds bound) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (program.answer(std::chrono::seconds(1)).find(text) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A match of bots recorded by a dedicated host plays in the window, with the
+// map drawn, and at its end the program says the demo was the same game.
+TEST(WindowProgram, ARecordedMatchPlaysInTheWindowToItsVerdict) {
+    const std::string folder = ::testing::TempDir() + "quillstep_window_demos_" + std::to_string(getpid());
+    const std::string port   = std::to_string(testPort());
+    {
+        PlayerProcess host("recording", "",
+                           {QUILLSTEP_PROGRAM, "--dedicated", "--bots", "3", "--port", port, "--demo-folder", folder});
+        ASSERT_TRUE(says(host, "The game has started", std::chrono::seconds(20)));
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        kill(host.processId(), SIGTERM);
+        ASSERT_TRUE(host.quit());
+    }
+    const std::string demo = shell("ls " + folder + "/*.qsdemo 2>/dev/null | head -n 1");
+    ASSERT_FALSE(demo.empty()) << "the host saved its match";
+    PlayerProcess     player("playback", "", {QUILLSTEP_PROGRAM, "--play", demo.substr(0, demo.size() - 1)});
+    const std::string window = windowOf(player);
+    ASSERT_FALSE(window.empty());
+    EXPECT_TRUE(says(player, "verified: the same game", std::chrono::seconds(30)));
+    const Screenshot shot(window);
+    shell("import -window " + window + " " + QUILLSTEP_ARTEFACTS + "/playback.png");
+    EXPECT_GT(shot.count({51, 51, 51}, MENU_BAR, shot.height), 1000) << "the floor";
+    EXPECT_GT(shot.count({255, 255, 255}, MENU_BAR, shot.height), 1000) << "the walls";
+    EXPECT_TRUE(quitFromTheKeyboard(player, window));
+    shell("rm -rf " + folder);
 }
 
 }  // namespace

@@ -720,7 +720,7 @@ std::optional<std::string> CGame::startPlayback(const std::string& path) {
 }
 
 void CGame::stepPlayback(const double seconds) {
-    seekPlayback(replay().elapsed() + seconds);
+    seekPlayback(playback.clock + seconds);
 }
 
 template <class Run>
@@ -738,11 +738,13 @@ void CGame::runPlayback(const Run run) {
 }
 
 void CGame::seekPlayback(const double seconds) {
-    runPlayback([seconds](Replay& played) { played.seek(std::clamp(seconds, 0.0, played.length())); });
+    playback.clock = std::clamp(seconds, 0.0, replay().length());
+    runPlayback([this](Replay& played) { played.seek(playback.clock); });
 }
 
 void CGame::playbackFrame() {
     runPlayback([](Replay& played) { played.stepFrame(); });
+    playback.clock = replay().elapsed();
 }
 
 void CGame::updatePlayback(const float seconds) {
@@ -760,7 +762,7 @@ void CGame::updatePlayback(const float seconds) {
         }
         if (pressed(VK_OEM_COMMA) || pressed(VK_OEM_PERIOD)) {
             const double by = pressed(VK_OEM_COMMA) ? -PLAYBACK_SEEK_SECONDS : PLAYBACK_SEEK_SECONDS;
-            seekPlayback(replay().elapsed() + by);
+            seekPlayback(playback.clock + by);
         }
     }
     if (!playback.paused) {

@@ -90,6 +90,9 @@ struct SpectatorView {
 struct PlaybackControl {
     float speed  = 1.0f;  // 0.25 to 4
     bool  paused = false;
+    // Where playback stands, in the demo's seconds: between two of its frames
+    // as often as not, so the short frames of a window add up.
+    double clock = 0.0;
 };
 
 // The speeds playback steps through.

@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr float BAR_SECONDS = 3.0f;
+
 std::string minutesAndSeconds(const double seconds) {
     const auto whole = static_cast<int>(seconds);
     char       text[16];
@@ -25,6 +27,16 @@ void drawPlaybackBar() {
         return;
     }
     const ImGuiIO& io = ImGui::GetIO();
+    // As a video player's: out of the way of the lines at the bottom of the
+    // view while the demo plays untouched, back while paused or when the
+    // mouse moves.
+    static float shownFor = BAR_SECONDS;
+    const bool   moved    = io.MouseDelta.x != 0.0f || io.MouseDelta.y != 0.0f;
+    const bool   near     = io.MousePos.y >= io.DisplaySize.y - 3.0f * ImGui::GetFrameHeight();
+    shownFor              = moved || near || game.playback.paused ? BAR_SECONDS : shownFor - io.DeltaTime;
+    if (shownFor <= 0.0f) {
+        return;
+    }
     ImGui::SetNextWindowPos(ImVec2(0.0f, io.DisplaySize.y), ImGuiCond_Always, ImVec2(0.0f, 1.0f));
     ImGui::SetNextWindowSize(ImVec2(io.DisplaySize.x, 0.0f), ImGuiCond_Always);
     ImGui::SetNextWindowBgAlpha(0.6f);
