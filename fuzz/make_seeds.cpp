@@ -94,8 +94,10 @@ MessageBuffer demoSeed(const std::uint8_t mode) {
         {{entry_powerup, {3, 2}, 1, 100}, {entry_avatar, {1, 5}, 0, 500}, {entry_avatar, {2, 5}, 0, 501}}}));
     for (int i = 0; i < 60; ++i) {
         DemoFrame frame{0.02f, {}, i % 50 == 49 ? std::optional<std::uint64_t>(7) : std::nullopt};
-        frame.entries.push_back({DemoMoment::beforeWalk, -1, -1, 0, encode(AvatarStateMessage{500, 0, 1, 0, 1, 1, {1, 5}})});
-        frame.entries.push_back({DemoMoment::control, 501, -1, 1, encode(AvatarStateMessage{501, 1, 0, 0, 0, 1, {2, 5}})});
+        frame.entries.push_back(
+            {DemoMoment::beforeWalk, -1, -1, 0, encode(AvatarStateMessage{500, 0, 1, 0, 1, 1, {1, 5}})});
+        frame.entries.push_back(
+            {DemoMoment::control, 501, -1, 1, encode(AvatarStateMessage{501, 1, 0, 0, 0, 1, {2, 5}})});
         frame.entries.push_back({DemoMoment::hit, 501, -1, 2, encode(AvatarHpMessage{501, 90})});
         frame.entries.push_back({DemoMoment::pickup, 500, 100, 3, encode(PowerupTakenMessage{500, 100})});
         frame.entries.push_back({DemoMoment::respawn, 501, -1, 4, encode(AvatarRespawnMessage{501, {9, 9}})});
