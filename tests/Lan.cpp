@@ -152,6 +152,9 @@ bool Lan::digestsAgreeWithin(const double seconds, std::vector<json>& agreed) {
         all("seconds 0.1");
     }
     for (std::size_t i = 1; i < agreed.size(); ++i) {
+        if (agreed[i]["digest"] == agreed[0]["digest"]) {
+            continue;
+        }
         ADD_FAILURE() << machines[i]->name << " differs from the host (its messages: " << machines[i]->messages()
                       << "):\n"
                       << agreed[i].dump() << "\n"

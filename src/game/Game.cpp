@@ -48,10 +48,16 @@ CGame& CGame::instance() {
 CGame::CGame()
     : makeServer([] { return std::make_unique<Server>(APPLICATION_GUID, gameWireForm()); }),
       makeClient([] { return std::make_unique<Client>(APPLICATION_GUID, gameWireForm()); }) {
-    // Made first, the world and the executor are destroyed after the game,
-    // whose destructor still ends the session in them.
+    // Made first, what a session keeps is destroyed after the game, whose
+    // destructor still ends the session in it.
     CWorld::instance();
     Executor::instance();
+    killFeed();
+    chatFeed();
+    farewell();
+    lobby();
+    currentMatch();
+    replay();
     setGameSession(this);
 }
 

@@ -637,7 +637,11 @@ void Arbiter::handleSpectatorJoined(const std::uint32_t playerId, const std::str
 }
 
 void Arbiter::sendWorldTo(const std::uint32_t playerId, const std::optional<std::int32_t> avatarId) const {
-    if (announcesMatch()) {
+    // A spectator holds the host's very world, kills and deaths included,
+    // which only the match message carries; a player who joins a game
+    // without limits or maps gets what it always got.
+    const bool watching = !avatarId && playerId != DEMO_RECORDER_ID;
+    if (announcesMatch() || watching) {
         MatchMessage match = matchMessageOf(currentMatch());
         if (!currentMatch().isOver()) {
             match.board = currentBoard();  // the kills and deaths so far
