@@ -136,6 +136,10 @@ std::vector<std::string> keyAsArguments(const CLI::Option& option, const std::st
     return {name, text(value)};
 }
 
+std::string outsideTables(const toml::node& at, const std::string& first, const std::string& table) {
+    return lineOf(at) + ": " + first + ": options stand outside any [" + table + "] table";
+}
+
 // A configuration file is read as strictly as the command line: a key that
 // is no option, a value of the wrong kind or out of its range, a table, or a
 // file that is not TOML stops the program with the file, the line and the
@@ -160,8 +164,7 @@ void checkConfigFile(const int argc, const char* const* const argv, const Progra
                 if (const toml::table* const inner = node.as_table()) {
                     const std::string first = inner->empty() ? key : std::string(inner->cbegin()->first.str());
                     const toml::node& at    = inner->empty() ? node : inner->cbegin()->second;
-                    throw CLI::ConfigError(lineOf(at) + ": " + first + ": options stand outside any [" + key +
-                                           "] table");
+                    throw CLI::ConfigError(outsideTables(at, first, key));
                 }
                 LaunchOptions probed;
                 CLI::App      probe;

@@ -101,7 +101,8 @@ std::optional<std::int32_t> stepsWithin(const CWorld& world, const Position from
     const std::int32_t        side = 2 * most + 1;
     std::vector<std::int32_t> steps(static_cast<std::size_t>(side) * static_cast<std::size_t>(side), -1);
     const auto                slot = [&](const Position cell) -> std::int32_t& {
-        return steps[static_cast<std::size_t>((cell.y - from.y + most) * side + (cell.x - from.x + most))];
+        const std::int32_t index = (cell.y - from.y + most) * side + (cell.x - from.x + most);
+        return steps[static_cast<std::size_t>(index)];
     };
     std::deque<Position> frontier{from};
     slot(from) = 0;
