@@ -91,9 +91,13 @@ void addWindowOptions(CLI::App& app, LaunchOptions& options) {
         ->excludes(app.get_option("--dedicated"));
 }
 
+// ":LINE", or nothing where the file has no line to name.
+std::string lineOf(const toml::source_region& where) {
+    return where.begin.line > 0 ? ":" + std::to_string(where.begin.line) : std::string();
+}
+
 std::string lineOf(const toml::node& node) {
-    const auto line = node.source().begin.line;
-    return line > 0 ? ":" + std::to_string(line) : std::string();
+    return lineOf(node.source());
 }
 
 // One key of a configuration file, as the command line would have it
@@ -154,9 +158,7 @@ void checkConfigFile(const int argc, const char* const* const argv, const Progra
         try {
             table = toml::parse_file(path);
         } catch (const toml::parse_error& error) {
-            const auto line = error.source().begin.line;
-            throw CLI::ConfigError(path + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " +
-                                   std::string(error.description()));
+            throw CLI::ConfigError(path + lineOf(error.source()) + ": " + std::string(error.description()));
         }
         for (const auto& [name, node] : table) {
             const std::string key(name.str());

@@ -708,8 +708,9 @@ void CGame::updateView(const float seconds) {
         const auto count = static_cast<std::ptrdiff_t>(avatars.size());
         view.followed    = avatars[static_cast<std::size_t>(((at + step) % count + count) % count)]->id;
     }
-    view.followed = followedAvatar()->id;
-    camera.follow(followedAvatar()->pos, seconds);
+    const Avatar* const shown = followedAvatar();
+    view.followed             = shown->id;
+    camera.follow(shown->pos, seconds);
 }
 
 std::optional<std::string> CGame::startPlayback(const std::string& path) {

@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "net/ByteCodec.h"
+#include "world/DataFolder.h"
 
 namespace {
 
@@ -355,13 +356,5 @@ void keepNewestDemos(const std::string& folder, const std::size_t keep) {
 }
 
 std::string defaultDemoFolder() {
-    const char* const dataHome = std::getenv("XDG_DATA_HOME");
-    if (dataHome != nullptr && dataHome[0] == '/') {
-        return std::string(dataHome) + "/quillstep/demos";
-    }
-    const char* const home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0') {
-        return std::string(home) + "/.local/share/quillstep/demos";
-    }
-    return {};
+    return keptDataFolder("demos");
 }

@@ -75,15 +75,7 @@ std::optional<std::string> mapNameOfFile(const std::string& fileName) {
 }
 
 std::string receivedMapsFolder() {
-    const char* const dataHome = std::getenv("XDG_DATA_HOME");
-    if (dataHome != nullptr && dataHome[0] == '/') {
-        return std::string(dataHome) + "/quillstep/maps";
-    }
-    const char* const home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0') {
-        return std::string(home) + "/.local/share/quillstep/maps";
-    }
-    return {};
+    return keptDataFolder("maps");
 }
 
 std::vector<std::string> shippedMapNames() {

@@ -1,6 +1,7 @@
 #include "world/DataFolder.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 namespace {
@@ -59,4 +60,16 @@ std::string dataPath(const std::string& relativePath) {
         return relativePath;
     }
     return dataFolder + "/" + relativePath;
+}
+
+std::string keptDataFolder(const std::string& what) {
+    const char* const dataHome = std::getenv("XDG_DATA_HOME");
+    if (dataHome != nullptr && dataHome[0] == '/') {
+        return std::string(dataHome) + "/quillstep/" + what;
+    }
+    const char* const home = std::getenv("HOME");
+    if (home != nullptr && home[0] != '\0') {
+        return std::string(home) + "/.local/share/quillstep/" + what;
+    }
+    return {};
 }

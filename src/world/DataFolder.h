@@ -31,3 +31,8 @@ void setDataFolder(const std::string& folder);
 // A path relative to the data folder as a path that opens from here;
 // absolute paths stay as they are.
 std::string dataPath(const std::string& relativePath);
+
+// Where this user's copy of the game keeps what it makes or is sent (maps
+// from hosts, demos): $XDG_DATA_HOME/quillstep/WHAT, else
+// ~/.local/share/quillstep/WHAT; "" with neither.
+std::string keptDataFolder(const std::string& what);
