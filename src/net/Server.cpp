@@ -40,13 +40,14 @@ constexpr std::size_t MAX_NOTES              = 256;
 
 // What a player sends at most: a state report when its keys change, which
 // fingers do a few times a second and a frame of 60 a second could at most
-// every frame, and four heartbeats. Twice that within a second is a flood,
-// not a player.
-constexpr enet_uint32   RATE_WINDOW_MS         = 1000;
-constexpr std::uint32_t MAX_PACKETS_PER_WINDOW = 128;
-constexpr std::uint32_t MAX_BYTES_PER_WINDOW   = 128 * 1024;
+// every frame, and four heartbeats. Twice that a second is a flood, not a
+// player. It is counted over two seconds: a link that stalls delivers what
+// it held back all at once, and a second of that is no flood.
+constexpr enet_uint32   RATE_WINDOW_MS         = 2000;
+constexpr std::uint32_t MAX_PACKETS_PER_WINDOW = 2 * 128;
+constexpr std::uint32_t MAX_BYTES_PER_WINDOW   = 2 * 128 * 1024;
 // A bundle carries any number of messages; a player's frame has a few.
-constexpr std::uint32_t MAX_MESSAGES_PER_WINDOW = 256;
+constexpr std::uint32_t MAX_MESSAGES_PER_WINDOW = 2 * 256;
 
 // glibc keeps what a departed peer's unfinished packets took (up to 128 KiB
 // each, over 30 MiB for a full game) for its next mallocs; handed back at
