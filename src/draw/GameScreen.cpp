@@ -305,7 +305,7 @@ void drawMatchLine() {
     char                         line[96] = "";
     if (match.timeLimit > 0) {
         const int seconds = static_cast<int>(std::ceil(match.timeLeft));
-        std::snprintf(line, sizeof line, "TIME %d:%02d    ", seconds / 60, seconds % 60);
+        std::snprintf(line, sizeof line, "TIME %s    ", clockText(seconds).c_str());
     }
     const std::size_t used = std::strlen(line);
     if (match.scoreLimit > 0) {
@@ -329,12 +329,11 @@ void drawWatching(const CGame& game) {
     if (game.state != state_playback) {
         return;
     }
-    const Replay& played  = replay();
-    const auto    elapsed = static_cast<int>(played.elapsed());
-    const auto    length  = static_cast<int>(played.length());
+    const Replay& played = replay();
     char          line[96];
-    std::snprintf(line, sizeof line, "DEMO %d:%02d / %d:%02d  x%g%s", elapsed / 60, elapsed % 60, length / 60,
-                  length % 60, static_cast<double>(game.playback.speed), game.playback.paused ? "  paused" : "");
+    std::snprintf(line, sizeof line, "DEMO %s / %s  x%g%s", clockText(static_cast<int>(played.elapsed())).c_str(),
+                  clockText(static_cast<int>(played.length())).c_str(), static_cast<double>(game.playback.speed),
+                  game.playback.paused ? "  paused" : "");
     drawBackedLine(0.05f, 0.8f, line, {255, 255, 255});
     if (played.atEnd()) {
         drawBackedLine(0.05f, 0.8f - lineStep(), played.verdict(),

@@ -691,25 +691,23 @@ void CGame::updateView(const float seconds) {
                                       static_cast<float>(MAPSIZE - 1));
         return;
     }
-    // Left and Right go through the avatars in play, in the world's order.
-    std::vector<const Avatar*> avatars;
-    for (const auto& object : CWorld::instance().getObjects()) {
-        if (const auto* const avatar = objectAs<Avatar>(object.get()); avatar != nullptr && !avatar->removed) {
-            avatars.push_back(avatar);
-        }
-    }
-    const Avatar* const followed = followedAvatar();
-    if (followed == nullptr) {
+    const Avatar* shown = followedAvatar();
+    if (shown == nullptr) {
         return;
     }
-    const int step = pressed(VK_RIGHT) ? 1 : pressed(VK_LEFT) ? -1 : 0;
-    if (step != 0) {
-        const auto at    = std::find(avatars.begin(), avatars.end(), followed) - avatars.begin();
+    // Left and Right go through the avatars in play, in the world's order.
+    if (const int step = pressed(VK_RIGHT) ? 1 : pressed(VK_LEFT) ? -1 : 0; step != 0) {
+        std::vector<const Avatar*> avatars;
+        for (const auto& object : CWorld::instance().getObjects()) {
+            if (const auto* const avatar = objectAs<Avatar>(object.get()); avatar != nullptr && !avatar->removed) {
+                avatars.push_back(avatar);
+            }
+        }
+        const auto at    = std::find(avatars.begin(), avatars.end(), shown) - avatars.begin();
         const auto count = static_cast<std::ptrdiff_t>(avatars.size());
-        view.followed    = avatars[static_cast<std::size_t>(((at + step) % count + count) % count)]->id;
+        shown            = avatars[static_cast<std::size_t>(((at + step) % count + count) % count)];
     }
-    const Avatar* const shown = followedAvatar();
-    view.followed             = shown->id;
+    view.followed = shown->id;
     camera.follow(shown->pos, seconds);
 }
 

@@ -85,10 +85,7 @@ std::string status(CGame& game, std::istringstream& /*words*/) {
     } else {
         table += ", match " + std::to_string(match.number) + (match.isOver() ? " over" : " playing");
         if (match.timeLimit > 0 && !match.isOver()) {
-            const int left = static_cast<int>(std::ceil(match.timeLeft));
-            char      time[32];
-            std::snprintf(time, sizeof time, ", %d:%02d left", left / 60, left % 60);
-            table += time;
+            table += ", " + clockText(static_cast<int>(std::ceil(match.timeLeft))) + " left";
         }
     }
     table += "\nid    name             address                score   rtt  idle";
@@ -303,6 +300,14 @@ void tell(CGame& game, const std::uint32_t player, const std::string& line) {
     game.server->sendTo(player, static_cast<std::uint32_t>(words.size()), words.data(), SEND_CHAT);
 }
 
+// A command as the log keeps it: the words of /admin and /password left out.
+std::string loggedCommand(const std::string& line) {
+    std::istringstream words(line);
+    std::string        name;
+    words >> name;
+    return "/" + (name == "admin" || name == "password" ? name : line);
+}
+
 // What everyone is told an admin did: never a password.
 std::string deed(const std::string& admin, const std::string& line) {
     std::istringstream words(line);
@@ -313,21 +318,13 @@ std::string deed(const std::string& admin, const std::string& line) {
         words >> who;
         return admin + (name == "kick" ? " kicked " : " banned ") + who;
     }
-    return admin + " used /" + (name == "password" ? std::string("password") : line);
+    return admin + " used " + loggedCommand(line);
 }
 
 void logDesk(const CGame& game, const std::string& line) {
     if (game.adminDesk.log) {
         game.adminDesk.log(line);
     }
-}
-
-// A command as the log keeps it: the words of /admin and /password left out.
-std::string loggedCommand(const std::string& line) {
-    std::istringstream words(line);
-    std::string        name;
-    words >> name;
-    return "/" + (name == "admin" || name == "password" ? name : line);
 }
 
 }  // namespace
@@ -384,12 +381,13 @@ void runChatCommand(CGame& game, const ChatRelay::Command& command) {
     bool              quit   = false;
     const std::string answer = runConsoleLine(game, command.line, quit);
     tell(game, command.sender, answer.substr(0, MAX_CHAT_CHARACTERS));
-    if (answer.rfind("error ", 0) == 0) {
+    const bool failed = answer.rfind("error ", 0) == 0;
+    if (failed) {
         refused(answer.substr(6));
     } else {
         logDesk(game, who + said);
     }
-    if (answer.rfind("error", 0) != 0 && name != "status" && name != "help" && name != "bans") {
+    if (!failed && name != "status" && name != "help" && name != "bans") {
         const std::string line = deed(command.speaker, command.line);
         killFeed().add(line);
         const MessageBuffer notice = encode(ChatMessage{chat_notice, "", line});

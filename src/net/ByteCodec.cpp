@@ -13,10 +13,16 @@ ByteWriter& ByteWriter::putU16(const std::uint16_t value) {
     return *this;
 }
 
-ByteWriter& ByteWriter::putU32(const std::uint32_t value) {
+std::uint8_t* storeU32(std::uint8_t* at, const std::uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8) {
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
+        *at++ = static_cast<std::uint8_t>(value >> shift);
     }
+    return at;
+}
+
+ByteWriter& ByteWriter::putU32(const std::uint32_t value) {
+    out.resize(out.size() + 4);
+    storeU32(out.data() + out.size() - 4, value);
     return *this;
 }
 
@@ -53,6 +59,11 @@ std::uint32_t ByteReader::getU32() {
     }
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+std::uint64_t ByteReader::getU64() {
+    const std::uint64_t low = getU32();
+    return low | static_cast<std::uint64_t>(getU32()) << 32;
 }
 
 bool ByteReader::getBytes(void* const target, const std::size_t count) {

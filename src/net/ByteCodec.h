@@ -7,6 +7,9 @@
 // Little-endian fields, the byte order of every packet and game message,
 // whatever the machine's own order.
 
+// Writes the value into the four bytes at `at`; returns the byte after them.
+std::uint8_t* storeU32(std::uint8_t* at, std::uint32_t value);
+
 class ByteWriter {
 public:
     ByteWriter& putU8(std::uint8_t value);
@@ -33,6 +36,7 @@ public:
     std::uint16_t getU16();
     std::uint32_t getU32();
     std::int32_t  getI32() { return static_cast<std::int32_t>(getU32()); }
+    std::uint64_t getU64();
     // Copies the next size bytes; false, copying nothing, when fewer are left.
     bool getBytes(void* target, std::size_t size);
     void skip(std::size_t count);

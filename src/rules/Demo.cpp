@@ -24,33 +24,22 @@ bool hasAvatar(const DemoMoment moment) {
            moment == DemoMoment::respawn;
 }
 
-void putU64(std::vector<std::uint8_t>& out, const std::uint64_t value) {
-    for (int shift = 0; shift < 64; shift += 8) {
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
-    }
-}
-
+// The encoder writes into one buffer it grows and patches in place, which
+// ByteWriter does not; the byte order is ByteWriter's.
 void putU32(std::vector<std::uint8_t>& out, const std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
-    }
+    out.resize(out.size() + 4);
+    storeU32(out.data() + out.size() - 4, value);
 }
 
-void patchU32(std::vector<std::uint8_t>& out, const std::size_t at, const std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
+void putU64(std::vector<std::uint8_t>& out, const std::uint64_t value) {
+    putU32(out, static_cast<std::uint32_t>(value));
+    putU32(out, static_cast<std::uint32_t>(value >> 32));
 }
 
 void putText(std::vector<std::uint8_t>& out, const std::string& text, const std::size_t most) {
     const std::size_t length = std::min(text.size(), most);
     out.push_back(static_cast<std::uint8_t>(length));
     out.insert(out.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length));
-}
-
-std::uint64_t getU64(ByteReader& reader) {
-    const std::uint64_t low = reader.getU32();
-    return low | static_cast<std::uint64_t>(reader.getU32()) << 32;
 }
 
 std::string getText(ByteReader& reader, const std::size_t most, bool& ok) {
@@ -146,20 +135,15 @@ void DemoEncoder::entry(const DemoMoment moment, const std::int32_t avatarId, co
     const std::size_t at     = bytes.size();
     bytes.resize(at + fields + size);
     std::uint8_t* out = bytes.data() + at;
-    const auto    put = [&out](const std::uint32_t value) {
-        for (int shift = 0; shift < 32; shift += 8) {
-            *out++ = static_cast<std::uint8_t>(value >> shift);
-        }
-    };
-    *out++ = static_cast<std::uint8_t>(moment);
+    *out++            = static_cast<std::uint8_t>(moment);
     if (tied) {
-        put(static_cast<std::uint32_t>(avatarId));
-        put(event);
+        out = storeU32(out, static_cast<std::uint32_t>(avatarId));
+        out = storeU32(out, event);
     }
     if (moment == DemoMoment::pickup) {
-        put(static_cast<std::uint32_t>(powerupId));
+        out = storeU32(out, static_cast<std::uint32_t>(powerupId));
     }
-    put(static_cast<std::uint32_t>(size));
+    out = storeU32(out, static_cast<std::uint32_t>(size));
     std::memcpy(out, message, size);
     ++entryCount;
 }
@@ -170,8 +154,7 @@ void DemoEncoder::endFrame(const float seconds, const std::optional<std::uint64_
     }
     std::uint32_t bits = 0;
     std::memcpy(&bits, &seconds, sizeof bits);
-    patchU32(bytes, frameAt + 1, bits);
-    patchU32(bytes, frameAt + 5, entryCount);
+    storeU32(storeU32(bytes.data() + frameAt + 1, bits), entryCount);
     ++frameCount;
     if (digest) {
         secondEnds.push_back(frameAt);
@@ -244,7 +227,7 @@ std::variant<Demo, std::string> readDemo(const std::uint8_t* const bytes, const 
     Demo        demo;
     bool        ok              = true;
     DemoHeader& header          = demo.header;
-    header.recordedAt           = static_cast<std::int64_t>(getU64(reader));
+    header.recordedAt           = static_cast<std::int64_t>(reader.getU64());
     header.matchNumber          = reader.getI32();
     header.serverName           = getText(reader, MAX_DEMO_SERVER_NAME, ok);
     header.map.name             = getText(reader, MAX_MAP_NAME_BYTES, ok);
@@ -278,7 +261,7 @@ std::variant<Demo, std::string> readDemo(const std::uint8_t* const bytes, const 
             }
             frameAt = at;
         } else if (kind == DIGEST && !demo.frames.empty() && !demo.frames.back().digest) {
-            demo.frames.back().digest = getU64(reader);
+            demo.frames.back().digest = reader.getU64();
             secondEnds.push_back(frameAt);
         } else {
             return wrong();
@@ -292,7 +275,7 @@ std::variant<Demo, std::string> readDemo(const std::uint8_t* const bytes, const 
         return wrong();
     }
     for (const std::uint64_t offset : secondEnds) {
-        if (getU64(reader) != offset) {
+        if (reader.getU64() != offset) {
             return wrong();
         }
     }

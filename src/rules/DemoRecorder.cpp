@@ -91,7 +91,6 @@ void DemoRecorder::finish() {
     for (int again = 2; std::filesystem::exists(path); ++again) {
         path = settings.folder + "/" + demoFileName(header.recordedAt, header.map.name + "-" + std::to_string(again));
     }
-    savedPath = path;
     // The checksum over the whole match is the saving thread's work too.
     saving  = std::thread([demo = std::move(encoder), path, folder = settings.folder, keep = settings.keep]() mutable {
         const std::vector<std::uint8_t> bytes = demo.finish();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -30,7 +29,6 @@ public:
     void endFrame(float frameSeconds);
     // Saves the demo being recorded.
     void finish();
-    bool isRecording() const { return recording; }
 
     // While one lives, what is recorded is tied to its event: a hit, a
     // pickup, a respawn, or an avatar's controls changing as it moves.
@@ -45,9 +43,6 @@ public:
         DemoRecorder& recorder;
         bool          outermost;
     };
-
-    // Where the last demo went (for the log); empty until one is saved.
-    std::string lastSaved() const { return savedPath; }
 
 private:
     void openEncoder();
@@ -67,5 +62,4 @@ private:
     double        seconds           = 0.0;  // of the match so far
     long          secondsDigested   = 0;
     std::thread   saving;
-    std::string   savedPath;
 };

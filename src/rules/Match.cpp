@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "world/Avatar.h"
 #include "world/World.h"
@@ -76,6 +77,12 @@ std::vector<BoardLine> currentBoard() {
         return a.deaths != b.deaths ? a.deaths < b.deaths : a.name < b.name;
     });
     return board;
+}
+
+std::string clockText(const int seconds) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%d:%02d", seconds / 60, seconds % 60);
+    return text;
 }
 
 std::uint64_t matchDigest(std::uint64_t digest, const MatchState& match) {

@@ -41,6 +41,9 @@ void tickMatch(MatchState& match, float seconds);
 // controls and the bullets in flight are gone.
 void stopEveryone();
 
+// "M:SS", as every clock the game shows reads (a match's time, a demo's).
+std::string clockText(int seconds);
+
 // Every avatar in play, best score first (then fewest deaths, then name).
 std::vector<BoardLine> currentBoard();
 

@@ -6,18 +6,12 @@
 #include <iterator>
 
 #include "game/Game.h"
+#include "rules/Match.h"
 #include "rules/Replay.h"
 
 namespace {
 
 constexpr float BAR_SECONDS = 3.0f;
-
-std::string minutesAndSeconds(const double seconds) {
-    const auto whole = static_cast<int>(seconds);
-    char       text[16];
-    std::snprintf(text, sizeof text, "%d:%02d", whole / 60, whole % 60);
-    return text;
-}
 
 }  // namespace
 
@@ -61,8 +55,9 @@ void drawPlaybackBar() {
         }
         ImGui::SameLine();
         const Replay&     played = replay();
-        const std::string shown  = minutesAndSeconds(played.elapsed()) + " / " + minutesAndSeconds(played.length());
-        auto              at     = static_cast<float>(played.elapsed());
+        const std::string shown =
+            clockText(static_cast<int>(played.elapsed())) + " / " + clockText(static_cast<int>(played.length()));
+        auto at = static_cast<float>(played.elapsed());
         ImGui::SetNextItemWidth(-1.0f);
         if (ImGui::SliderFloat("##at", &at, 0.0f, static_cast<float>(played.length()), shown.c_str())) {
             game.seekPlayback(static_cast<double>(at));
